@@ -1,0 +1,27 @@
+// Reusable I/O buffers. Fresh memory is slow to touch, so a buffer goes back to its thread's pool when
+// its lease ends and the next scan on that thread takes it again. Nested scans (an event handler that
+// calls another operation while a file is open) each lease a buffer of their own.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+
+namespace platform {
+
+inline constexpr std::size_t io_buffer_size = 128 * 1024;
+
+class buffer_lease {
+public:
+    buffer_lease();
+    ~buffer_lease();
+    buffer_lease(const buffer_lease&) = delete;
+    buffer_lease& operator=(const buffer_lease&) = delete;
+
+    std::span<char> span() noexcept { return {buffer_.get(), io_buffer_size}; }
+
+private:
+    std::unique_ptr<char[]> buffer_;
+};
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+// Files through the seam of sys.hpp, with errno translated to run-time errors in one place.
+//
+// Every failure throws platform::runtime_error whose number follows errno (table in file.cpp) and whose
+// message keeps the operation, the path and the system's own text:
+// "Disk full: cannot write 'app.ini.twtemp' (No space left on device)".
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The run-time error number for a failed call. ENOENT is 53 (file not found) when the path's directory
+// exists and 76 (path not found) when it does not.
+int error_number(int errno_value, const std::string& path);
+
+// Throws the run-time error for errno_value: "<description>: cannot <operation> '<path>' (<strerror>)".
+[[noreturn]] void throw_errno(int errno_value, std::string_view operation, const std::string& path);
+
+// An open file descriptor. The destructor closes it and ignores errors; close() reports them.
+class file {
+public:
+    file() noexcept = default;
+    file(int fd, std::string path) noexcept : fd_(fd), path_(std::move(path)) {}
+    file(file&& other) noexcept;
+    file& operator=(file&& other) noexcept;
+    file(const file&) = delete;
+    file& operator=(const file&) = delete;
+    ~file();
+
+    bool is_open() const noexcept { return fd_ >= 0; }
+    int fd() const noexcept { return fd_; }
+    const std::string& path() const noexcept { return path_; }
+
+    // Reads up to count bytes; 0 only at the end of the file. Retries on EINTR.
+    std::size_t read(void* buffer, std::size_t count);
+    // Writes all count bytes or throws.
+    void write_all(const void* buffer, std::size_t count);
+    // Flushes the file's data and metadata to the device.
+    void sync();
+    struct stat status() const;
+    // Closes and reports a failure of the close itself (a deferred write error, for instance).
+    void close();
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Opens an existing file for reading.
+file open_read(const std::string& path);
+// Opens an existing file for appending; it is never created.
+file open_append(const std::string& path);
+// Creates a new file, never through a symbolic link, with the given permission bits (before umask).
+// Nothing (no file) when something already exists at the path.
+std::optional<file> create_exclusive(const std::string& path, mode_t mode);
+
+// True when the path names a regular file, following symbolic links. Never throws.
+bool is_regular_file(const std::string& path) noexcept;
+// True when something, of any kind, exists at the path itself (a dangling symbolic link counts).
+bool entry_exists(const std::string& path) noexcept;
+// lstat: the status of the path itself, nothing when there is no entry. Other failures throw.
+std::optional<struct stat> link_status(const std::string& path);
+// stat, following symbolic links. Throws on failure.
+struct stat status(const std::string& path);
+
+void remove(const std::string& path);
+// Removes the path; nothing when it did not exist. Other failures throw.
+void remove_if_exists(const std::string& path);
+// Renames from over to, atomically replacing what is at to.
+void rename_over(const std::string& from, const std::string& to);
+// Flushes the directory that holds path, so that a rename in it is durable. Best effort: a directory
+// that cannot be opened or flushed is left as it is.
+void sync_directory_of(const std::string& path) noexcept;
+
+}  // namespace platform

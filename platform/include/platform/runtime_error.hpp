@@ -1,0 +1,70 @@
+// The platform's run-time error: what a member raises for a failure it does not foresee.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Run-time error numbers, as a late-binding host knows them.
+namespace err {
+inline constexpr int invalid_call = 5;          // Invalid procedure call or argument
+inline constexpr int subscript = 9;             // Subscript out of range
+inline constexpr int type_mismatch = 13;        // Type mismatch
+inline constexpr int bad_file_name = 52;        // Bad file name or number
+inline constexpr int file_not_found = 53;       // File not found
+inline constexpr int file_already_open = 55;    // File already open
+inline constexpr int device_io = 57;            // Device I/O error
+inline constexpr int file_exists = 58;          // File already exists
+inline constexpr int disk_full = 61;            // Disk full
+inline constexpr int too_many_files = 67;       // Too many files
+inline constexpr int permission_denied = 70;    // Permission denied
+inline constexpr int path_file_access = 75;     // Path/File access error
+inline constexpr int path_not_found = 76;       // Path not found
+}  // namespace err
+
+// The standard description of a run-time error number ("File not found"), or "Application-defined or
+// object-defined error" for a number without one.
+inline std::string_view describe(int number) noexcept {
+    switch (number) {
+        case err::invalid_call: return "Invalid procedure call or argument";
+        case err::subscript: return "Subscript out of range";
+        case err::type_mismatch: return "Type mismatch";
+        case err::bad_file_name: return "Bad file name or number";
+        case err::file_not_found: return "File not found";
+        case err::file_already_open: return "File already open";
+        case err::device_io: return "Device I/O error";
+        case err::file_exists: return "File already exists";
+        case err::disk_full: return "Disk full";
+        case err::too_many_files: return "Too many files";
+        case err::permission_denied: return "Permission denied";
+        case err::path_file_access: return "Path/File access error";
+        case err::path_not_found: return "Path not found";
+        default: return "Application-defined or object-defined error";
+    }
+}
+
+// what() is the standard description, followed by the detail when there is one:
+// "Disk full: cannot write 'app.ini.twtemp' (No space left on device)".
+class [[gnu::visibility("default")]] runtime_error : public std::runtime_error {
+public:
+    explicit runtime_error(int number, std::string_view detail = {})
+        : std::runtime_error(compose(number, detail)), number_(number) {}
+
+    int number() const noexcept { return number_; }
+
+private:
+    static std::string compose(int number, std::string_view detail) {
+        std::string text(describe(number));
+        if (!detail.empty()) {
+            text += ": ";
+            text += detail;
+        }
+        return text;
+    }
+
+    int number_;
+};
+
+}  // namespace platform

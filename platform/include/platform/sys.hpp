@@ -1,0 +1,38 @@
+// The file-system seam: every system call the file layer makes goes through this one table.
+//
+// Production code uses the real calls. A test may replace an entry, for example to make the third write
+// fail with ENOSPC, and the file layer's error handling and errno mapping then run exactly as they would
+// for a real failure. The table is process-wide and not synchronised: swap entries only while no other
+// thread does file I/O through it.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace platform::sys {
+
+struct table {
+    int (*open)(const char* path, int flags, mode_t mode);
+    int (*close)(int fd);
+    ssize_t (*read)(int fd, void* buffer, std::size_t count);
+    ssize_t (*write)(int fd, const void* buffer, std::size_t count);
+    int (*fsync)(int fd);
+    int (*stat)(const char* path, struct stat* status);
+    int (*fstat)(int fd, struct stat* status);
+    int (*unlink)(const char* path);
+    int (*rename)(const char* from, const char* to);
+    int (*flock)(int fd, int operation);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
+    int (*lstat)(const char* path, struct stat* status);
+};
+
+// The live table.
+table& calls() noexcept;
+
+// The real system calls, for a test that wraps them.
+const table& real() noexcept;
+
+}  // namespace platform::sys
