@@ -1,0 +1,103 @@
+// penmoor: a control that tests, reads and edits one bound INI file on disk.
+//
+// The control keeps nothing of the file between calls and holds no file open between calls. Every
+// outcome is reported as one result code through the State event; every call of a writing operation
+// (addFile, addHeader, addSetting, updateSetting, deleteSetting, deleteHeader) that returns normally ends
+// with hasWrite. A failure of the file system ends the call with platform::runtime_error and no further
+// event.
+//
+// Lines end at CR LF or a lone CR; a lone LF stays in the line. Names are compared exactly: case and
+// blanks count. Text is stored in Windows-1252.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/runtime_error.hpp"
+#include "platform/types.hpp"
+#include "platform/user_control.hpp"
+
+#define PENMOOR_API [[gnu::visibility("default")]]
+
+namespace penmoor {
+
+// Result codes carried by State: exactly one per event, never combined.
+inline constexpr std::int16_t TW_NOHEADER = 1;        // the section does not exist
+inline constexpr std::int16_t TW_NOSETTING = 2;       // the setting does not exist in the section
+inline constexpr std::int16_t TW_NOFILE = 4;          // no file is bound / the path names no file
+inline constexpr std::int16_t TW_OKFILE = 8;          // the file is now bound
+inline constexpr std::int16_t TW_HEADEREXISTS = 16;   // addHeader: the section exists already
+inline constexpr std::int16_t TW_FILEEXISTS = 32;     // addFile: the file exists already
+inline constexpr std::int16_t TW_MADEFILE = 64;       // addFile: an empty file was created
+inline constexpr std::int16_t TW_MANYSETTINGS = 128;  // updateSetting: a further line of that name follows
+inline constexpr std::int16_t TW_SETTINGEXISTS = 256; // addSetting: the setting exists already
+
+// The event interface. Handlers run inside the call that raises the event and may call the control
+// again; a value written into State's argument is ignored.
+class PENMOOR_API ini_events {
+public:
+    virtual ~ini_events() = default;
+    virtual void State(std::int16_t& State) { (void)State; }
+    virtual void hasWrite() {}
+};
+
+class PENMOOR_API ini : public platform::user_control {
+public:
+    // Unbound, CreateNew False, 585 x 645 twips.
+    ini();
+    ini(const ini&) = delete;
+    ini& operator=(const ini&) = delete;
+    ~ini() override;
+
+    // Sinks receive every event, in the order they were connected. A sink connected twice receives
+    // each event twice. A handler may connect or disconnect sinks; the change applies to later events.
+    void connect(ini_events& sink);
+    void disconnect(ini_events& sink);
+
+    // The bound path exactly as it was assigned, or "None" while unbound.
+    platform::string File() const;
+    // Binds path when it names a regular file (State TW_OKFILE). Otherwise, with CreateNew set, creates
+    // it through addFile first; else State TW_NOFILE and nothing changes. Errors of addFile propagate.
+    void File(platform::string path);
+
+    platform::boolean CreateNew() const;
+    // Stored as given; any non-zero value counts as True. Consulted by the next File assignment.
+    void CreateNew(platform::boolean value);
+
+    // Lookups. Each reads the bound file afresh from its first line. Section Header is the lines after
+    // the first line equal to "[Header]", up to the next line that begins with "[" and is not itself
+    // "[Header]". A setting line holds "="; its name is the text before the first "=".
+
+    // True when a line equals "[Header]"; otherwise State TW_NOHEADER. Unbound: TW_NOFILE.
+    platform::boolean isHeader(const platform::string& Header);
+    // True when section Header holds a setting named Setting. Calls isHeader first; a missing section
+    // is TW_NOHEADER again; a section that ends at a following header line without the setting is
+    // TW_NOSETTING; a section that runs to the end of the file without it raises nothing.
+    platform::boolean isSetting(const platform::string& Header, const platform::string& Setting);
+    // The value (text after the first "=") of the first setting named Setting in section Header, or
+    // the empty string. Calls isSetting first.
+    platform::string getSetting(const platform::string& Header, const platform::string& Setting);
+
+    // Creates an empty file at File unless something exists there already (State TW_FILEEXISTS,
+    // False); the file is never truncated and not bound. State TW_MADEFILE, True. Then hasWrite.
+    // The empty path, a missing directory or a forbidden one are run-time errors 52, 76 and 70.
+    platform::boolean addFile(const platform::string& File);
+
+protected:
+    // Keeps the control at 585 x 645 twips.
+    void Resize() override;
+
+private:
+    void raise_State(std::int16_t code);
+    void raise_hasWrite();
+
+    platform::string boundPath_;
+    platform::boolean fileBound_ = platform::False;
+    platform::boolean CreateNew_ = platform::False;
+    std::string native_path_;  // boundPath_ as the file system names it
+
+    std::vector<ini_events*> sinks_;
+    int raising_ = 0;  // depth of event raising; disconnected sinks are removed when it drops to 0
+};
+
+}  // namespace penmoor

@@ -1,0 +1,58 @@
+// A writer control bound to a real file in a fresh directory, with every event recorded.
+#pragma once
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "penmoor/ini.hpp"
+#include "temp_dir.hpp"
+
+namespace test {
+
+// Records events as "State <code>" and "hasWrite", in order.
+class recorder : public penmoor::ini_events {
+public:
+    void State(std::int16_t& State) override { events.push_back("State " + std::to_string(State)); }
+    void hasWrite() override { events.push_back("hasWrite"); }
+    // The events so far, and a fresh start.
+    std::vector<std::string> take() { return std::exchange(events, {}); }
+
+    std::vector<std::string> events;
+};
+
+// Runs f and returns the run-time error number it ends with, or 0.
+template <class F>
+int error_of(F&& f) {
+    try {
+        f();
+    } catch (const platform::runtime_error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+class writer_test : public ::testing::Test {
+protected:
+    writer_test() { control.connect(events); }
+
+    // Writes content to path (relative to the directory) and binds the control to it, dropping the
+    // binding's own event.
+    void bind(std::string_view content, const std::string& name = "app.ini") {
+        write_file(dir / name, content);
+        control.File(u16(dir / name));
+        ASSERT_EQ(events.take(), std::vector<std::string>{"State 8"});
+    }
+    std::string content(const std::string& name = "app.ini") const { return read_file(dir / name); }
+
+    temp_dir dir;
+    penmoor::ini control;
+    recorder events;
+};
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+}  // namespace test

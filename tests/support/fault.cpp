@@ -1,0 +1,105 @@
+#include "fault.hpp"
+
+#include <cerrno>
+
+#include "platform/sys.hpp"
+
+namespace test {
+namespace {
+
+struct plan {
+    std::array<int, call_kinds> counts{};
+    call target = call::any;
+    int nth = 0;  // 0: nothing planned
+    int start = 0;
+    int errno_value = 0;
+    bool every_later = false;
+    bool fired = false;
+    call hook_target = call::any;
+    int hook_at = 0;  // 0: no action planned
+    std::function<void()> hook;
+} state;
+
+bool should_fail(call kind) {
+    ++state.counts[static_cast<int>(kind)];
+    ++state.counts[static_cast<int>(call::any)];
+    if (state.hook_at != 0 && (state.hook_target == call::any || state.hook_target == kind) &&
+        state.counts[static_cast<int>(state.hook_target)] == state.hook_at) {
+        state.hook_at = 0;
+        auto action = std::move(state.hook);
+        const platform::sys::table saved = platform::sys::calls();
+        platform::sys::calls() = platform::sys::real();  // the action's own calls are not counted
+        action();
+        platform::sys::calls() = saved;
+    }
+    if (state.nth == 0) return false;
+    const bool counted = state.target == call::any || state.target == kind;
+    if (!counted) return false;
+    const int seen = state.counts[static_cast<int>(state.target)] - state.start;
+    if (seen == state.nth || (state.every_later && seen > state.nth)) {
+        state.fired = true;
+        errno = state.errno_value;
+        return true;
+    }
+    return false;
+}
+
+const platform::sys::table& real() { return platform::sys::real(); }
+
+constexpr platform::sys::table counting = {
+    [](const char* p, int f, mode_t m) { return should_fail(call::open) ? -1 : real().open(p, f, m); },
+    [](int fd) {
+        // A failed close still releases the descriptor, as on Linux.
+        const bool fail = should_fail(call::close);
+        const int saved = errno;
+        const int r = real().close(fd);
+        if (fail) {
+            errno = saved;
+            return -1;
+        }
+        return r;
+    },
+    [](int fd, void* b, std::size_t n) -> ssize_t { return should_fail(call::read) ? -1 : real().read(fd, b, n); },
+    [](int fd, const void* b, std::size_t n) -> ssize_t {
+        return should_fail(call::write) ? -1 : real().write(fd, b, n);
+    },
+    [](int fd) { return should_fail(call::fsync) ? -1 : real().fsync(fd); },
+    [](const char* p, struct stat* s) { return should_fail(call::stat) ? -1 : real().stat(p, s); },
+    [](int fd, struct stat* s) { return should_fail(call::fstat) ? -1 : real().fstat(fd, s); },
+    [](const char* p) { return should_fail(call::unlink) ? -1 : real().unlink(p); },
+    [](const char* a, const char* b) { return should_fail(call::rename) ? -1 : real().rename(a, b); },
+    [](int fd, int op) { return should_fail(call::flock) ? -1 : real().flock(fd, op); },
+    [](int fd, mode_t m) { return should_fail(call::fchmod) ? -1 : real().fchmod(fd, m); },
+    [](int fd, uid_t u, gid_t g) { return should_fail(call::fchown) ? -1 : real().fchown(fd, u, g); },
+    [](const char* p, struct stat* s) { return should_fail(call::lstat) ? -1 : real().lstat(p, s); },
+};
+
+}  // namespace
+
+fault_injector::fault_injector() {
+    state = plan{};
+    platform::sys::calls() = counting;
+}
+
+fault_injector::~fault_injector() { platform::sys::calls() = platform::sys::real(); }
+
+void fault_injector::fail(call which, int nth, int errno_value, bool every_later) {
+    state.target = which;
+    state.nth = nth;
+    state.start = state.counts[static_cast<int>(which)];
+    state.errno_value = errno_value;
+    state.every_later = every_later;
+    state.fired = false;
+}
+
+void fault_injector::before(call which, int nth, std::function<void()> action) {
+    state.hook_target = which;
+    state.hook_at = state.counts[static_cast<int>(which)] + nth;
+    state.hook = std::move(action);
+}
+
+int fault_injector::count(call which) const { return state.counts[static_cast<int>(which)]; }
+
+bool fault_injector::fired() const { return state.fired; }
+
+}  // namespace test

@@ -1,0 +1,31 @@
+// Fault injection through the file-system seam: make a chosen system call fail with a chosen errno,
+// while every other call goes to the system. Installed for the lifetime of the object.
+#pragma once
+
+#include <array>
+#include <functional>
+
+namespace test {
+
+enum class call { open, close, read, write, fsync, stat, fstat, unlink, rename, flock, fchmod, fchown, lstat, any };
+inline constexpr int call_kinds = static_cast<int>(call::any) + 1;
+
+class fault_injector {
+public:
+    fault_injector();   // counts calls, fails none
+    ~fault_injector();  // restores the real calls
+    fault_injector(const fault_injector&) = delete;
+    fault_injector& operator=(const fault_injector&) = delete;
+
+    // The nth call of that kind from now on (1 = the next one) fails with errno_value; with every_later,
+    // so does every call of that kind after it. call::any counts calls of every kind together.
+    void fail(call which, int nth, int errno_value, bool every_later = false);
+    // Runs action just before the nth call of that kind from now on (to change the ground under a call).
+    void before(call which, int nth, std::function<void()> action);
+    // Calls of a kind made since installation (call::any: all of them).
+    int count(call which) const;
+    // Whether the planned failure has happened.
+    bool fired() const;
+};
+
+}  // namespace test
