@@ -1,0 +1,46 @@
+// The control itself: sizing, and filling the tables (reset, one line, a whole file).
+#include "tw_ini/ini.hpp"
+
+#include "platform/buffer_pool.hpp"
+#include "platform/file.hpp"
+#include "platform/line_reader.hpp"
+#include "platform/path.hpp"
+#include "state.hpp"
+
+namespace tw_ini {
+
+ini::ini() : user_control(face.width, face.height), state_(std::make_unique<state>()) {}
+
+ini::~ini() = default;
+
+void ini::Resize() {
+    Height(face.height);
+    Width(face.width);
+}
+
+void ini::ResetConf() {
+    state_->tables.reset();
+    state_->index.forget();
+}
+
+void ini::InputConf(const platform::string& to_input) {
+    state_->tables.file_line(to_input);
+}
+
+platform::boolean ini::ReadFile(const platform::string& Filename) {
+    ResetConf();
+    const std::string path = platform::native_path(Filename);
+    if (!platform::is_regular_file(path)) return platform::False;
+    // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
+    // file only read cannot lose anything, so it is not reported.
+    platform::file source = platform::open_read(path);
+    platform::buffer_lease buffer;
+    platform::line_reader lines(source, buffer.span());
+    // Each line is filed from its bytes, decoded straight into the tables' text: the same rule as
+    // InputConf, without a string per line.
+    std::string_view line;
+    while (lines.next(line)) state_->tables.file_line(line);
+    return platform::True;
+}
+
+}  // namespace tw_ini

@@ -1,0 +1,164 @@
+#include "name_index.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+namespace tw_ini::detail {
+namespace {
+
+// A seed drawn once per process, so that a file cannot be crafted to make all its names collide.
+std::uint64_t process_seed() {
+    static const std::uint64_t seed = [] {
+        std::random_device device;
+        return (std::uint64_t{device()} << 32) ^ device();
+    }();
+    return seed;
+}
+
+constexpr std::uint64_t mix(std::uint64_t x) noexcept {
+    x ^= x >> 32;
+    x *= 0xd6e8feb86659fd93u;
+    x ^= x >> 32;
+    x *= 0xd6e8feb86659fd93u;
+    x ^= x >> 32;
+    return x;
+}
+
+// Buckets for a number of entries: a power of two, at most half full.
+std::size_t table_size(std::int32_t entries) noexcept {
+    std::size_t size = 16;
+    while (size < 2 * static_cast<std::size_t>(entries)) size *= 2;
+    return size;
+}
+
+}  // namespace
+
+name_index::name_index() : seed_(process_seed()) {}
+
+std::uint64_t name_index::hash(std::u16string_view name) const noexcept {
+    std::uint64_t h = seed_ ^ (name.size() * 0x9e3779b97f4a7c15u);
+    const char16_t* p = name.data();
+    std::size_t n = name.size();
+    for (; n >= 4; p += 4, n -= 4) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        h = (h ^ word) * 0xbf58476d1ce4e5b9u;
+        h ^= h >> 31;
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, p, n * sizeof(char16_t));
+    return mix(h ^ tail);
+}
+
+std::uint64_t name_index::hash_in_header(std::uint64_t name_hash, std::int32_t k) noexcept {
+    return mix(name_hash ^ ((static_cast<std::uint64_t>(k) + 1) * 0x9e3779b97f4a7c15u));
+}
+
+std::int32_t name_index::find_header(const tables& t, std::u16string_view name) {
+    if (t.header_count() == 0) return -1;
+    catch_up(t);
+    return probe_header(t, name, hash(name));
+}
+
+std::int32_t name_index::find_setting(const tables& t, std::int32_t k, std::u16string_view name) {
+    catch_up(t);
+    const header_slot& owner = t.header(k);
+    const std::uint64_t h = hash_in_header(hash(name), k);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const std::size_t mask = settings_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const bucket b = settings_[i];
+        if (b.slot == 0) return -1;
+        const auto s = static_cast<std::int32_t>(b.slot - 1);
+        if (b.tag == tag && s >= owner.start && s - owner.start < owner.count && t.setting_name(s) == name) {
+            return s;
+        }
+    }
+}
+
+std::int32_t name_index::probe_header(const tables& t, std::u16string_view name,
+                                      std::uint64_t h) const noexcept {
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const std::size_t mask = headers_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const bucket b = headers_[i];
+        if (b.slot == 0) return -1;
+        const auto k = static_cast<std::int32_t>(b.slot - 1);
+        if (b.tag == tag && t.header_name(k) == name) return k;
+    }
+}
+
+void name_index::catch_up(const tables& t) {
+    const std::int32_t n = t.header_count();
+    const std::int32_t m = t.setting_count();
+    if (!stale_ && n == indexed_headers_ && m == indexed_settings_) return;
+    if (stale_ || table_size(n) > headers_.size() || table_size(m) > settings_.size()) {
+        rebuild(t);
+        return;
+    }
+    // Settings filed since the last catch-up belong to the header that was open then, or to later ones.
+    const std::int32_t first_new_header = indexed_headers_;
+    const std::int32_t first_new_setting = indexed_settings_;
+    for (std::int32_t k = first_new_header; k < n; ++k) index_header(t, k);
+    for (std::int32_t k = std::max(first_new_header - 1, 0); k < n; ++k)
+        index_settings(t, k, first_new_setting);
+    indexed_headers_ = n;
+    indexed_settings_ = m;
+}
+
+void name_index::rebuild(const tables& t) {
+    const std::int32_t n = t.header_count();
+    const std::int32_t m = t.setting_count();
+    headers_.assign(table_size(n), bucket{});
+    settings_.assign(table_size(m), bucket{});
+    for (std::int32_t k = 0; k < n; ++k) index_header(t, k);
+    for (std::int32_t k = 0; k < n; ++k) index_settings(t, k, 0);
+    indexed_headers_ = n;
+    indexed_settings_ = m;
+    stale_ = false;
+}
+
+// A repeated header name keeps the bucket of its first header.
+void name_index::index_header(const tables& t, std::int32_t k) {
+    const std::u16string_view name = t.header_name(k);
+    const std::uint64_t h = hash(name);
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const std::size_t mask = headers_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        bucket& b = headers_[i];
+        if (b.slot == 0) {
+            b = {tag, static_cast<std::uint32_t>(k) + 1};
+            return;
+        }
+        if (b.tag == tag && t.header_name(static_cast<std::int32_t>(b.slot - 1)) == name) return;
+    }
+}
+
+// Indexes the settings of header k from slot `from` on. Only the first header of a name has its settings
+// indexed: a later one is never reached by name. A repeated setting name keeps the bucket of its first.
+void name_index::index_settings(const tables& t, std::int32_t k, std::int32_t from) {
+    const header_slot& owner = t.header(k);
+    const std::int32_t end = owner.start + owner.count;
+    const std::int32_t begin = std::max(owner.start, from);
+    if (begin >= end) return;
+    const std::u16string_view header_name = t.header_name(k);
+    if (probe_header(t, header_name, hash(header_name)) != k) return;
+    const std::size_t mask = settings_.size() - 1;
+    for (std::int32_t s = begin; s < end; ++s) {
+        const std::u16string_view name = t.setting_name(s);
+        const std::uint64_t h = hash_in_header(hash(name), k);
+        const auto tag = static_cast<std::uint32_t>(h >> 32);
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            bucket& b = settings_[i];
+            if (b.slot == 0) {
+                b = {tag, static_cast<std::uint32_t>(s) + 1};
+                break;
+            }
+            const auto other = static_cast<std::int32_t>(b.slot - 1);
+            if (b.tag == tag && other >= owner.start && other < end && t.setting_name(other) == name) break;
+        }
+    }
+}
+
+}  // namespace tw_ini::detail

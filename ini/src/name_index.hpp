@@ -1,0 +1,56 @@
+// Lookup by name over the tables: the first header of each name, and within each such header the first
+// setting of each name. Two open-addressing hash tables hold slot numbers only; names are compared in
+// the tables' own text.
+//
+// The index is built on first use, not while loading, and then kept up to date with whatever was filed
+// since: nothing filed is ever removed, so catching up only adds. Forgetting everything (after a reset of
+// the tables) is constant work; the clearing is paid by the next rebuild, in proportion to its size.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "tables.hpp"
+
+namespace tw_ini::detail {
+
+class name_index {
+  public:
+    name_index();
+
+    // The tables were reset: nothing indexed is valid any more.
+    void forget() noexcept {
+        indexed_headers_ = 0;
+        indexed_settings_ = 0;
+        stale_ = true;
+    }
+
+    // The first header named name, or -1.
+    std::int32_t find_header(const tables& t, std::u16string_view name);
+    // The first setting named name of header k, which must be the first header of its name; or -1.
+    std::int32_t find_setting(const tables& t, std::int32_t k, std::u16string_view name);
+
+  private:
+    struct bucket {
+        std::uint32_t tag;   // high half of the hash
+        std::uint32_t slot;  // slot + 1; 0 marks an empty bucket
+    };
+
+    void catch_up(const tables& t);
+    void rebuild(const tables& t);
+    std::uint64_t hash(std::u16string_view name) const noexcept;
+    static std::uint64_t hash_in_header(std::uint64_t name_hash, std::int32_t k) noexcept;
+    std::int32_t probe_header(const tables& t, std::u16string_view name, std::uint64_t h) const noexcept;
+    void index_header(const tables& t, std::int32_t k);
+    void index_settings(const tables& t, std::int32_t k, std::int32_t from);
+
+    std::uint64_t seed_;
+    std::vector<bucket> headers_;   // size 0 or a power of two, at least twice the headers indexed
+    std::vector<bucket> settings_;  // likewise for the settings
+    std::int32_t indexed_headers_ = 0;
+    std::int32_t indexed_settings_ = 0;
+    bool stale_ = false;  // buckets still hold entries of tables since reset
+};
+
+}  // namespace tw_ini::detail

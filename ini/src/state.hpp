@@ -1,0 +1,15 @@
+// What one control owns: its tables and the index over them.
+#pragma once
+
+#include "name_index.hpp"
+#include "tables.hpp"
+#include "tw_ini/ini.hpp"
+
+namespace tw_ini {
+
+struct ini::state {
+    detail::tables tables;
+    detail::name_index index;
+};
+
+}  // namespace tw_ini
