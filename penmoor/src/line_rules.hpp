@@ -2,14 +2,20 @@
 // and compared with raw lines, so a name that has no Windows-1252 form can never match.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/cp1252.hpp"
+#include "platform/runtime_error.hpp"
 #include "platform/types.hpp"
 
 namespace penmoor::rules {
+
+// Raises State on the control that runs a rule.
+using raise_state = std::function<void(std::int16_t)>;
 
 // The header line of a section, "[" + name + "]", or nothing when the name cannot occur in a file.
 inline std::optional<std::string> header_line(const platform::string& name) {
@@ -20,6 +26,23 @@ inline std::optional<std::string> header_line(const platform::string& name) {
 
 // A name to compare with the names in the file; nothing when it cannot occur there.
 inline std::optional<std::string> file_text(const platform::string& name) { return platform::cp1252::encode(name); }
+
+// Text that the writer is about to write into the file, in the file's bytes. A CR would split it into
+// lines of its own, and a character outside the file's character set would be written as something else:
+// either is run-time error 5, raised before anything is looked up or written. An LF is kept; it reads
+// back as part of the line.
+inline std::string writable(const platform::string& text, const char* what) {
+    auto bytes = platform::cp1252::encode(text);
+    if (!bytes) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      std::string(what) + " holds a character that the file cannot store");
+    }
+    if (bytes->find('\r') != std::string::npos) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      std::string(what) + " holds a carriage return, which would split the line");
+    }
+    return std::move(*bytes);
+}
 
 inline bool matches(std::string_view line, const std::optional<std::string>& target) {
     return target && line == *target;
@@ -35,9 +58,13 @@ inline std::optional<std::string_view> setting_name(std::string_view line) {
     return line.substr(0, eq);
 }
 
-inline bool is_setting(std::string_view line, const std::optional<std::string>& name) {
+inline bool is_setting(std::string_view line, std::string_view name) {
     const auto found = setting_name(line);
-    return found && name && *found == *name;
+    return found && *found == name;
+}
+
+inline bool is_setting(std::string_view line, const std::optional<std::string>& name) {
+    return name && is_setting(line, std::string_view(*name));
 }
 
 // The value of a setting line: the text after the first "=".

@@ -38,9 +38,10 @@ class writer_test : public ::testing::Test {
 protected:
     writer_test() { control.connect(events); }
 
-    // Writes content to path (relative to the directory) and binds the control to it, dropping the
-    // binding's own event.
+    // Writes content to path (relative to the directory) and binds the control to it. Events recorded
+    // before, and the binding's own, are dropped.
     void bind(std::string_view content, const std::string& name = "app.ini") {
+        events.take();
         write_file(dir / name, content);
         control.File(u16(dir / name));
         ASSERT_EQ(events.take(), std::vector<std::string>{"State 8"});

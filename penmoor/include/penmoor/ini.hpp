@@ -83,6 +83,15 @@ public:
     // The empty path, a missing directory or a forbidden one are run-time errors 52, 76 and 70.
     platform::boolean addFile(const platform::string& File);
 
+    // Editing operations.
+    platform::boolean addHeader(const platform::string& Header);
+    platform::boolean addSetting(const platform::string& Header, const platform::string& Setting,
+                                 const platform::string& Value);
+    platform::boolean updateSetting(const platform::string& Header, const platform::string& Setting,
+                                    const platform::string& Value);
+    platform::boolean deleteSetting(const platform::string& Header, const platform::string& Setting);
+    platform::boolean deleteHeader(const platform::string& Header);
+
 protected:
     // Keeps the control at 585 x 645 twips.
     void Resize() override;
