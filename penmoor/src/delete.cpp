@@ -14,8 +14,13 @@ public:
     drop_setting(std::optional<std::string> header, std::optional<std::string> setting)
         : header_(std::move(header)), setting_(std::move(setting)) {}
 
+    passage passing() const override {
+        if (!opened_) return until(header_);
+        return in_section_ ? passage{} : passage{passage::rest};
+    }
+
     void line(std::string_view text, platform::line_writer& out) override {
-        if (rules::matches(text, header_)) in_section_ = true;
+        if (rules::matches(text, header_)) in_section_ = opened_ = true;
         if (rules::begins_section(text) && !on_header_line_) in_section_ = false;
         if (in_section_ && !on_header_line_ && rules::is_setting(text, setting_)) {
             dropped_ = true;
@@ -30,6 +35,7 @@ private:
     std::optional<std::string> header_;
     std::optional<std::string> setting_;
     bool in_section_ = false;
+    bool opened_ = false;
     bool on_header_line_ = true;
     bool dropped_ = false;
 };
@@ -40,6 +46,8 @@ private:
 class drop_section final : public copy_rule {
 public:
     explicit drop_section(std::optional<std::string> header) : header_(std::move(header)) {}
+
+    passage passing() const override { return in_section_ ? passage{} : until(header_); }
 
     void line(std::string_view text, platform::line_writer& out) override {
         if (rules::matches(text, header_)) {
@@ -60,17 +68,11 @@ private:
 // holds no setting line.
 std::optional<std::string> first_setting_in_section(const std::string& path, const std::optional<std::string>& header) {
     scan lines(path);
-    bool in_section = false;
-    bool on_header_line = true;
+    if (!lines.skip_to(header)) return std::nullopt;
     std::string_view line;
     while (lines.next(line)) {
-        if (rules::matches(line, header)) in_section = true;
-        if (rules::begins_section(line)) {
-            if (!on_header_line) return std::nullopt;
-        } else if (in_section) {
-            if (const auto name = rules::setting_name(line)) return std::string(*name);
-        }
-        if (on_header_line && in_section) on_header_line = false;
+        if (rules::begins_section(line)) return std::nullopt;  // a repeat of the header line included
+        if (const auto name = rules::setting_name(line)) return std::string(*name);
     }
     return std::nullopt;
 }

@@ -12,6 +12,8 @@ public:
     insert_below_header(std::optional<std::string> header, std::string setting, std::string value)
         : header_(std::move(header)), setting_(std::move(setting)), value_(std::move(value)) {}
 
+    passage passing() const override { return pending_ ? until(header_) : passage{passage::rest}; }
+
     void line(std::string_view text, platform::line_writer& out) override {
         out.write_line(text);
         if (pending_ && rules::matches(text, header_)) {
@@ -36,6 +38,11 @@ public:
     replace_in_section(rules::raise_state raise, std::optional<std::string> header, std::string setting,
                        std::string value)
         : raise_(raise), header_(std::move(header)), setting_(std::move(setting)), value_(std::move(value)) {}
+
+    passage passing() const override {
+        if (!header_seen_) return until(header_);
+        return in_section_ ? passage{} : passage{passage::rest};  // only the first occurrence is edited
+    }
 
     void line(std::string_view text, platform::line_writer& out) override {
         if (rules::matches(text, header_)) in_section_ = header_seen_ = true;

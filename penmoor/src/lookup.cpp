@@ -11,12 +11,8 @@ platform::boolean ini::isHeader(const platform::string& Header) {
         raise_State(TW_NOFILE);
         return platform::False;
     }
-    const auto header = rules::header_line(Header);
     scan lines(native_path_);
-    std::string_view line;
-    while (lines.next(line)) {
-        if (rules::matches(line, header)) return platform::True;
-    }
+    if (lines.skip_to(rules::header_line(Header))) return platform::True;
     raise_State(TW_NOHEADER);
     return platform::False;
 }
@@ -33,17 +29,12 @@ platform::boolean ini::isSetting(const platform::string& Header, const platform:
     const auto header = rules::header_line(Header);
     const auto name = rules::file_text(Setting);
     scan lines(native_path_);
-    bool in_section = false;
-    bool on_header_line = false;
+    // Lines before the section are never examined.
+    if (!lines.skip_to(header)) return platform::False;
     std::string_view line;
     while (lines.next(line)) {
         // A repeat of the section's header line continues the section.
-        if (rules::matches(line, header)) in_section = on_header_line = true;
-        if (!in_section) continue;
-        if (on_header_line) {
-            on_header_line = false;
-            continue;
-        }
+        if (rules::matches(line, header)) continue;
         if (rules::begins_section(line)) {
             raise_State(TW_NOSETTING);
             return platform::False;
@@ -63,16 +54,10 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
     const auto header = rules::header_line(Header);
     const auto name = rules::file_text(Setting);
     scan lines(native_path_);
-    bool in_section = false;
-    bool on_header_line = false;
+    bool in_section = lines.skip_to(header);
     std::string_view line;
-    while (lines.next(line)) {
-        if (rules::matches(line, header)) in_section = on_header_line = true;
-        if (!in_section) continue;
-        if (on_header_line) {
-            on_header_line = false;
-            continue;
-        }
+    while (in_section && lines.next(line)) {
+        if (rules::matches(line, header)) continue;
         if (rules::begins_section(line)) {
             in_section = false;
             break;

@@ -78,8 +78,20 @@ bool rewrite(const std::string& path, copy_rule& rule, rewrite_options options) 
         platform::line_reader in(lock.file(), in_buffer.span());
         platform::line_writer out(copy, out_buffer.span());
         if (options.leading_break) out.write_line("\r\n");
-        std::string_view line;
-        while (in.next(line)) rule.line(line, out);
+        for (std::string_view line;;) {
+            const auto passage = rule.passing();
+            if (passage.what == copy_rule::passage::rest) {
+                in.skip_rest(out);
+                break;
+            }
+            if (passage.what == copy_rule::passage::until) {
+                if (!in.skip_to(passage.line, &out)) break;
+                rule.line(passage.line, out);
+                continue;
+            }
+            if (!in.next(line)) break;
+            rule.line(line, out);
+        }
         out.flush();
     }
     copy.sync();

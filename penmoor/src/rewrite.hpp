@@ -1,6 +1,7 @@
 // The temporary-file rewrite: the one way the writer changes lines of its bound file.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,20 @@ namespace penmoor {
 // What a rewriting operation does to each line of the file.
 class copy_rule {
 public:
+    // The lines a rule copies unchanged without looking at them, from the current line on: none (the
+    // rule sees every line), those before the first line equal to `line` (which the rule then sees), or
+    // all that remain. Passing lines over lets the copy run at the speed of memchr rather than line by
+    // line.
+    struct passage {
+        enum { none, until, rest } what = none;
+        std::string_view line = {};
+    };
+    static passage until(const std::optional<std::string>& line) {
+        return line ? passage{passage::until, *line} : passage{passage::rest};
+    }
+
     virtual ~copy_rule() = default;
+    virtual passage passing() const { return {}; }
     // Writes what takes the line's place in the copy: nothing, the line itself, or other lines.
     virtual void line(std::string_view text, platform::line_writer& out) = 0;
     // Called once the copy is complete and flushed, before it replaces the file. False abandons the

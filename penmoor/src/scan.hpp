@@ -1,6 +1,7 @@
 // A scan: open a file, hand its lines out one at a time, close it when the scan goes out of scope.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ public:
     explicit scan(platform::file&& opened) : file_(std::move(opened)), lines_(file_, buffer_.span()) {}
 
     bool next(std::string_view& line) { return lines_.next(line); }
+    // Passes over lines up to the first one equal to text; false at the end of the file.
+    bool skip_to(const std::optional<std::string>& text) { return text && lines_.skip_to(*text); }
     platform::file& source() noexcept { return file_; }
 
 private:

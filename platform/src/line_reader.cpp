@@ -71,3 +71,102 @@ bool line_reader::next(std::string_view& line) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+void line_reader::compact() {
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+}
+
+void line_reader::hand_over(std::size_t from, std::size_t to, line_sink* skipped) {
+    if (skipped && to > from) skipped->lines(std::string_view(buffer_.data() + from, to - from));
+}
+
+bool line_reader::skip_to(std::string_view text, line_sink* skipped) {
+    // An empty line or one that cannot fit in the buffer is looked for line by line.
+    if (text.empty() || text.size() >= buffer_.size()) {
+        std::string_view line;
+        while (next(line)) {
+            if (line == text) return true;
+            if (skipped) skipped->line(line);
+        }
+        return false;
+    }
+    return pass(&text, skipped);
+}
+
+// Invariant: begin_ is the start of a line (an LF owed to a CR before it is dropped first), and every
+// byte before it has been handed over.
+bool line_reader::pass(const std::string_view* text, line_sink* skipped) {
+    if (long_out_) {
+        long_.clear();
+        long_out_ = false;
+    }
+    char* const base = buffer_.data();
+    for (;;) {
+        if (skip_lf_ && begin_ < end_) {
+            skip_lf_ = false;
+            if (base[begin_] == '\n') ++begin_;
+        }
+        bool undecided = false;
+        for (std::size_t scan = begin_; text && scan < end_;) {
+            const void* hit = std::memchr(base + scan, text->front(), end_ - scan);
+            if (!hit) break;
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+            scan = at + 1;
+            // A line starts after CR LF, or after a CR that no LF follows.
+            const bool line_start = at == begin_ || (base[at - 1] == '\r' && base[at] != '\n') ||
+                                    (at - 1 > begin_ && base[at - 1] == '\n' && base[at - 2] == '\r');
+            if (!line_start) continue;
+            const std::size_t after = at + text->size();
+            if (after > end_ || (after == end_ && !at_end_)) {
+                // The line may be the one; more of the file decides.
+                hand_over(begin_, at, skipped);
+                begin_ = at;
+                undecided = !at_end_;
+                break;
+            }
+            if (std::memcmp(base + at, text->data(), text->size()) != 0) continue;
+            if (after < end_ && base[after] != '\r') continue;
+            hand_over(begin_, at, skipped);
+            begin_ = after == end_ ? end_ : after + 1;
+            if (begin_ < end_) {
+                if (base[begin_] == '\n') ++begin_;
+            } else if (after < end_) {
+                skip_lf_ = true;
+            }
+            return true;
+        }
+        if (!undecided) {
+            if (at_end_) {
+                hand_over(begin_, end_, skipped);
+                begin_ = end_;
+                return false;
+            }
+            // Hand over the whole lines; the line still being read stays.
+            const void* last_cr = ::memrchr(base + begin_, '\r', end_ - begin_);
+            if (last_cr) {
+                std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(last_cr) - base) + 1;
+                if (stop < end_ && base[stop] == '\n') ++stop;
+                if (stop == end_ && base[end_ - 1] == '\r') skip_lf_ = true;
+                hand_over(begin_, stop, skipped);
+                begin_ = stop;
+            } else if (begin_ == 0 && end_ == buffer_.size()) {
+                // A line longer than the buffer: gather it whole.
+                std::string_view line;
+                next(line);
+                if (text && line == *text) return true;
+                if (skipped) skipped->line(line);
+                continue;
+            }
+        }
+        compact();
+        fill();
+    }
+}
+
+}  // namespace platform

@@ -94,6 +94,83 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
     }
 }
 
+// Collects the lines a reader hands over, split by the same rules.
+class collector : public platform::line_sink {
+public:
+    void lines(std::string_view raw) override {
+        for (auto& l : model_lines(std::string(raw))) got.push_back(l);
+    }
+    void line(std::string_view text) override { got.emplace_back(text); }
+    std::vector<std::string> got;
+};
+
+TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
+    std::mt19937 random(7);
+    const char alphabet[] = {'\r', '\n', '[', 'a', ']'};
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes(random() % 48, ' ');
+        for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
+        const auto all = model_lines(bytes);
+        // A target that is one of the lines (when there are lines), or one that may not occur.
+        std::string target = "[a]";
+        if (!all.empty() && random() % 2) target = all[random() % all.size()];
+        if (target.empty()) target = "[";
+        const auto found = std::find(all.begin(), all.end(), target);
+        for (std::size_t size = 1; size <= 9; ++size) {
+            test::write_file(dir_ / "f", bytes);
+            std::vector<char> buffer(size);
+            platform::file f = platform::open_read(dir_ / "f");
+            platform::line_reader reader(f, buffer);
+            collector passed;
+            const bool hit = reader.skip_to(target, &passed);
+            SCOPED_TRACE("buffer " + std::to_string(size) + " target '" + target + "' bytes '" + bytes + "'");
+            ASSERT_EQ(hit, found != all.end());
+            ASSERT_EQ(passed.got, std::vector<std::string>(all.begin(), found));
+            std::vector<std::string> rest;
+            std::string_view line;
+            while (reader.next(line)) rest.emplace_back(line);
+            ASSERT_EQ(rest, std::vector<std::string>(found == all.end() ? all.end() : found + 1, all.end()));
+        }
+    }
+}
+
+TEST_F(LineReader, SkipRestHandsOverEveryRemainingLine) {
+    std::mt19937 random(11);
+    const char alphabet[] = {'\r', '\n', 'x'};
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(random() % 40, ' ');
+        for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
+        for (std::size_t size = 1; size <= 6; ++size) {
+            test::write_file(dir_ / "f", bytes);
+            std::vector<char> buffer(size);
+            platform::file f = platform::open_read(dir_ / "f");
+            platform::line_reader reader(f, buffer);
+            std::string_view first;
+            std::vector<std::string> expected = model_lines(bytes);
+            collector passed;
+            if (reader.next(first)) {
+                passed.got.emplace_back(first);
+            }
+            reader.skip_rest(passed);
+            ASSERT_EQ(passed.got, expected) << "buffer " << size << " bytes '" << bytes << "'";
+        }
+    }
+}
+
+TEST_F(LineReader, SkipToFindsALineLongerThanTheBufferOrPassesItOver) {
+    const std::string big(100, 'x');
+    test::write_file(dir_ / "f", "a\r\n" + big + "\r\n[t]\r\nb");
+    std::vector<char> buffer(16);
+    platform::file f = platform::open_read(dir_ / "f");
+    platform::line_reader reader(f, buffer);
+    collector passed;
+    EXPECT_TRUE(reader.skip_to("[t]", &passed));
+    EXPECT_THAT(passed.got, ElementsAre("a", big));
+    std::string_view line;
+    ASSERT_TRUE(reader.next(line));
+    EXPECT_EQ(line, "b");
+}
+
 TEST_F(LineReader, SmallFileCostsOneRead) {
     test::write_file(dir_ / "f", "[a]\r\nx=1\r\n");
     std::vector<char> buffer(4096);

@@ -25,3 +25,18 @@ TEST(LineWriter, EveryLineEndsWithCrLfAndBytesPassUnchanged) {
     }
     EXPECT_EQ(test::read_file(path), "[a]\r\n\r\nk=v\n\x80\r\n" + std::string(20, 'z') + "\r\n");
 }
+
+TEST(LineWriter, RawRunsComeOutWithCrLfAfterEveryLine) {
+    test::temp_dir dir;
+    const std::string path = dir / "out";
+    const std::string runs[] = {"a\r\nb\r\n", "c\rd\r\n", "e\n\r\n", "f", "\r", std::string(200, 'g') + "\r\n"};
+    {
+        auto f = platform::create_exclusive(path, 0644);
+        std::vector<char> buffer(64);
+        platform::line_writer out(*f, buffer);
+        for (const auto& run : runs) out.lines(run);
+        out.flush();
+        f->close();
+    }
+    EXPECT_EQ(test::read_file(path), "a\r\nb\r\nc\r\nd\r\ne\n\r\nf\r\n\r\n" + std::string(200, 'g') + "\r\n");
+}

@@ -92,6 +92,9 @@ public:
     platform::boolean deleteSetting(const platform::string& Header, const platform::string& Setting);
     platform::boolean deleteHeader(const platform::string& Header);
 
+    // Opens or brings forward the thread's constants window; no file, state or event. Cannot show: error 7.
+    void showConstants();
+
 protected:
     // Keeps the control at 585 x 645 twips.
     void Resize() override;

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-inline constexpr std::size_t io_buffer_size = 128 * 1024;
+inline constexpr std::size_t io_buffer_size = 64 * 1024;
 
 class buffer_lease {
 public:

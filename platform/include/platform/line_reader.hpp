@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/file.hpp"
+#include "platform/line_sink.hpp"
 
 namespace platform {
 
@@ -24,8 +25,20 @@ public:
     // The next line, valid until the next call; false at the end of the file. Read errors throw.
     bool next(std::string_view& line);
 
+    // Passes over lines up to the first line equal to text, which it consumes: true when there is one,
+    // false at the end of the file. The lines passed over go to skipped (when given), in order. Looks
+    // only at the places where text's first byte occurs, so it runs at the speed of memchr rather than
+    // line by line.
+    bool skip_to(std::string_view text, line_sink* skipped = nullptr);
+
+    // Passes every remaining line to skipped.
+    void skip_rest(line_sink& skipped) { pass(nullptr, &skipped); }
+
 private:
     bool fill();
+    void compact();
+    bool pass(const std::string_view* text, line_sink* skipped);
+    void hand_over(std::size_t from, std::size_t to, line_sink* skipped);
 
     file& source_;
     std::span<char> buffer_;

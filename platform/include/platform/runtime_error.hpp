@@ -10,6 +10,8 @@ namespace platform {
 // Run-time error numbers, as a late-binding host knows them.
 namespace err {
 inline constexpr int invalid_call = 5;          // Invalid procedure call or argument
+inline constexpr int overflow = 6;              // Overflow
+inline constexpr int out_of_memory = 7;         // Out of memory
 inline constexpr int subscript = 9;             // Subscript out of range
 inline constexpr int type_mismatch = 13;        // Type mismatch
 inline constexpr int bad_file_name = 52;        // Bad file name or number
@@ -22,6 +24,11 @@ inline constexpr int too_many_files = 67;       // Too many files
 inline constexpr int permission_denied = 70;    // Permission denied
 inline constexpr int path_file_access = 75;     // Path/File access error
 inline constexpr int path_not_found = 76;       // Path not found
+inline constexpr int object_required = 424;     // Object required
+inline constexpr int cannot_create = 429;       // Cannot create object
+inline constexpr int no_member = 438;           // Object doesn't support this property or method
+inline constexpr int automation = 440;          // Automation error
+inline constexpr int wrong_arguments = 450;     // Wrong number of arguments or invalid property assignment
 }  // namespace err
 
 // The standard description of a run-time error number ("File not found"), or "Application-defined or
@@ -29,6 +36,8 @@ inline constexpr int path_not_found = 76;       // Path not found
 inline std::string_view describe(int number) noexcept {
     switch (number) {
         case err::invalid_call: return "Invalid procedure call or argument";
+        case err::overflow: return "Overflow";
+        case err::out_of_memory: return "Out of memory";
         case err::subscript: return "Subscript out of range";
         case err::type_mismatch: return "Type mismatch";
         case err::bad_file_name: return "Bad file name or number";
@@ -41,6 +50,11 @@ inline std::string_view describe(int number) noexcept {
         case err::permission_denied: return "Permission denied";
         case err::path_file_access: return "Path/File access error";
         case err::path_not_found: return "Path not found";
+        case err::object_required: return "Object required";
+        case err::cannot_create: return "Cannot create object";
+        case err::no_member: return "Object doesn't support this property or method";
+        case err::automation: return "Automation error";
+        case err::wrong_arguments: return "Wrong number of arguments or invalid property assignment";
         default: return "Application-defined or object-defined error";
     }
 }

@@ -1,0 +1,55 @@
+// Files for the benchmarks, made once per run in a scratch directory.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+inline std::string scratch_dir() {
+    static const std::string dir = [] {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwick-bench-XXXXXX";
+        if (!::mkdtemp(pattern.data())) std::abort();
+        std::atexit([] { std::filesystem::remove_all(scratch_dir()); });
+        return pattern;
+    }();
+    return dir;
+}
+
+inline void write_all(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
+}
+
+// An INI text of about `bytes` bytes: sections of ten settings each, CR LF line ends, then `tail`.
+inline std::string ini_text(std::size_t bytes, const std::string& tail) {
+    std::string text;
+    text.reserve(bytes + tail.size() + 256);
+    for (int section = 0; text.size() < bytes; ++section) {
+        text += "[Section" + std::to_string(section) + "]\r\n";
+        for (int k = 0; k < 10; ++k) {
+            text += "Key" + std::to_string(k) + "=Some value of moderate length, " + std::to_string(section * 10 + k) +
+                    "\r\n";
+        }
+    }
+    return text + tail;
+}
+
+// Reads the whole file with read(2) through a buffer that is reused: the speed of the page cache.
+inline std::size_t read_file_floor(const std::string& path, std::vector<char>& buffer) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) std::abort();
+    std::size_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;) total += static_cast<std::size_t>(n);
+    ::close(fd);
+    return total;
+}
+
+}  // namespace bench
