@@ -23,6 +23,8 @@ function(tarnwick_package target)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
         ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir})
 
+    # Relocatable: the prefix is found from where the .pc file lies.
+    file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
     set(PC_NAME ${target})
     set(PC_DESCRIPTION "${PKG_DESCRIPTION}")
     configure_file(${PROJECT_SOURCE_DIR}/cmake/package.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)

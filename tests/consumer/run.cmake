@@ -1,0 +1,35 @@
+# Installs the build tree into a fresh prefix, then builds and runs an outside project against it, once
+# through the CMake packages and once through pkg-config.
+#   -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DCXX= -DCXX_FLAGS=
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "failed (${status}): ${ARGN}\n${out}\n${err}")
+    endif()
+    message(STATUS "${out}")
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/project -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${prefix}
+    -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" -DCMAKE_BUILD_TYPE=Debug)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/consumer ${WORK_DIR}/cmake.ini)
+
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+    file(GLOB pc_dirs ${prefix}/lib*/pkgconfig ${prefix}/lib/*/pkgconfig)
+    string(REPLACE ";" ":" pc_path "${pc_dirs}")
+    set(ENV{PKG_CONFIG_PATH} "${pc_path}")
+    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs penmoor tw_ini
+        OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    separate_arguments(flags UNIX_COMMAND "${flags}")
+    separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
+    run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/project/main.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
+    file(GLOB lib_dirs ${prefix}/lib ${prefix}/lib64 ${prefix}/lib/*-linux-gnu)
+    string(REPLACE ";" ":" lib_path "${lib_dirs}")
+    set(ENV{LD_LIBRARY_PATH} "${lib_path}")
+    run(${WORK_DIR}/pc-consumer ${WORK_DIR}/pkgconfig.ini)
+endif()
