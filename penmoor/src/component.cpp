@@ -16,7 +16,7 @@ using platform::component::make_string;
 
 // One instance: the control and the bridge from its events to the component's sinks.
 class writer final : public ini_events {
-public:
+  public:
     explicit writer(platform::component::control_base& owner) : owner_(owner) { control_.connect(*this); }
     writer(const writer&) = delete;
     writer& operator=(const writer&) = delete;
@@ -35,7 +35,7 @@ public:
     }
     void hasWrite() override { owner_.fire(id_hasWrite, nullptr, 0); }
 
-private:
+  private:
     ini control_;
     platform::component::control_base& owner_;
 };
@@ -86,7 +86,7 @@ twc_control* create() {
 }
 
 const platform::component::server_definition server = {&class_info, &create,
-                                                        reinterpret_cast<const void*>(&create)};
+                                                       reinterpret_cast<const void*>(&create)};
 
 }  // namespace
 }  // namespace penmoor::component
@@ -105,6 +105,8 @@ TWC_EXPORT twc_status DllGetClassObject(const twc_guid* clsid, const twc_guid* i
     return platform::component::get_class_object(penmoor::component::server, clsid, iid, out);
 }
 
-TWC_EXPORT twc_status DllCanUnloadNow(void) { return platform::component::can_unload_now(); }
+TWC_EXPORT twc_status DllCanUnloadNow(void) {
+    return platform::component::can_unload_now();
+}
 
 }  // extern "C"

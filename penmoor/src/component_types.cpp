@@ -7,7 +7,9 @@
 namespace penmoor::component {
 namespace {
 
-constexpr std::uint16_t by_ref(std::uint16_t type) { return static_cast<std::uint16_t>(type | TWC_VT_BYREF); }
+constexpr std::uint16_t by_ref(std::uint16_t type) {
+    return static_cast<std::uint16_t>(type | TWC_VT_BYREF);
+}
 constexpr std::uint16_t string_ref = by_ref(TWC_VT_STRING);
 
 constexpr twc_param header[] = {{"Header", string_ref}};
@@ -43,17 +45,29 @@ constexpr twc_member events[] = {
 };
 
 constexpr twc_interface dispatch_interface = {
-    sizeof(twc_interface), "_ini", {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},
-    TWC_INTERFACE_DISPATCH, sizeof members / sizeof members[0], members};
+    sizeof(twc_interface),
+    "_ini",
+    {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},
+    TWC_INTERFACE_DISPATCH,
+    sizeof members / sizeof members[0],
+    members};
 constexpr twc_interface event_interface = {
-    sizeof(twc_interface), "__ini", {0xdd8c70ea, 0x4f20, 0x4242, {0x9d, 0xb6, 0xaa, 0xb3, 0x20, 0xbc, 0x1a, 0x50}},
-    TWC_INTERFACE_SOURCE, sizeof events / sizeof events[0], events};
+    sizeof(twc_interface),
+    "__ini",
+    {0xdd8c70ea, 0x4f20, 0x4242, {0x9d, 0xb6, 0xaa, 0xb3, 0x20, 0xbc, 0x1a, 0x50}},
+    TWC_INTERFACE_SOURCE,
+    sizeof events / sizeof events[0],
+    events};
 
 constexpr twc_constant constants[] = {
-    {"TW_NOHEADER", TW_NOHEADER},         {"TW_NOSETTING", TW_NOSETTING},
-    {"TW_NOFILE", TW_NOFILE},             {"TW_OKFILE", TW_OKFILE},
-    {"TW_HEADEREXISTS", TW_HEADEREXISTS}, {"TW_FILEEXISTS", TW_FILEEXISTS},
-    {"TW_MADEFILE", TW_MADEFILE},         {"TW_MANYSETTINGS", TW_MANYSETTINGS},
+    {"TW_NOHEADER", TW_NOHEADER},
+    {"TW_NOSETTING", TW_NOSETTING},
+    {"TW_NOFILE", TW_NOFILE},
+    {"TW_OKFILE", TW_OKFILE},
+    {"TW_HEADEREXISTS", TW_HEADEREXISTS},
+    {"TW_FILEEXISTS", TW_FILEEXISTS},
+    {"TW_MADEFILE", TW_MADEFILE},
+    {"TW_MANYSETTINGS", TW_MANYSETTINGS},
     {"TW_SETTINGEXISTS", TW_SETTINGEXISTS},
 };
 
@@ -75,8 +89,8 @@ constexpr twc_type_info type_info = {
 // The design-time face: one push button, a little narrower than the control.
 constexpr twc_face face = {sizeof(twc_face), "button", "uc", "TW Write INI", 0, 0, 570, 645};
 
-constexpr twc_version_record version = {sizeof(twc_version_record), "1.00", "1.00", "penmoor", "penmoor",
-                                        "penmoor"};
+constexpr twc_version_record version = {
+    sizeof(twc_version_record), "1.00", "1.00", "penmoor", "penmoor", "penmoor"};
 
 }  // namespace
 

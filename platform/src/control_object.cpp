@@ -81,13 +81,28 @@ const string& arguments::text(std::size_t i) const {
     at(i, TWC_VT_STRING);
     return texts_[i];
 }
-std::int16_t arguments::i2(std::size_t i) const { return at(i, TWC_VT_I2).u.i2; }
-std::int32_t arguments::i4(std::size_t i) const { return at(i, TWC_VT_I4).u.i4; }
-boolean arguments::flag(std::size_t i) const { return at(i, TWC_VT_BOOL).u.boolean; }
+std::int16_t arguments::i2(std::size_t i) const {
+    return at(i, TWC_VT_I2).u.i2;
+}
+std::int32_t arguments::i4(std::size_t i) const {
+    return at(i, TWC_VT_I4).u.i4;
+}
+boolean arguments::flag(std::size_t i) const {
+    return at(i, TWC_VT_BOOL).u.boolean;
+}
 
 const twc_control_vtbl control_base::vtbl = {
-    sizeof(twc_control_vtbl), &add_ref,  &release,    &get_ids_of_names, &invoke,     &type_info,
-    &advise,                  &unadvise, &set_extent, &get_extent,       &misc_status,
+    sizeof(twc_control_vtbl),
+    &add_ref,
+    &release,
+    &get_ids_of_names,
+    &invoke,
+    &type_info,
+    &advise,
+    &unadvise,
+    &set_extent,
+    &get_extent,
+    &misc_status,
 };
 
 control_base::control_base(const twc_class_info& info)
@@ -100,9 +115,13 @@ control_base::~control_base() {
     object_destroyed();
 }
 
-control_base& control_base::of(twc_control* c) noexcept { return *reinterpret_cast<handle*>(c)->self; }
+control_base& control_base::of(twc_control* c) noexcept {
+    return *reinterpret_cast<handle*>(c)->self;
+}
 
-std::uint32_t control_base::add_ref(twc_control* c) noexcept { return ++of(c).references_; }
+std::uint32_t control_base::add_ref(twc_control* c) noexcept {
+    return ++of(c).references_;
+}
 
 std::uint32_t control_base::release(twc_control* c) noexcept {
     control_base& self = of(c);
@@ -134,7 +153,8 @@ twc_status control_base::invoke(twc_control* c, twc_dispid id, std::uint16_t fla
                        "created it; nothing was run"},
                       error);
     }
-    if (count > 0 && args == nullptr) return report({TWC_E_INVALID_ARG, err::invalid_call, "no arguments"}, error);
+    if (count > 0 && args == nullptr)
+        return report({TWC_E_INVALID_ARG, err::invalid_call, "no arguments"}, error);
     // The call keeps the object alive even when a handler of one of its events drops the last reference.
     add_ref(c);
     const twc_status status = self.dispatch(id, flags, args, count, result, error);
@@ -193,13 +213,16 @@ twc_status control_base::dispatch(twc_dispid id, std::uint16_t flags, twc_varian
         return report({TWC_E_OUT_OF_MEMORY, err::out_of_memory, std::string(describe(err::out_of_memory))},
                       error);
     } catch (const std::exception& e) {
-        return report({TWC_E_EXCEPTION, err::automation, std::string("Automation error: ") + e.what()}, error);
+        return report({TWC_E_EXCEPTION, err::automation, std::string("Automation error: ") + e.what()},
+                      error);
     } catch (...) {
         return report({TWC_E_FAIL, err::automation, "Automation error: unknown failure"}, error);
     }
 }
 
-const twc_type_info* control_base::type_info(twc_control* c) noexcept { return of(c).info_.type_info; }
+const twc_type_info* control_base::type_info(twc_control* c) noexcept {
+    return of(c).info_.type_info;
+}
 
 twc_status control_base::advise(twc_control* c, twc_sink* sink, std::uint32_t* cookie) noexcept {
     control_base& self = of(c);
@@ -267,6 +290,8 @@ twc_status control_base::get_extent(twc_control* c, twc_extent* actual) noexcept
     return TWC_OK;
 }
 
-std::uint32_t control_base::misc_status(twc_control* c) noexcept { return of(c).info_.misc_status; }
+std::uint32_t control_base::misc_status(twc_control* c) noexcept {
+    return of(c).info_.misc_status;
+}
 
 }  // namespace platform::component

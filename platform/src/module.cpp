@@ -18,7 +18,7 @@ std::atomic<long> server_locks{0};
 
 // The class factory: makes controls of the library's one class.
 class factory {
-public:
+  public:
     explicit factory(const server_definition& server) noexcept : iface_{&vtbl}, server_(&server) {
         object_created();
     }
@@ -28,7 +28,7 @@ public:
 
     twc_class_factory* get() noexcept { return &iface_; }
 
-private:
+  private:
     static factory& of(twc_class_factory* f) noexcept { return *reinterpret_cast<factory*>(f); }
 
     static std::uint32_t add_ref(twc_class_factory* f) noexcept { return ++of(f).references_; }
@@ -62,7 +62,7 @@ private:
     }
 
     static constexpr twc_class_factory_vtbl vtbl = {sizeof(twc_class_factory_vtbl), &add_ref, &release,
-                                                     &create_instance, &lock_server};
+                                                    &create_instance, &lock_server};
 
     twc_class_factory iface_;  // first member: a twc_class_factory* is this object's address
     std::atomic<std::uint32_t> references_{1};
@@ -97,8 +97,12 @@ registry::entry entry_of(const server_definition& server) {
 
 }  // namespace
 
-void object_created() noexcept { ++live_objects; }
-void object_destroyed() noexcept { --live_objects; }
+void object_created() noexcept {
+    ++live_objects;
+}
+void object_destroyed() noexcept {
+    --live_objects;
+}
 
 twc_status register_server(const server_definition& server) noexcept {
     try {

@@ -22,7 +22,7 @@ namespace {
 
 // Closes a descriptor on every path.
 class descriptor {
-public:
+  public:
     explicit descriptor(int fd) noexcept : fd_(fd) {}
     descriptor(const descriptor&) = delete;
     descriptor& operator=(const descriptor&) = delete;
@@ -32,12 +32,13 @@ public:
     int get() const noexcept { return fd_; }
     int release() noexcept { return std::exchange(fd_, -1); }
 
-private:
+  private:
     int fd_;
 };
 
 void make_directories(const std::string& file) {
-    for (std::size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1)) {
+    for (std::size_t slash = file.find('/', 1); slash != std::string::npos;
+         slash = file.find('/', slash + 1)) {
         const std::string dir = file.substr(0, slash);
         if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) fail("create directory", dir, errno);
     }
@@ -93,18 +94,26 @@ std::vector<entry> parse(const std::string& text, const std::string& file) {
         if (entries.empty()) throw malformed("a value before the first class");
         entry& e = entries.back();
         const std::string name = line.substr(0, eq), value = line.substr(eq + 1);
-        if (name == "ProgID") e.prog_id = value;
-        else if (name == "Path") e.path = value;
-        else if (name == "ThreadingModel") e.threading_model = value;
-        else if (name == "MiscStatus") e.misc_status = parse_number(value, file, number);
-        else if (name == "ToolboxBitmap") e.toolbox_bitmap = parse_number(value, file, number);
+        if (name == "ProgID")
+            e.prog_id = value;
+        else if (name == "Path")
+            e.path = value;
+        else if (name == "ThreadingModel")
+            e.threading_model = value;
+        else if (name == "MiscStatus")
+            e.misc_status = parse_number(value, file, number);
+        else if (name == "ToolboxBitmap")
+            e.toolbox_bitmap = parse_number(value, file, number);
         else if (name == "TypeLib") {
             const auto id = parse_guid(value);
             if (!id) throw malformed("not a type library id");
             e.type_library = *id;
-        } else if (name == "TypeLibName") e.type_library_name = value;
-        else if (name == "TypeLibVersion") e.type_library_version = value;
-        else if (name == "HelpString") e.help_string = value;
+        } else if (name == "TypeLibName")
+            e.type_library_name = value;
+        else if (name == "TypeLibVersion")
+            e.type_library_version = value;
+        else if (name == "HelpString")
+            e.help_string = value;
         // Names this version does not know are skipped: a later version may add fields.
     }
     return entries;
@@ -186,7 +195,9 @@ std::string location() {
     return std::string(home != nullptr ? home : "") + "/.config/tarnwick/registry";
 }
 
-std::vector<entry> load(const std::string& file) { return parse(read_all(file), file); }
+std::vector<entry> load(const std::string& file) {
+    return parse(read_all(file), file);
+}
 
 void add(const std::string& file, const entry& e) {
     if (holds_line_break(e)) throw error("cannot register in '" + file + "': a field holds a line break");
@@ -202,7 +213,8 @@ void add(const std::string& file, const entry& e) {
 bool remove(const std::string& file, const twc_guid& class_id) {
     bool removed = false;
     update(file, [&](std::vector<entry>& entries) {
-        removed = std::erase_if(entries, [&](const entry& e) { return twc_guid_equal(&e.class_id, &class_id); }) > 0;
+        removed = std::erase_if(entries,
+                                [&](const entry& e) { return twc_guid_equal(&e.class_id, &class_id); }) > 0;
         return removed;
     });
     return removed;

@@ -14,8 +14,12 @@
 namespace platform::component {
 namespace {
 
-[[noreturn]] void mismatch(std::string_view detail) { throw runtime_error(err::type_mismatch, detail); }
-[[noreturn]] void overflow(std::string_view detail) { throw runtime_error(err::overflow, detail); }
+[[noreturn]] void mismatch(std::string_view detail) {
+    throw runtime_error(err::type_mismatch, detail);
+}
+[[noreturn]] void overflow(std::string_view detail) {
+    throw runtime_error(err::overflow, detail);
+}
 
 // The value behind a by-reference variant, as a plain one (a string still points to the caller's data).
 twc_variant dereference(const twc_variant& v) {
@@ -25,12 +29,23 @@ twc_variant dereference(const twc_variant& v) {
     const void* target = v.u.pi2;
     if (target == nullptr) mismatch("a by-reference argument points nowhere");
     switch (out.type) {
-        case TWC_VT_I2: out.u.i2 = *v.u.pi2; break;
-        case TWC_VT_I4: out.u.i4 = *v.u.pi4; break;
-        case TWC_VT_R4: out.u.r4 = *v.u.pr4; break;
-        case TWC_VT_BOOL: out.u.boolean = *v.u.pbool; break;
-        case TWC_VT_STRING: out.u.str = *v.u.pstr; break;
-        default: mismatch("unsupported by-reference type " + std::to_string(v.type));
+        case TWC_VT_I2:
+            out.u.i2 = *v.u.pi2;
+            break;
+        case TWC_VT_I4:
+            out.u.i4 = *v.u.pi4;
+            break;
+        case TWC_VT_R4:
+            out.u.r4 = *v.u.pr4;
+            break;
+        case TWC_VT_BOOL:
+            out.u.boolean = *v.u.pbool;
+            break;
+        case TWC_VT_STRING:
+            out.u.str = *v.u.pstr;
+            break;
+        default:
+            mismatch("unsupported by-reference type " + std::to_string(v.type));
     }
     return out;
 }
@@ -40,7 +55,9 @@ std::u16string_view view(const twc_string& s) {
     return {s.data, s.length};
 }
 
-std::u16string widen(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+std::u16string widen(std::string_view ascii) {
+    return {ascii.begin(), ascii.end()};
+}
 
 std::string trimmed_ascii(std::u16string_view text) {
     std::size_t first = 0, last = text.size();
@@ -83,11 +100,16 @@ bool parse_number(std::u16string_view text, double& out) {
 double to_number(const twc_variant& raw) {
     const twc_variant v = dereference(raw);
     switch (v.type) {
-        case TWC_VT_EMPTY: return 0;
-        case TWC_VT_I2: return v.u.i2;
-        case TWC_VT_I4: return v.u.i4;
-        case TWC_VT_R4: return v.u.r4;
-        case TWC_VT_BOOL: return v.u.boolean ? -1 : 0;
+        case TWC_VT_EMPTY:
+            return 0;
+        case TWC_VT_I2:
+            return v.u.i2;
+        case TWC_VT_I4:
+            return v.u.i4;
+        case TWC_VT_R4:
+            return v.u.r4;
+        case TWC_VT_BOOL:
+            return v.u.boolean ? -1 : 0;
         case TWC_VT_STRING: {
             double d = 0;
             if (!parse_number(view(v.u.str), d)) {
@@ -95,7 +117,8 @@ double to_number(const twc_variant& raw) {
             }
             return d;
         }
-        default: mismatch("unsupported type " + std::to_string(v.type));
+        default:
+            mismatch("unsupported type " + std::to_string(v.type));
     }
 }
 
@@ -103,8 +126,8 @@ template <class Int>
 Int to_integer(const twc_variant& v) {
     const double d = std::nearbyint(to_number(v));  // the default rounding mode: half to even
     if (!(d >= std::numeric_limits<Int>::min() && d <= std::numeric_limits<Int>::max())) {
-        overflow(std::to_string(to_number(v)) + " does not fit " + type_name(sizeof(Int) == 2 ? TWC_VT_I2
-                                                                                               : TWC_VT_I4));
+        overflow(std::to_string(to_number(v)) + " does not fit " +
+                 type_name(sizeof(Int) == 2 ? TWC_VT_I2 : TWC_VT_I4));
     }
     return static_cast<Int>(d);
 }
@@ -172,23 +195,33 @@ twc_variant make_string(std::u16string_view text) {
 string to_string(const twc_variant& raw) {
     const twc_variant v = dereference(raw);
     switch (v.type) {
-        case TWC_VT_EMPTY: return {};
-        case TWC_VT_I2: return widen(std::to_string(v.u.i2));
-        case TWC_VT_I4: return widen(std::to_string(v.u.i4));
+        case TWC_VT_EMPTY:
+            return {};
+        case TWC_VT_I2:
+            return widen(std::to_string(v.u.i2));
+        case TWC_VT_I4:
+            return widen(std::to_string(v.u.i4));
         case TWC_VT_R4: {
             char text[32];
             std::snprintf(text, sizeof text, "%.7G", static_cast<double>(v.u.r4));
             return widen(text);
         }
-        case TWC_VT_BOOL: return v.u.boolean ? u"True" : u"False";
-        case TWC_VT_STRING: return string(view(v.u.str));
-        default: mismatch("unsupported type " + std::to_string(v.type));
+        case TWC_VT_BOOL:
+            return v.u.boolean ? u"True" : u"False";
+        case TWC_VT_STRING:
+            return string(view(v.u.str));
+        default:
+            mismatch("unsupported type " + std::to_string(v.type));
     }
 }
 
-std::int16_t to_i2(const twc_variant& v) { return to_integer<std::int16_t>(v); }
+std::int16_t to_i2(const twc_variant& v) {
+    return to_integer<std::int16_t>(v);
+}
 
-std::int32_t to_i4(const twc_variant& v) { return to_integer<std::int32_t>(v); }
+std::int32_t to_i4(const twc_variant& v) {
+    return to_integer<std::int32_t>(v);
+}
 
 float to_r4(const twc_variant& v) {
     const double d = to_number(v);
@@ -214,16 +247,22 @@ boolean to_bool(const twc_variant& raw) {
 
 twc_variant coerce(const twc_variant& v, std::uint16_t type) {
     switch (type & ~TWC_VT_BYREF) {
-        case TWC_VT_I2: return make_i2(to_i2(v));
-        case TWC_VT_I4: return make_i4(to_i4(v));
-        case TWC_VT_R4: return make_r4(to_r4(v));
-        case TWC_VT_BOOL: return make_bool(to_bool(v));
-        case TWC_VT_STRING: return make_string(to_string(v));
+        case TWC_VT_I2:
+            return make_i2(to_i2(v));
+        case TWC_VT_I4:
+            return make_i4(to_i4(v));
+        case TWC_VT_R4:
+            return make_r4(to_r4(v));
+        case TWC_VT_BOOL:
+            return make_bool(to_bool(v));
+        case TWC_VT_STRING:
+            return make_string(to_string(v));
         case TWC_VT_VARIANT: {
             const twc_variant plain = dereference(v);
             return plain.type == TWC_VT_STRING ? make_string(view(plain.u.str)) : plain;
         }
-        default: mismatch("unsupported parameter type " + std::to_string(type));
+        default:
+            mismatch("unsupported parameter type " + std::to_string(type));
     }
 }
 
@@ -238,14 +277,22 @@ string display(const twc_variant& v) {
 std::string type_name(std::uint16_t type) {
     std::string prefix = (type & TWC_VT_BYREF) ? "ByRef " : "";
     switch (type & ~TWC_VT_BYREF) {
-        case TWC_VT_EMPTY: return prefix + "Empty";
-        case TWC_VT_I2: return prefix + "Integer";
-        case TWC_VT_I4: return prefix + "Long";
-        case TWC_VT_R4: return prefix + "Single";
-        case TWC_VT_STRING: return prefix + "String";
-        case TWC_VT_BOOL: return prefix + "Boolean";
-        case TWC_VT_VARIANT: return prefix + "Variant";
-        default: return prefix + "type " + std::to_string(type & ~TWC_VT_BYREF);
+        case TWC_VT_EMPTY:
+            return prefix + "Empty";
+        case TWC_VT_I2:
+            return prefix + "Integer";
+        case TWC_VT_I4:
+            return prefix + "Long";
+        case TWC_VT_R4:
+            return prefix + "Single";
+        case TWC_VT_STRING:
+            return prefix + "String";
+        case TWC_VT_BOOL:
+            return prefix + "Boolean";
+        case TWC_VT_VARIANT:
+            return prefix + "Variant";
+        default:
+            return prefix + "type " + std::to_string(type & ~TWC_VT_BYREF);
     }
 }
 

@@ -44,20 +44,20 @@ typedef uint_least16_t twc_char;
 
 typedef int32_t twc_status;
 #define TWC_OK 0
-#define TWC_S_FALSE 1                    /* success, answer "no" (DllCanUnloadNow: not now) */
-#define TWC_E_FAIL (-1)                  /* unspecified failure */
+#define TWC_S_FALSE 1   /* success, answer "no" (DllCanUnloadNow: not now) */
+#define TWC_E_FAIL (-1) /* unspecified failure */
 #define TWC_E_OUT_OF_MEMORY (-2)
-#define TWC_E_INVALID_ARG (-3)           /* a null pointer or a size too small where one is required */
-#define TWC_E_NO_INTERFACE (-4)          /* DllGetClassObject: the interface id is not offered */
-#define TWC_E_CLASS_NOT_AVAILABLE (-5)   /* DllGetClassObject: the class id is not this library's */
-#define TWC_E_UNKNOWN_NAME (-6)          /* get_ids_of_names: no member of that name */
-#define TWC_E_MEMBER_NOT_FOUND (-7)      /* invoke: unknown dispatch id, or the id has no such kind */
-#define TWC_E_BAD_PARAM_COUNT (-8)       /* invoke: wrong number of arguments */
-#define TWC_E_TYPE_MISMATCH (-9)         /* invoke: an argument cannot be coerced (error 13) */
-#define TWC_E_OVERFLOW (-10)             /* invoke: a number does not fit the parameter (error 6) */
-#define TWC_E_EXCEPTION (-11)            /* invoke: the member ended with a run-time error */
-#define TWC_E_WRONG_THREAD (-12)         /* called on another thread than the one that created it */
-#define TWC_E_REGISTRY (-13)             /* the registry cannot be read or written */
+#define TWC_E_INVALID_ARG (-3)         /* a null pointer or a size too small where one is required */
+#define TWC_E_NO_INTERFACE (-4)        /* DllGetClassObject: the interface id is not offered */
+#define TWC_E_CLASS_NOT_AVAILABLE (-5) /* DllGetClassObject: the class id is not this library's */
+#define TWC_E_UNKNOWN_NAME (-6)        /* get_ids_of_names: no member of that name */
+#define TWC_E_MEMBER_NOT_FOUND (-7)    /* invoke: unknown dispatch id, or the id has no such kind */
+#define TWC_E_BAD_PARAM_COUNT (-8)     /* invoke: wrong number of arguments */
+#define TWC_E_TYPE_MISMATCH (-9)       /* invoke: an argument cannot be coerced (error 13) */
+#define TWC_E_OVERFLOW (-10)           /* invoke: a number does not fit the parameter (error 6) */
+#define TWC_E_EXCEPTION (-11)          /* invoke: the member ended with a run-time error */
+#define TWC_E_WRONG_THREAD (-12)       /* called on another thread than the one that created it */
+#define TWC_E_REGISTRY (-13)           /* the registry cannot be read or written */
 
 /* ---- Identifiers ----------------------------------------------------------------------------------- */
 
@@ -73,12 +73,10 @@ static inline int twc_guid_equal(const twc_guid* a, const twc_guid* b) {
 }
 
 /* The interfaces DllGetClassObject offers. */
-#define TWC_IID_CLASS_FACTORY_INIT \
-    {0x91cf6efb, 0x3007, 0x4453, {0x96, 0xea, 0xb0, 0xba, 0x5a, 0x84, 0x22, 0xb1}}
-#define TWC_IID_CLASS_INFO_INIT \
-    {0xdea670b2, 0x8434, 0x43e8, {0xbe, 0xac, 0x23, 0x20, 0xcf, 0x46, 0xf7, 0xb2}}
-static const twc_guid TWC_IID_CLASS_FACTORY __attribute__((unused)) = TWC_IID_CLASS_FACTORY_INIT;
-static const twc_guid TWC_IID_CLASS_INFO __attribute__((unused)) = TWC_IID_CLASS_INFO_INIT;
+static const twc_guid TWC_IID_CLASS_FACTORY
+    __attribute__((unused)) = {0x91cf6efb, 0x3007, 0x4453, {0x96, 0xea, 0xb0, 0xba, 0x5a, 0x84, 0x22, 0xb1}};
+static const twc_guid TWC_IID_CLASS_INFO
+    __attribute__((unused)) = {0xdea670b2, 0x8434, 0x43e8, {0xbe, 0xac, 0x23, 0x20, 0xcf, 0x46, 0xf7, 0xb2}};
 
 /* A member's dispatch id. */
 typedef int32_t twc_dispid;
@@ -89,12 +87,12 @@ typedef int16_t twc_bool; /* True is -1, False is 0 */
 #define TWC_TRUE ((twc_bool)-1)
 
 #define TWC_VT_EMPTY 0
-#define TWC_VT_I2 2      /* 16-bit signed integer */
-#define TWC_VT_I4 3      /* 32-bit signed integer */
-#define TWC_VT_R4 4      /* single-precision float */
-#define TWC_VT_STRING 8  /* counted UTF-16 string */
-#define TWC_VT_BOOL 11   /* twc_bool */
-#define TWC_VT_VARIANT 12 /* in type information only: a result of any type */
+#define TWC_VT_I2 2         /* 16-bit signed integer */
+#define TWC_VT_I4 3         /* 32-bit signed integer */
+#define TWC_VT_R4 4         /* single-precision float */
+#define TWC_VT_STRING 8     /* counted UTF-16 string */
+#define TWC_VT_BOOL 11      /* twc_bool */
+#define TWC_VT_VARIANT 12   /* in type information only: a result of any type */
 #define TWC_VT_BYREF 0x4000 /* or-ed with a type: the value lives where the pointer points */
 
 typedef struct twc_string {
@@ -214,9 +212,9 @@ typedef struct twc_extent {
 /* What a host draws for the control while its form is being designed. */
 typedef struct twc_face {
     uint32_t size;
-    const char* kind;    /* "button" */
-    const char* name;    /* "uc" */
-    const char* caption; /* UTF-8 */
+    const char* kind;               /* "button" */
+    const char* name;               /* "uc" */
+    const char* caption;            /* UTF-8 */
     float left, top, width, height; /* twips, relative to the control */
 } twc_face;
 
@@ -233,8 +231,8 @@ typedef struct twc_version_record {
  * the library is loaded. */
 typedef struct twc_class_info {
     uint32_t size;
-    uint32_t abi_version; /* TWC_ABI_VERSION of the plug-in */
-    const char* prog_id;  /* "quillset.ini" */
+    uint32_t abi_version;        /* TWC_ABI_VERSION of the plug-in */
+    const char* prog_id;         /* "quillset.ini" */
     const char* threading_model; /* "Apartment" */
     uint32_t misc_status;
     twc_extent design_size;

@@ -22,7 +22,7 @@ namespace platform::component {
 
 // The arguments of one call, coerced to the member's parameter types.
 class arguments {
-public:
+  public:
     arguments(const twc_member& member, const twc_variant* args, std::uint32_t count);
     arguments(const arguments&) = delete;
     arguments& operator=(const arguments&) = delete;
@@ -35,7 +35,7 @@ public:
     std::int32_t i4(std::size_t i) const;
     boolean flag(std::size_t i) const;
 
-private:
+  private:
     const twc_variant& at(std::size_t i, std::uint16_t type) const;
     std::vector<twc_variant> values_;
     std::vector<string> texts_;
@@ -43,7 +43,7 @@ private:
 
 // Base of every control object: everything that does not depend on the control class.
 class control_base {
-public:
+  public:
     explicit control_base(const twc_class_info& info);
     control_base(const control_base&) = delete;
     control_base& operator=(const control_base&) = delete;
@@ -56,11 +56,11 @@ public:
     // connected or disconnected by a handler takes part from the next event on.
     void fire(twc_dispid id, twc_variant* args, std::uint32_t count) noexcept;
 
-protected:
+  protected:
     virtual void call(std::size_t member, const arguments& args, twc_variant& result) = 0;
     virtual user_control& surface() noexcept = 0;
 
-private:
+  private:
     struct handle {
         twc_control iface;
         control_base* self;
@@ -101,17 +101,17 @@ using thunk = void (*)(Control& control, const arguments& args, twc_variant& res
 // user_control through surface().
 template <class Control>
 class control_object final : public control_base {
-public:
+  public:
     control_object(const twc_class_info& info, std::span<const thunk<Control>> thunks)
         : control_base(info), control_(static_cast<control_base&>(*this)), thunks_(thunks) {}
 
-protected:
+  protected:
     void call(std::size_t member, const arguments& args, twc_variant& result) override {
         thunks_[member](control_, args, result);
     }
     user_control& surface() noexcept override { return control_.surface(); }
 
-private:
+  private:
     Control control_;
     std::span<const thunk<Control>> thunks_;
 };

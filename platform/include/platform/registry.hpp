@@ -29,7 +29,7 @@ namespace platform::registry {
 
 // Reading or writing the registry failed; the message names the file and the system's error text.
 class error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

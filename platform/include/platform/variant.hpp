@@ -53,7 +53,7 @@ std::string type_name(std::uint16_t type);
 
 // Owns one twc_variant and clears it on destruction.
 class variant {
-public:
+  public:
     variant() noexcept : v_(make_empty()) {}
     explicit variant(twc_variant v) noexcept : v_(v) {}
     variant(variant&& other) noexcept : v_(other.v_) { other.v_ = make_empty(); }
@@ -81,7 +81,7 @@ public:
         return out;
     }
 
-private:
+  private:
     twc_variant v_;
 };
 
