@@ -1,0 +1,58 @@
+// Runs statements of the script language against controls created through their libraries' entry points.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "library.hpp"
+#include "object.hpp"
+#include "platform/variant.hpp"
+#include "script.hpp"
+
+namespace twhost {
+
+class interpreter {
+  public:
+    // Printed results and events go to out; run-time errors to err (after out is flushed, so that a
+    // combined transcript keeps the order).
+    interpreter(std::ostream& out, std::ostream& err);
+    interpreter(const interpreter&) = delete;
+    interpreter& operator=(const interpreter&) = delete;
+    ~interpreter();
+
+    // Runs the statements in order. A failing statement is reported as
+    // "<source>:<line>: run-time error <number>: <message>" and ends the run unless keep_going is set.
+    // True when no statement failed.
+    bool run(const std::vector<statement>& statements, const std::string& source, bool keep_going);
+
+    // Releases every control, then unloads every library. A library that refuses to unload (a control of
+    // it is still alive) is reported and stays loaded. True when every library was unloaded.
+    bool shutdown();
+
+  private:
+    struct value {
+        platform::component::variant data;
+        std::shared_ptr<object> control;  // set for an object value; "Nothing" is an object value without one
+        bool is_object = false;
+    };
+
+    void execute(const statement& s);
+    value evaluate(const expression& e, const std::string& name_for_events = "object");
+    platform::component::variant scalar(const expression& e);
+    platform::component::variant call(const std::string& target, const std::string& member,
+                                      std::uint16_t flags, const std::vector<expression_ptr>& arguments);
+    std::shared_ptr<object> control_of(const std::string& variable);
+    std::shared_ptr<object> create(const std::vector<expression_ptr>& arguments, const std::string& name);
+    std::shared_ptr<library> load(const std::string& path);
+    void event(const std::string& line);
+
+    std::ostream& out_;
+    std::ostream& err_;
+    std::map<std::string, value> variables_;                     // by lower-case name
+    std::map<std::string, std::shared_ptr<library>> libraries_;  // by path
+};
+
+}  // namespace twhost

@@ -1,0 +1,59 @@
+// A control library loaded through its C entry points only.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/component.h"
+
+namespace twhost {
+
+// A failure of the host itself (loading, registry, options); its message is complete.
+class host_error : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A loaded library, move-only. The destructor unloads it only when the library agrees
+// (DllCanUnloadNow); otherwise the library stays loaded, since code of a live control would vanish.
+class library {
+  public:
+    // Loads the library at path and finds its four entry points. Every failure names the path and
+    // gives the loader's own text: "cannot load 'x.so': x.so: cannot open shared object file...".
+    explicit library(const std::string& path);
+    library(library&& other) noexcept;
+    library& operator=(library&& other) = delete;
+    library(const library&) = delete;
+    library& operator=(const library&) = delete;
+    ~library();
+
+    const std::string& path() const noexcept { return path_; }
+
+    // The description of the class clsid, or of the library's only class for nullptr. Checks the ABI
+    // version and the sizes of the structs the host reads.
+    const twc_class_info& class_info(const twc_guid* clsid = nullptr) const;
+
+    // A new control of class clsid with one reference, owned by the caller.
+    twc_control* create(const twc_guid& clsid) const;
+
+    twc_status register_server() const { return register_(); }
+    twc_status unregister_server() const { return unregister_(); }
+    bool can_unload() const { return can_unload_() == TWC_OK; }
+
+    // Unloads now; refused with an error while a control, class factory or lock of it is alive.
+    void unload();
+
+  private:
+    std::string path_;
+    void* handle_ = nullptr;
+    twc_register_fn register_ = nullptr;
+    twc_register_fn unregister_ = nullptr;
+    twc_get_class_object_fn get_class_object_ = nullptr;
+    twc_can_unload_fn can_unload_ = nullptr;
+};
+
+// The text of a status code, for messages: "TWC_E_CLASS_NOT_AVAILABLE".
+const char* status_name(twc_status status) noexcept;
+
+}  // namespace twhost

@@ -1,0 +1,197 @@
+// twhost: a container for control plug-ins. It loads them only through their C entry points (by ProgID
+// from the platform's registry, or by library path), creates controls, and runs statements against them,
+// printing every event and every printed result.
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "info.hpp"
+#include "interpreter.hpp"
+#include "library.hpp"
+#include "platform/registry.hpp"
+#include "script.hpp"
+
+namespace {
+
+constexpr const char* usage = R"(usage: twhost [options] [SCRIPT | -]
+
+Runs statements against control plug-ins, printing each event ("w.State 64 TW_MADEFILE", "w.hasWrite")
+and each printed result. Without SCRIPT or -e, reads statements from standard input, interactively on a
+terminal.
+
+  -e STATEMENTS     run STATEMENTS (may be given more than once; runs before SCRIPT)
+  -k, --keep-going  go on after a failing statement; the exit status still reports it
+  --register LIB    register the control class of library LIB (a path) in the registry
+  --unregister LIB  remove it from the registry again
+  --list            list the registered classes
+  --info CLASS      describe a class, named by ProgID or library path: type information, version
+                    record, misc status, design-time face and toolbox bitmap
+  --bitmap FILE     with --info: also write the class's toolbox bitmap (.bmp) to FILE
+  -h, --help        show this help
+
+Statements:
+  Set w = CreateObject("quillset.ini")   create a control (a ProgID, or the path of a library)
+  w.CreateNew = True                     set a property
+  w.addSetting "Paths", "Home", "C:\x"   call a method; parentheses around the arguments are optional
+  Print w.getSetting("Paths", "Home")    print values; "," puts a space between them, ";" nothing
+  n = r.GetNumberOfHeaders()             a plain variable
+  Set w = Nothing                        release a control
+Values: "text" ("" for a quote), whole numbers, True, False, variables, obj.Member(args), -x, a & b.
+":" separates statements on a line, ' starts a comment.
+
+The registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
+~/.config/tarnwick/registry.
+
+Exit status: 0 when everything succeeded, 1 when a statement or an action failed, 2 for bad usage or a
+syntax error.
+)";
+
+struct action {
+    enum kind { register_library, unregister_library, list, info } what;
+    std::string argument;
+};
+
+int run_stdin(twhost::interpreter& host, bool keep_going) {
+    const bool interactive = ::isatty(STDIN_FILENO) != 0;
+    int status = 0;
+    std::string text;
+    for (int line = 1;; ++line) {
+        if (interactive) std::cout << "twhost> " << std::flush;
+        if (!std::getline(std::cin, text)) break;
+        std::vector<twhost::statement> statements;
+        try {
+            statements = twhost::parse_line(text, line);
+        } catch (const twhost::syntax_error& e) {
+            std::cout.flush();
+            std::cerr << "stdin:" << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';
+            status = 2;
+            if (interactive || keep_going) continue;
+            return status;
+        }
+        if (!host.run(statements, "stdin", keep_going || interactive)) {
+            if (status == 0) status = 1;
+            if (!interactive && !keep_going) return status;
+        }
+    }
+    if (interactive) std::cout << '\n';
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<action> actions;
+    std::vector<std::string> snippets;
+    std::string script, bitmap;
+    bool keep_going = false;
+    bool script_given = false;
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) {
+                std::cerr << "twhost: " << a << " needs a value (see twhost --help)\n";
+                std::exit(2);
+            }
+            return args[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            std::cout << usage;
+            return 0;
+        } else if (a == "-e") {
+            snippets.push_back(value());
+        } else if (a == "-k" || a == "--keep-going") {
+            keep_going = true;
+        } else if (a == "--register") {
+            actions.push_back({action::register_library, value()});
+        } else if (a == "--unregister") {
+            actions.push_back({action::unregister_library, value()});
+        } else if (a == "--list") {
+            actions.push_back({action::list, {}});
+        } else if (a == "--info") {
+            actions.push_back({action::info, value()});
+        } else if (a == "--bitmap") {
+            bitmap = value();
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::cerr << "twhost: unknown option '" << a << "' (see twhost --help)\n";
+            return 2;
+        } else if (script_given) {
+            std::cerr << "twhost: more than one script given ('" << script << "', '" << a << "')\n";
+            return 2;
+        } else {
+            script = a;
+            script_given = true;
+        }
+    }
+    if (!bitmap.empty() && std::none_of(actions.begin(), actions.end(),
+                                        [](const action& x) { return x.what == action::info; })) {
+        std::cerr << "twhost: --bitmap goes with --info\n";
+        return 2;
+    }
+
+    int status = 0;
+    for (const action& x : actions) {
+        try {
+            switch (x.what) {
+                case action::register_library:
+                    twhost::register_library(x.argument, false, std::cout);
+                    break;
+                case action::unregister_library:
+                    twhost::register_library(x.argument, true, std::cout);
+                    break;
+                case action::list:
+                    twhost::list_classes(std::cout);
+                    break;
+                case action::info:
+                    twhost::describe_class(x.argument, bitmap, std::cout);
+                    break;
+            }
+        } catch (const std::exception& e) {
+            std::cout.flush();
+            std::cerr << "twhost: " << e.what() << '\n';
+            status = 1;
+        }
+    }
+    if (!actions.empty() && snippets.empty() && !script_given) return status;
+
+    // Every source is parsed before anything runs: a syntax error runs nothing.
+    std::vector<std::pair<std::string, std::vector<twhost::statement>>> sources;
+    try {
+        for (const std::string& snippet : snippets) sources.emplace_back("-e", twhost::parse_script(snippet));
+        if (script_given && script != "-") {
+            std::ifstream in(script, std::ios::binary);
+            if (!in) {
+                std::cerr << "twhost: cannot read script '" << script << "'\n";
+                return 2;
+            }
+            std::ostringstream text;
+            text << in.rdbuf();
+            sources.emplace_back(script, twhost::parse_script(text.str()));
+        }
+    } catch (const twhost::syntax_error& e) {
+        const std::string& source = sources.size() < snippets.size() ? std::string("-e") : script;
+        std::cerr << source << ':' << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';
+        return 2;
+    }
+
+    twhost::interpreter host(std::cout, std::cerr);
+    for (const auto& [source, statements] : sources) {
+        if (!host.run(statements, source, keep_going)) {
+            status = 1;
+            if (!keep_going) break;
+        }
+    }
+    if (status == 0 || keep_going) {
+        if ((snippets.empty() && !script_given) || script == "-") {
+            const int result = run_stdin(host, keep_going);
+            if (result > status) status = result;
+        }
+    }
+    if (!host.shutdown()) status = 1;
+    return status;
+}

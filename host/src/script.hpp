@@ -1,0 +1,62 @@
+// The statement language of twhost: a small BASIC-like language for driving controls.
+//
+//   Set w = CreateObject("quillset.ini")     ' by ProgID from the registry, or by the path of a library
+//   w.CreateNew = True                       ' property put
+//   w.addSetting "Paths", "Home", "C:\x"     ' method call, result dropped; parentheses optional
+//   Print w.getSetting("Paths", "Home"), w.File   ' ", " prints a space between items, "; " nothing
+//   n = r.GetNumberOfHeaders() : Print n     ' plain variables; ":" separates statements
+//   Set w = Nothing                          ' releases the control
+//
+// Expressions: "strings" ("" is a quote), integers (16-bit when they fit, else 32-bit), True, False,
+// variables, obj.Member and obj.Member(args), unary minus, & (concatenation), parentheses. Names are
+// compared without regard to case. A ' starts a comment. A statement ends at the end of its line.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace twhost {
+
+struct syntax_error : std::runtime_error {
+    syntax_error(int line_, int column_, const std::string& what)
+        : std::runtime_error(what), line(line_), column(column_) {}
+    int line;
+    int column;  // 1-based, in bytes of the line
+};
+
+struct expression;
+using expression_ptr = std::unique_ptr<expression>;
+
+struct expression {
+    enum class kind { string, integer, boolean, nothing, variable, member, create_object, negate, concat };
+    kind what;
+    int column = 0;
+    std::u16string text;                   // string
+    std::int32_t number = 0;               // integer, boolean (-1 / 0)
+    std::string name;                      // variable; the object variable of member
+    std::string member;                    // member
+    std::vector<expression_ptr> operands;  // arguments of member / create_object, operands of an operator
+};
+
+struct statement {
+    enum class kind { set, assign, put, call, print };
+    kind what;
+    int line = 0;
+    int column = 0;
+    std::string target;                     // the variable (set, assign) or object variable (put, call)
+    std::string member;                     // put, call
+    expression_ptr value;                   // set, assign, put
+    std::vector<expression_ptr> arguments;  // call arguments; print items
+    std::vector<char> separators;           // print: ',' or ';' after each item but the last
+};
+
+// Parses one line of text, numbered line, into its statements (none for an empty or comment line).
+std::vector<statement> parse_line(const std::string& text, int line);
+
+// Parses a whole script; the first syntax error ends the parse.
+std::vector<statement> parse_script(const std::string& text);
+
+}  // namespace twhost
