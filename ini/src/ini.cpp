@@ -3,7 +3,6 @@
 
 #include "platform/buffer_pool.hpp"
 #include "platform/file.hpp"
-#include "platform/line_reader.hpp"
 #include "platform/path.hpp"
 #include "state.hpp"
 
@@ -38,8 +37,7 @@ platform::boolean ini::ReadFile(const platform::string& Filename) {
     platform::line_reader lines(source, buffer.span());
     // Each line is filed from its bytes, decoded straight into the tables' text: the same rule as
     // InputConf, without a string per line.
-    std::string_view line;
-    while (lines.next(line)) state_->tables.file_line(line);
+    state_->tables.file_lines(lines);
     return platform::True;
 }
 

@@ -7,6 +7,9 @@
 namespace tw_ini::detail {
 namespace {
 
+// Headers with at most this many settings are scanned rather than indexed.
+constexpr std::int32_t scanned_settings = 8;
+
 // A seed drawn once per process, so that a file cannot be crafted to make all its names collide.
 std::uint64_t process_seed() {
     static const std::uint64_t seed = [] {
@@ -25,8 +28,12 @@ constexpr std::uint64_t mix(std::uint64_t x) noexcept {
     return x;
 }
 
+std::uint64_t in_header(std::uint64_t name_hash, std::int32_t k) noexcept {
+    return mix(name_hash ^ ((static_cast<std::uint64_t>(k) + 1) * 0x9e3779b97f4a7c15u));
+}
+
 // Buckets for a number of entries: a power of two, at most half full.
-std::size_t table_size(std::int32_t entries) noexcept {
+std::size_t table_size(std::int64_t entries) noexcept {
     std::size_t size = 16;
     while (size < 2 * static_cast<std::size_t>(entries)) size *= 2;
     return size;
@@ -47,12 +54,8 @@ std::uint64_t name_index::hash(std::u16string_view name) const noexcept {
         h ^= h >> 31;
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, p, n * sizeof(char16_t));
+    if (n > 0) std::memcpy(&tail, p, n * sizeof(char16_t));
     return mix(h ^ tail);
-}
-
-std::uint64_t name_index::hash_in_header(std::uint64_t name_hash, std::int32_t k) noexcept {
-    return mix(name_hash ^ ((static_cast<std::uint64_t>(k) + 1) * 0x9e3779b97f4a7c15u));
 }
 
 std::int32_t name_index::find_header(const tables& t, std::u16string_view name) {
@@ -64,16 +67,21 @@ std::int32_t name_index::find_header(const tables& t, std::u16string_view name) 
 std::int32_t name_index::find_setting(const tables& t, std::int32_t k, std::u16string_view name) {
     catch_up(t);
     const header_slot& owner = t.header(k);
-    const std::uint64_t h = hash_in_header(hash(name), k);
+    const std::int32_t end = owner.start + owner.count;
+    if (owner.count <= scanned_settings) {
+        for (std::int32_t s = owner.start; s < end; ++s) {
+            if (t.setting_name(s) == name) return s;
+        }
+        return -1;
+    }
+    const std::uint64_t h = in_header(hash(name), k);
     const auto tag = static_cast<std::uint32_t>(h >> 32);
     const std::size_t mask = settings_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
         const bucket b = settings_[i];
         if (b.slot == 0) return -1;
         const auto s = static_cast<std::int32_t>(b.slot - 1);
-        if (b.tag == tag && s >= owner.start && s - owner.start < owner.count && t.setting_name(s) == name) {
-            return s;
-        }
+        if (b.tag == tag && s >= owner.start && s < end && t.setting_name(s) == name) return s;
     }
 }
 
@@ -93,29 +101,35 @@ void name_index::catch_up(const tables& t) {
     const std::int32_t n = t.header_count();
     const std::int32_t m = t.setting_count();
     if (!stale_ && n == indexed_headers_ && m == indexed_settings_) return;
-    if (stale_ || table_size(n) > headers_.size() || table_size(m) > settings_.size()) {
-        rebuild(t);
-        return;
+    if (stale_ || table_size(n) > headers_.size()) return rebuild(t);
+    // Settings filed since the last update belong to the header that was open then, or to later ones.
+    const std::int32_t first = std::max(indexed_headers_ - 1, 0);
+    std::int64_t added = 0;
+    for (std::int32_t k = first; k < n; ++k) {
+        const range r = settings_to_index(t, k, indexed_settings_);
+        added += r.end - r.begin;
     }
-    // Settings filed since the last catch-up belong to the header that was open then, or to later ones.
-    const std::int32_t first_new_header = indexed_headers_;
-    const std::int32_t first_new_setting = indexed_settings_;
-    for (std::int32_t k = first_new_header; k < n; ++k) index_header(t, k);
-    for (std::int32_t k = std::max(first_new_header - 1, 0); k < n; ++k)
-        index_settings(t, k, first_new_setting);
+    if (table_size(setting_entries_ + added) > settings_.size()) return rebuild(t);
+    for (std::int32_t k = indexed_headers_; k < n; ++k) index_header(t, k);
+    for (std::int32_t k = first; k < n; ++k) index_settings(t, k, indexed_settings_);
     indexed_headers_ = n;
     indexed_settings_ = m;
 }
 
 void name_index::rebuild(const tables& t) {
     const std::int32_t n = t.header_count();
-    const std::int32_t m = t.setting_count();
+    std::int64_t indexed = 0;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const range r = settings_to_index(t, k, 0);
+        indexed += r.end - r.begin;
+    }
     headers_.assign(table_size(n), bucket{});
-    settings_.assign(table_size(m), bucket{});
+    settings_.assign(table_size(indexed), bucket{});
+    setting_entries_ = 0;
     for (std::int32_t k = 0; k < n; ++k) index_header(t, k);
     for (std::int32_t k = 0; k < n; ++k) index_settings(t, k, 0);
     indexed_headers_ = n;
-    indexed_settings_ = m;
+    indexed_settings_ = t.setting_count();
     stale_ = false;
 }
 
@@ -135,28 +149,38 @@ void name_index::index_header(const tables& t, std::int32_t k) {
     }
 }
 
-// Indexes the settings of header k from slot `from` on. Only the first header of a name has its settings
-// indexed: a later one is never reached by name. A repeated setting name keeps the bucket of its first.
+// The settings of header k that an update covering the slots from `from` on adds to the index: none
+// while the header is scanned; all of them once it has outgrown scanning since the last update (it had
+// at most scanned_settings then); else those from `from` on.
+name_index::range name_index::settings_to_index(const tables& t, std::int32_t k, std::int32_t from) noexcept {
+    const header_slot& h = t.header(k);
+    const std::int32_t end = h.start + h.count;
+    if (h.count <= scanned_settings) return {end, end};
+    return {from - h.start <= scanned_settings ? h.start : std::max(h.start, from), end};
+}
+
+// Only the first header of a name has its settings indexed: a later one is never reached by name. A
+// repeated setting name keeps the bucket of its first setting.
 void name_index::index_settings(const tables& t, std::int32_t k, std::int32_t from) {
-    const header_slot& owner = t.header(k);
-    const std::int32_t end = owner.start + owner.count;
-    const std::int32_t begin = std::max(owner.start, from);
-    if (begin >= end) return;
+    const range r = settings_to_index(t, k, from);
+    if (r.begin >= r.end) return;
     const std::u16string_view header_name = t.header_name(k);
     if (probe_header(t, header_name, hash(header_name)) != k) return;
+    const header_slot& owner = t.header(k);
     const std::size_t mask = settings_.size() - 1;
-    for (std::int32_t s = begin; s < end; ++s) {
+    for (std::int32_t s = r.begin; s < r.end; ++s) {
         const std::u16string_view name = t.setting_name(s);
-        const std::uint64_t h = hash_in_header(hash(name), k);
+        const std::uint64_t h = in_header(hash(name), k);
         const auto tag = static_cast<std::uint32_t>(h >> 32);
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             bucket& b = settings_[i];
             if (b.slot == 0) {
                 b = {tag, static_cast<std::uint32_t>(s) + 1};
+                ++setting_entries_;
                 break;
             }
             const auto other = static_cast<std::int32_t>(b.slot - 1);
-            if (b.tag == tag && other >= owner.start && other < end && t.setting_name(other) == name) break;
+            if (b.tag == tag && other >= owner.start && other < r.end && t.setting_name(other) == name) break;
         }
     }
 }

@@ -2,6 +2,9 @@
 // setting of each name. Two open-addressing hash tables hold slot numbers only; names are compared in
 // the tables' own text.
 //
+// A header with few settings is searched by scanning them, which is as quick as a lookup; only the
+// settings of larger headers go into the index, so that a search costs the same whatever the sizes.
+//
 // The index is built on first use, not while loading, and then kept up to date with whatever was filed
 // since: nothing filed is ever removed, so catching up only adds. Forgetting everything (after a reset of
 // the tables) is constant work; the clearing is paid by the next rebuild, in proportion to its size.
@@ -36,21 +39,25 @@ class name_index {
         std::uint32_t tag;   // high half of the hash
         std::uint32_t slot;  // slot + 1; 0 marks an empty bucket
     };
+    struct range {
+        std::int32_t begin, end;
+    };
 
     void catch_up(const tables& t);
     void rebuild(const tables& t);
     std::uint64_t hash(std::u16string_view name) const noexcept;
-    static std::uint64_t hash_in_header(std::uint64_t name_hash, std::int32_t k) noexcept;
     std::int32_t probe_header(const tables& t, std::u16string_view name, std::uint64_t h) const noexcept;
     void index_header(const tables& t, std::int32_t k);
+    static range settings_to_index(const tables& t, std::int32_t k, std::int32_t from) noexcept;
     void index_settings(const tables& t, std::int32_t k, std::int32_t from);
 
     std::uint64_t seed_;
-    std::vector<bucket> headers_;   // size 0 or a power of two, at least twice the headers indexed
-    std::vector<bucket> settings_;  // likewise for the settings
-    std::int32_t indexed_headers_ = 0;
-    std::int32_t indexed_settings_ = 0;
-    bool stale_ = false;  // buckets still hold entries of tables since reset
+    std::vector<bucket> headers_;        // a power of two, at least twice the headers indexed (or empty)
+    std::vector<bucket> settings_;       // likewise for the settings indexed
+    std::int32_t indexed_headers_ = 0;   // headers and settings filed when the index was last brought up
+    std::int32_t indexed_settings_ = 0;  // to date
+    std::int32_t setting_entries_ = 0;   // settings in the index
+    bool stale_ = false;                 // buckets still hold entries of tables since reset
 };
 
 }  // namespace tw_ini::detail

@@ -1,17 +1,25 @@
 #include "tables.hpp"
 
-#include <limits>
+#include <algorithm>
 
-#include "platform/cp1252.hpp"
 #include "platform/runtime_error.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace tw_ini::detail {
 namespace {
 
-// Run-time error "Out of memory": text offsets are 32-bit.
-constexpr int out_of_memory = 7;
-constexpr std::size_t text_limit = std::numeric_limits<std::uint32_t>::max();
+// The first "=" of a line. Setting names are short: the first units are scanned here, which is cheaper
+// than a library call, and the rest of a long line by the library.
+template <class Char>
+std::size_t find_equals(std::basic_string_view<Char> line) {
+    constexpr std::size_t inline_scan = 24;
+    const std::size_t head = std::min(line.size(), inline_scan);
+    for (std::size_t i = 0; i < head; ++i) {
+        if (line[i] == Char('=')) return i;
+    }
+    if (head == line.size()) return line.npos;
+    return line.find(Char('='), head);
+}
 
 }  // namespace
 
@@ -25,8 +33,9 @@ void tables::file_line(std::u16string_view line) {
     file(line);
 }
 
-void tables::file_line(std::string_view line) {
-    file(line);
+void tables::file_lines(platform::line_reader& lines) {
+    std::string_view line;
+    while (lines.next(line)) file(line);
 }
 
 // Windows-1252 gives every byte exactly one UTF-16 unit and maps "[", "]" and "=" to themselves, so the
@@ -43,7 +52,7 @@ void tables::file(std::basic_string_view<Char> line) {
         headers_.push_back({name, static_cast<std::uint32_t>(length - 2), setting_count(), 0});
         return;
     }
-    const std::size_t equals = line.find(Char('='));
+    const std::size_t equals = find_equals(line);
     if (equals == line.npos || headers_.empty()) return;
     if (settings_.size() == setting_capacity) {
         throw platform::runtime_error(platform::err::subscript, "the tables hold at most 60001 settings");
@@ -52,25 +61,6 @@ void tables::file(std::basic_string_view<Char> line) {
     settings_.push_back(
         {name, static_cast<std::uint32_t>(equals), static_cast<std::uint32_t>(length - equals - 1)});
     ++headers_.back().count;
-}
-
-std::uint32_t tables::reserve_text(std::size_t units) const {
-    if (units > text_limit - text_.size()) {
-        throw platform::runtime_error(out_of_memory, "the tables hold at most 4294967295 characters of text");
-    }
-    return static_cast<std::uint32_t>(text_.size());
-}
-
-std::uint32_t tables::append_text(std::u16string_view units) {
-    const std::uint32_t at = reserve_text(units.size());
-    text_.append(units);
-    return at;
-}
-
-std::uint32_t tables::append_text(std::string_view bytes) {
-    const std::uint32_t at = reserve_text(bytes.size());
-    platform::cp1252::decode_append(bytes, text_);
-    return at;
 }
 
 }  // namespace tw_ini::detail

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/line_reader.hpp"
+#include "text_buffer.hpp"
 
 namespace tw_ini::detail {
 
@@ -32,7 +34,8 @@ class tables {
     // File one line by the control's line rule (see InputConf). The byte form reads Windows-1252.
     // Run-time error 9 for a header or setting beyond the capacity, before anything changes.
     void file_line(std::u16string_view line);
-    void file_line(std::string_view line);
+    // Every line that `lines` has still to give, in order; a failure leaves the lines before it filed.
+    void file_lines(platform::line_reader& lines);
 
     std::int32_t header_count() const noexcept { return static_cast<std::int32_t>(headers_.size()); }
     std::int32_t setting_count() const noexcept { return static_cast<std::int32_t>(settings_.size()); }
@@ -45,25 +48,24 @@ class tables {
 
     std::u16string_view header_name(std::int32_t k) const noexcept {
         const header_slot& h = header(k);
-        return {text_.data() + h.name, h.length};
+        return text_.view(h.name, h.length);
     }
     std::u16string_view setting_name(std::int32_t s) const noexcept {
         const setting_slot& v = setting(s);
-        return {text_.data() + v.name, v.name_length};
+        return text_.view(v.name, v.name_length);
     }
     std::u16string_view setting_value(std::int32_t s) const noexcept {
         const setting_slot& v = setting(s);
-        return {text_.data() + v.name + v.name_length + 1, v.value_length};
+        return text_.view(v.name + v.name_length + 1, v.value_length);
     }
 
   private:
     template <class Char>
     void file(std::basic_string_view<Char> line);
-    std::uint32_t reserve_text(std::size_t units) const;
-    std::uint32_t append_text(std::u16string_view units);
-    std::uint32_t append_text(std::string_view bytes);
+    std::uint32_t append_text(std::u16string_view units) { return text_.append(units); }
+    std::uint32_t append_text(std::string_view bytes) { return text_.append_decoded(bytes); }
 
-    std::u16string text_;
+    text_buffer text_;
     std::vector<header_slot> headers_;
     std::vector<setting_slot> settings_;
 };
