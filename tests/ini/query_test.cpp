@@ -169,6 +169,23 @@ TEST_F(Appending, QueriesSeeEveryLineFiledSinceTheLastQuery) {
     EXPECT_EQ(control.RCS(u"a", u"y"), u"3");
 }
 
+TEST_F(Appending, HeaderGrowingToManySettingsAnswersFromTheFirstOfEachName) {
+    feed({u"[a]", u"[b]"});
+    for (int i = 0; i < 100; ++i) {
+        const std::u16string name(1, static_cast<char16_t>(u'A' + i % 30));
+        feed({name + u"=" + std::u16string(1, static_cast<char16_t>(u'0' + i / 30))});
+        for (int j = 0; j <= i; ++j) {
+            const std::u16string other(1, static_cast<char16_t>(u'A' + j % 30));
+            ASSERT_EQ(control.RCS(u"b", other), u"0") << i << " " << j;
+        }
+        ASSERT_EQ(control.RCS(u"b", u"a"), u"") << i;
+        ASSERT_EQ(control.GetSettings(u"b"), i);
+    }
+    feed({u"[b]", u"A=x"});
+    EXPECT_EQ(control.RCS(u"b", u"A"), u"0");
+    EXPECT_EQ(control.RCS(u"a", u"A"), u"");
+}
+
 class Size : public reader_test {};
 
 TEST_F(Size, StartsAndStaysAtTheDesignedSize) {
