@@ -42,6 +42,8 @@ void tw_const_window::clicked(std::string_view button) {
     text("tw_const", button == "Command1" ? module_text : form_text);
 }
 
-void ini::showConstants() { tw_const_window::of_this_thread().show(); }
+void ini::showConstants() {
+    tw_const_window::of_this_thread().show();
+}
 
 }  // namespace penmoor

@@ -19,13 +19,15 @@ thread_local window* first_window = nullptr;
 
 std::atomic<window_backend> chosen_backend{window_backend::automatic};
 
-constexpr int out_of_memory = 7;
-
-std::string quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+std::string quoted(std::string_view name) {
+    return "'" + std::string(name) + "'";
+}
 
 }  // namespace
 
-window::window(window_layout layout) : layout_(std::move(layout)), next_(first_window) { first_window = this; }
+window::window(window_layout layout) : layout_(std::move(layout)), next_(first_window) {
+    first_window = this;
+}
 
 window::~window() {
     discard();
@@ -51,14 +53,16 @@ void window::show() {
         if (peer_) peer_->show();
     } catch (const std::bad_alloc&) {
         discard();
-        throw runtime_error(out_of_memory, "cannot create or show the window " + quoted(layout_.name));
+        throw runtime_error(err::out_of_memory, "cannot create or show the window " + quoted(layout_.name));
     } catch (...) {
         discard();
         throw;
     }
 }
 
-void window::close() { discard(); }
+void window::close() {
+    discard();
+}
 
 void window::discard() noexcept {
     open_ = false;
@@ -119,10 +123,12 @@ bool any_window_on_screen() noexcept {
 }
 
 void pump_windows(double timeout_seconds) {
-    if (any_window_on_screen()) screen::calls().pump(timeout_seconds);
+    screen::calls().pump(timeout_seconds);
 }
 
-void use_window_backend(window_backend backend) noexcept { chosen_backend.store(backend); }
+void use_window_backend(window_backend backend) noexcept {
+    chosen_backend.store(backend);
+}
 
 namespace screen {
 

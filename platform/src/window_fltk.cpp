@@ -25,7 +25,7 @@
 namespace platform::screen {
 namespace {
 
-constexpr Fl_Fontsize caption_size = 11;  // four caption lines fit a button 53 pixels high
+constexpr Fl_Fontsize caption_size = 10;  // four caption lines fit a button 53 pixels high
 constexpr Fl_Fontsize text_size = 12;
 
 thread_local bool screen_thread = false;
@@ -33,7 +33,9 @@ thread_local bool screen_thread = false;
 thread_local int callback_depth = 0;
 thread_local std::exception_ptr pending_error;
 
-int pixels(int twips) { return (twips + twips_per_pixel / 2) / twips_per_pixel; }
+int pixels(int twips) {
+    return (twips + twips_per_pixel / 2) / twips_per_pixel;
+}
 
 bool claim_screen() {
     if (screen_thread) return true;
@@ -151,12 +153,13 @@ public:
 
     ~fltk_peer() override {
         frame_->hide();
-        // Inside one of the window's own callbacks FLTK still uses it: it goes once that callback is over.
+        // Inside one of the window's own callbacks FLTK still uses it: it goes when the pump returns.
         if (callback_depth > 0) {
             Fl::delete_widget(frame_);
         } else {
             delete frame_;
         }
+        Fl::flush();
     }
 
     fltk_peer(const fltk_peer&) = delete;
@@ -205,7 +208,9 @@ private:
 };
 
 void pump(double timeout_seconds) {
+    if (!screen_thread || Fl::first_window() == nullptr) return;
     Fl::wait(timeout_seconds);
+    Fl::do_widget_deletion();  // windows closed by their own callbacks, now that those are over
     if (pending_error) std::rethrow_exception(std::exchange(pending_error, nullptr));
 }
 
@@ -219,7 +224,11 @@ table live_calls = real_calls;
 
 }  // namespace
 
-table& calls() noexcept { return live_calls; }
-const table& real() noexcept { return real_calls; }
+table& calls() noexcept {
+    return live_calls;
+}
+const table& real() noexcept {
+    return real_calls;
+}
 
 }  // namespace platform::screen

@@ -17,7 +17,11 @@ table live_calls = real_calls;
 
 }  // namespace
 
-table& calls() noexcept { return live_calls; }
-const table& real() noexcept { return real_calls; }
+table& calls() noexcept {
+    return live_calls;
+}
+const table& real() noexcept {
+    return real_calls;
+}
 
 }  // namespace platform::screen

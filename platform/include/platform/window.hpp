@@ -117,7 +117,7 @@ private:
 
     window_layout layout_;
     bool open_ = false;
-    std::vector<string> texts_;          // of every control while open; the text area's is stale on screen
+    std::vector<string> texts_;           // of every control while open; the text area's is stale on screen
     std::unique_ptr<screen::peer> peer_;  // while open on screen
     window* next_ = nullptr;              // the thread's windows, newest first
 };

@@ -40,8 +40,9 @@ struct table {
     // A peer for the window, with its controls created and every text empty, not yet shown. Throws when
     // the window cannot be created.
     std::unique_ptr<peer> (*make)(window& model);
-    // Handles the screen's messages, waiting at most timeout_seconds for the first. Rethrows an exception
-    // that a handler raised meanwhile.
+    // Handles the screen's messages, waiting at most timeout_seconds for the first, and rethrows an
+    // exception that a handler raised meanwhile. Returns at once on a thread that does not own the screen
+    // or has no window shown on it.
     void (*pump)(double timeout_seconds);
 };
 
