@@ -37,6 +37,17 @@ class library {
     // A new control of class clsid with one reference, owned by the caller.
     twc_control* create(const twc_guid& clsid) const;
 
+    // The four entry points themselves.
+    struct entry_table {
+        twc_register_fn register_server;
+        twc_register_fn unregister_server;
+        twc_get_class_object_fn get_class_object;
+        twc_can_unload_fn can_unload;
+    };
+    entry_table entry_points() const noexcept {
+        return {register_, unregister_, get_class_object_, can_unload_};
+    }
+
     twc_status register_server() const { return register_(); }
     twc_status unregister_server() const { return unregister_(); }
     bool can_unload() const { return can_unload_() == TWC_OK; }

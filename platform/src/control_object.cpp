@@ -182,9 +182,15 @@ twc_status control_base::dispatch(twc_dispid id, std::uint16_t flags, twc_varian
                            std::string(describe(err::no_member)) + ": no member has dispatch id " + hex(id)},
                           error);
         }
+        const char* name = nullptr;
+        for (std::uint32_t i = 0; i < table.member_count; ++i) {
+            if (table.members[i].id == id) name = table.members[i].name;
+        }
+        const char* how = (flags & TWC_INVOKE_PROPERTYPUT) ? "assigned"
+                          : (flags & TWC_INVOKE_METHOD)    ? "called as a method"
+                                                           : "read as a property";
         return report({TWC_E_MEMBER_NOT_FOUND, err::wrong_arguments,
-                       std::string(describe(err::wrong_arguments)) + ": member " + hex(id) +
-                           " cannot be called that way"},
+                       std::string(describe(err::wrong_arguments)) + ": " + name + " cannot be " + how},
                       error);
     }
     if (count != member->param_count) {
@@ -264,8 +270,50 @@ void control_base::fire(twc_dispid id, twc_variant* args, std::uint32_t count) n
         sink->vtbl->add_ref(sink);
         targets.push_back(sink);
     }
+    // Each sink gets its own copy of every by-reference value: what one handler writes there reaches
+    // neither the control nor the next handler.
+    struct backing {
+        std::int16_t i2;
+        std::int32_t i4;
+        float r4;
+        twc_bool boolean;
+        twc_string str;
+    };
+    std::vector<twc_variant> copies;
+    std::vector<backing> values;
+    try {
+        copies.resize(count);
+        values.resize(count);
+    } catch (const std::bad_alloc&) {
+        for (twc_sink* sink : targets) sink->vtbl->release(sink);
+        return;
+    }
     for (twc_sink* sink : targets) {
-        sink->vtbl->invoke(sink, id, args, count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            copies[i] = args[i];
+            if (!(args[i].type & TWC_VT_BYREF) || args[i].u.pi2 == nullptr) continue;
+            backing& b = values[i];
+            switch (base_type(args[i])) {
+                case TWC_VT_I2:
+                    b.i2 = *args[i].u.pi2, copies[i].u.pi2 = &b.i2;
+                    break;
+                case TWC_VT_I4:
+                    b.i4 = *args[i].u.pi4, copies[i].u.pi4 = &b.i4;
+                    break;
+                case TWC_VT_R4:
+                    b.r4 = *args[i].u.pr4, copies[i].u.pr4 = &b.r4;
+                    break;
+                case TWC_VT_BOOL:
+                    b.boolean = *args[i].u.pbool, copies[i].u.pbool = &b.boolean;
+                    break;
+                case TWC_VT_STRING:
+                    b.str = *args[i].u.pstr, copies[i].u.pstr = &b.str;
+                    break;
+                default:
+                    break;
+            }
+        }
+        sink->vtbl->invoke(sink, id, copies.data(), count);
         sink->vtbl->release(sink);
     }
 }

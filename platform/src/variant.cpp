@@ -122,11 +122,17 @@ double to_number(const twc_variant& raw) {
     }
 }
 
+std::string number_text(double d) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15G", d);
+    return text;
+}
+
 template <class Int>
 Int to_integer(const twc_variant& v) {
     const double d = std::nearbyint(to_number(v));  // the default rounding mode: half to even
     if (!(d >= std::numeric_limits<Int>::min() && d <= std::numeric_limits<Int>::max())) {
-        overflow(std::to_string(to_number(v)) + " does not fit " +
+        overflow(number_text(to_number(v)) + " does not fit " +
                  type_name(sizeof(Int) == 2 ? TWC_VT_I2 : TWC_VT_I4));
     }
     return static_cast<Int>(d);
@@ -226,7 +232,7 @@ std::int32_t to_i4(const twc_variant& v) {
 float to_r4(const twc_variant& v) {
     const double d = to_number(v);
     if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) {
-        overflow(std::to_string(d) + " does not fit Single");
+        overflow(number_text(d) + " does not fit Single");
     }
     return static_cast<float>(d);
 }

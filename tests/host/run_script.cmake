@@ -1,0 +1,36 @@
+# Runs one twhost script in a fresh directory and compares its transcript with the expected one.
+#
+# The directory gets a registry of its own (TARNWICK_REGISTRY, a relative path) holding both plug-ins, and
+# a copy of a library without entry points as "plain.so". The script runs with the options of its first
+# line when that line is "' twhost: OPTIONS". The transcript is standard output and standard error merged
+# in order, then "exit N". Paths in it are relative to the directory, so it never names the build tree.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+file(COPY_FILE ${PLAIN} ${WORK}/plain.so)
+get_filename_component(script_name ${SCRIPT} NAME)
+file(COPY_FILE ${SCRIPT} ${WORK}/${script_name})
+
+set(ENV{TARNWICK_REGISTRY} registry)
+unset(ENV{DISPLAY})
+unset(ENV{WAYLAND_DISPLAY})
+execute_process(COMMAND ${TWHOST} --register ${WRITER} --register ${READER}
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "registering the plug-ins failed (${result}):\n${output}")
+endif()
+
+file(STRINGS ${SCRIPT} first_line LIMIT_COUNT 1)
+set(options "")
+if(first_line MATCHES "^' twhost: (.*)$")
+    separate_arguments(options UNIX_COMMAND "${CMAKE_MATCH_1}")
+endif()
+execute_process(COMMAND ${TWHOST} ${options} ${script_name}
+    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
+string(APPEND transcript "exit ${result}\n")
+
+file(READ ${EXPECTED} expected)
+if(NOT transcript STREQUAL expected)
+    file(WRITE ${WORK}/transcript.actual "${transcript}")
+    execute_process(COMMAND diff -u ${EXPECTED} ${WORK}/transcript.actual OUTPUT_VARIABLE difference)
+    message(FATAL_ERROR "transcript of ${script_name} differs from ${EXPECTED}:\n${difference}")
+endif()
