@@ -42,15 +42,6 @@ class writer final : public ini_events {
 
 using thunk = platform::component::thunk<writer>;
 
-template <class Control>
-void show_constants(Control& control) {
-    if constexpr (requires { control.showConstants(); }) {
-        control.showConstants();
-    } else {
-        throw platform::runtime_error(platform::err::no_member, "showConstants is not part of this build");
-    }
-}
-
 // In the slot order of the class description's member table.
 constexpr std::array<thunk, 14> thunks = {
     [](writer& w, const arguments& a, twc_variant& r) { r = make_bool(w.control().isHeader(a.text(0))); },
@@ -77,7 +68,7 @@ constexpr std::array<thunk, 14> thunks = {
     },
     [](writer& w, const arguments& a, twc_variant& r) { r = make_bool(w.control().deleteHeader(a.text(0))); },
     // The result is an empty variant.
-    [](writer& w, const arguments&, twc_variant&) { show_constants(w.control()); },
+    [](writer& w, const arguments&, twc_variant&) { w.control().showConstants(); },
 };
 
 twc_control* create() {
