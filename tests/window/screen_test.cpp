@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <png.h>
 
 #include <cstdio>
@@ -225,6 +226,45 @@ void click_at(Display* display, Window w, int x, int y) {
     XFlush(display);
 }
 
+// Presses and releases a key, with Control held when control is set.
+void press(Display* display, KeySym key, bool control = false) {
+    const KeyCode ctrl = XKeysymToKeycode(display, XK_Control_L);
+    if (control) XTestFakeKeyEvent(display, ctrl, True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    if (control) XTestFakeKeyEvent(display, ctrl, False, CurrentTime);
+    XFlush(display);
+}
+
+// The clipboard's text as another program pastes it, asked for while the windows are pumped.
+std::string clipboard(Display* display) {
+    const Window requestor = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom property = XInternAtom(display, "TARNWICK_PASTE", False);
+    const Atom selection = XInternAtom(display, "CLIPBOARD", False);
+    pump_until([&] { return XGetSelectionOwner(display, selection) != None; });
+    XConvertSelection(display, selection, XInternAtom(display, "UTF8_STRING", False), property, requestor,
+                      CurrentTime);
+    XFlush(display);
+    std::string text;
+    XEvent event;
+    const bool answered =
+        pump_until([&] { return XCheckTypedWindowEvent(display, requestor, SelectionNotify, &event) != 0; });
+    if (answered && event.xselection.property != None) {
+        Atom type;
+        int format;
+        unsigned long count, remaining;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, requestor, property, 0, 1 << 16, True, AnyPropertyType, &type,
+                               &format, &count, &remaining, &data) == Success &&
+            data != nullptr) {
+            text.assign(reinterpret_cast<char*>(data), count);
+            XFree(data);
+        }
+    }
+    XDestroyWindow(display, requestor);
+    return text;
+}
+
 // The window manager's close request, as a close box sends it.
 void ask_to_close(Display* display, Window w) {
     XEvent event{};
@@ -298,6 +338,23 @@ TEST(ScreenWindow, ConstantsWindowAppearsAnswersClicksAndClosesUnderXvfb) {
     ASSERT_TRUE(write_png(after, shot));
     std::printf("screenshot: %s\n", shot.c_str());
     RecordProperty("screenshot", shot.string());
+
+    // The text area's own commands select all and copy: another program pastes the text, a line break
+    // per line. Escape does not close the window; Command2, clicked after it, replaces the text.
+    click_at(display, shown, 100, 100);
+    press(display, XK_a, true);
+    press(display, XK_c, true);
+    EXPECT_EQ(clipboard(display),
+              "Public Const TW_NOHEADER = 1\nPublic Const TW_NOSETTING = 2\n"
+              "Public Const TW_NOFILE = 4\nPublic Const TW_OKFILE = 8\n"
+              "Public Const TW_HEADEREXISTS = 16\nPublic Const TW_FILEEXISTS = 32\n"
+              "Public Const TW_MADEFILE = 64\nPublic Const TW_MANYSETTINGS = 128\n"
+              "Public Const TW_SETTINGEXISTS = 256");
+    press(display, XK_Escape);
+    click_at(display, shown, 285 + 111 / 2, 258 + 53 / 2);
+    ASSERT_TRUE(pump_until([&] { return w->text("tw_const").size() == 233; }))
+        << "Command2's click did not arrive";
+    EXPECT_TRUE(w->is_open());
 
     // The user closes it with the window's close box; the next showConstants starts afresh.
     ask_to_close(display, shown);
