@@ -63,6 +63,8 @@ arguments::arguments(const twc_member& member, const twc_variant* args, std::uin
             values_.push_back(coerce(args[i], type));
             if (type == TWC_VT_STRING) texts_[i] = to_string(values_.back());
         } catch (const runtime_error& e) {
+            // The destructor does not run for a constructor that throws.
+            for (twc_variant& v : values_) twc_variant_clear(&v);
             throw argument_error{i, e};
         }
     }

@@ -2,7 +2,8 @@
 #
 # The directory gets a registry of its own (TARNWICK_REGISTRY, a relative path) holding both plug-ins, and
 # a copy of a library without entry points as "plain.so". The script runs with the options of its first
-# line when that line is "' twhost: OPTIONS". The transcript is standard output and standard error merged
+# line when that line is "' twhost: OPTIONS"; with STDIN set it is fed on standard input instead of being
+# named. The transcript is standard output and standard error merged
 # in order, then "exit N". Paths in it are relative to the directory, so it never names the build tree.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -24,8 +25,13 @@ set(options "")
 if(first_line MATCHES "^' twhost: (.*)$")
     separate_arguments(options UNIX_COMMAND "${CMAKE_MATCH_1}")
 endif()
-execute_process(COMMAND ${TWHOST} ${options} ${script_name}
-    WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
+if(STDIN)
+    execute_process(COMMAND ${TWHOST} ${options} INPUT_FILE ${WORK}/${script_name}
+        WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
+else()
+    execute_process(COMMAND ${TWHOST} ${options} ${script_name}
+        WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
+endif()
 string(APPEND transcript "exit ${result}\n")
 
 file(READ ${EXPECTED} expected)
