@@ -54,7 +54,7 @@ std::uint64_t name_index::hash(std::u16string_view name) const noexcept {
         h ^= h >> 31;
     }
     std::uint64_t tail = 0;
-    if (n > 0) std::memcpy(&tail, p, n * sizeof(char16_t));
+    for (std::size_t i = 0; i < n; ++i) tail |= std::uint64_t{p[i]} << (16 * i);
     return mix(h ^ tail);
 }
 
@@ -97,10 +97,8 @@ std::int32_t name_index::probe_header(const tables& t, std::u16string_view name,
     }
 }
 
-void name_index::catch_up(const tables& t) {
+void name_index::catch_up_from_behind(const tables& t) {
     const std::int32_t n = t.header_count();
-    const std::int32_t m = t.setting_count();
-    if (!stale_ && n == indexed_headers_ && m == indexed_settings_) return;
     if (stale_ || table_size(n) > headers_.size()) return rebuild(t);
     // Settings filed since the last update belong to the header that was open then, or to later ones.
     const std::int32_t first = std::max(indexed_headers_ - 1, 0);
@@ -113,7 +111,7 @@ void name_index::catch_up(const tables& t) {
     for (std::int32_t k = indexed_headers_; k < n; ++k) index_header(t, k);
     for (std::int32_t k = first; k < n; ++k) index_settings(t, k, indexed_settings_);
     indexed_headers_ = n;
-    indexed_settings_ = m;
+    indexed_settings_ = t.setting_count();
 }
 
 void name_index::rebuild(const tables& t) {

@@ -43,7 +43,12 @@ class name_index {
         std::int32_t begin, end;
     };
 
-    void catch_up(const tables& t);
+    void catch_up(const tables& t) {
+        if (stale_ || t.header_count() != indexed_headers_ || t.setting_count() != indexed_settings_) {
+            catch_up_from_behind(t);
+        }
+    }
+    void catch_up_from_behind(const tables& t);
     void rebuild(const tables& t);
     std::uint64_t hash(std::u16string_view name) const noexcept;
     std::int32_t probe_header(const tables& t, std::u16string_view name, std::uint64_t h) const noexcept;

@@ -31,10 +31,11 @@ class tables {
   public:
     void reset() noexcept;
 
-    // File one line by the control's line rule (see InputConf). The byte form reads Windows-1252.
-    // Run-time error 9 for a header or setting beyond the capacity, before anything changes.
+    // Files one line by the control's line rule (see InputConf). Run-time error 9 for a header or
+    // setting beyond the capacity, before anything changes.
     void file_line(std::u16string_view line);
-    // Every line that `lines` has still to give, in order; a failure leaves the lines before it filed.
+    // Files every line that `lines` has still to give, in order, its bytes read as Windows-1252. A
+    // failure leaves the lines before it filed.
     void file_lines(platform::line_reader& lines);
 
     std::int32_t header_count() const noexcept { return static_cast<std::int32_t>(headers_.size()); }
