@@ -73,15 +73,6 @@ TEST_F(ReadFile, LinesFiledAfterALoadAreAppendedBehindIt) {
     EXPECT_THAT(settings(u"extra"), ElementsAre(u"k=v", u"w=3"));
 }
 
-TEST_F(ReadFile, EachLoadReplacesThePreviousOne) {
-    ASSERT_EQ(load("[a]\r\nx=1\r\n[b]\r\n"), platform::True);
-    ASSERT_EQ(control.RCS(u"a", u"x"), u"1");
-    ASSERT_EQ(load("[b]\r\nx=2\r\n", "other.ini"), platform::True);
-    EXPECT_THAT(headers(), ElementsAre(u"b"));
-    EXPECT_EQ(control.RCS(u"a", u"x"), u"");
-    EXPECT_EQ(control.RCS(u"b", u"x"), u"2");
-}
-
 class NoFile : public reader_test {
   protected:
     NoFile() {

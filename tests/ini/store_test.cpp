@@ -42,12 +42,6 @@ TEST_F(InputConf, SettingIsSplitAtTheFirstEqualsWithNothingTrimmed) {
     EXPECT_EQ(control.RCS(u"h", u""), u"ab");
 }
 
-TEST_F(InputConf, LinesWithoutHeaderShapeOrEqualsAreIgnored) {
-    feed({u"[h]", u"; a comment", u"plain text", u"   ", u"[h"});
-    EXPECT_THAT(headers(), ElementsAre(u"h"));
-    EXPECT_EQ(control.GetSettings(u"h"), -1);
-}
-
 TEST_F(InputConf, AnyUnitIsKeptAsGiven) {
     const std::u16string nul_header(u"[a\0b]", 5);
     const std::u16string nul_setting(u"n\0=\0v", 5);
@@ -91,14 +85,6 @@ TEST_F(ResetConf, EmptiesTheTablesAndFilingStartsAgainAtTheFirstSlots) {
     EXPECT_EQ(control.ReadAtPosition(u"b", 0), u"3");
     EXPECT_EQ(control.GetSettings(u"a"), -1);
     EXPECT_EQ(control.RCS(u"a", u"x"), u"");
-}
-
-TEST_F(ResetConf, ResetOfEmptyTablesAndRepeatedResetsAreHarmless) {
-    control.ResetConf();
-    control.ResetConf();
-    EXPECT_EQ(control.GetNumberOfHeaders(), -1);
-    feed({u"[a]", u"x=1"});
-    EXPECT_EQ(control.RCS(u"a", u"x"), u"1");
 }
 
 class Capacity : public reader_test {
@@ -155,15 +141,6 @@ TEST_F(Capacity, TheLastSettingSlotIsFilledAndOneMoreIsErrorNineWithNothingChang
     }
     EXPECT_EQ(control.RCS(u"c", u"y"), u"");
     EXPECT_EQ(control.RCS(u"b", u"last"), u"60000");
-}
-
-TEST_F(Capacity, ResetAfterFullTablesMakesTheWholeCapacityAvailableAgain) {
-    for (int i = 0; i < tw_ini::header_capacity; ++i) control.InputConf(numbered(u"[h", i, u"]"));
-    control.ResetConf();
-    for (int i = 0; i < tw_ini::header_capacity; ++i) control.InputConf(numbered(u"[g", i, u"]"));
-    EXPECT_EQ(control.GetHeaderAtPosition(10000), u"g10000");
-    EXPECT_EQ(control.FindHeader(u"h5"), platform::False);
-    EXPECT_EQ(control.FindHeader(u"g5"), platform::True);
 }
 
 }  // namespace
