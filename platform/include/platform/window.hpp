@@ -15,19 +15,21 @@
 // Threads: a window belongs to the thread that created it. Create, use and destroy it on that thread; every
 // function below that takes no window works on the calling thread's windows.
 //
-// A host's message loop, for example:
+// A host's message loop, once some control has opened a window, for example:
 //
-//     platform::window::show() ...                       // some control opened a window
 //     while (platform::any_window_on_screen()) platform::pump_windows(0.1);
 //
-// and a script, in headless mode (use_window_backend(window_backend::headless)) or on screen alike:
+// and a script, headless (after use_window_backend(window_backend::headless)) or on screen alike:
 //
 //     platform::window* w = platform::find_window("tw_const_window");
 //     w->click("Command1");
 //     platform::string text = w->text("tw_const");
 //     w->close();
+//
+// A host outside the library that made the windows reaches the same functions through window_host.h.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
