@@ -90,7 +90,8 @@ TEST(Registry, LocationFollowsTheOverrideThenTheUsersConfigDirectory) {
     ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
     EXPECT_EQ(reg::location(), "/cfg/tarnwick/registry");
     ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(reg::location(), std::string(std::getenv("HOME")) + "/.config/tarnwick/registry");
+    const char* home = std::getenv("HOME");
+    EXPECT_EQ(reg::location(), std::string(home != nullptr ? home : "") + "/.config/tarnwick/registry");
     if (xdg != nullptr) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
