@@ -1,0 +1,81 @@
+// The line reader, its fast passage over lines, the line writer and the Windows-1252 codec on
+// arbitrary bytes. The first byte picks the buffer size, the second the line to pass over to.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "memory_file.hpp"
+#include "platform/buffer_pool.hpp"
+#include "platform/cp1252.hpp"
+#include "platform/line_reader.hpp"
+#include "platform/line_writer.hpp"
+
+namespace {
+
+class collector : public platform::line_sink {
+public:
+    void lines(std::string_view raw) override {
+        for (auto& l : fuzz::split_lines(raw)) got.push_back(std::move(l));
+    }
+    void line(std::string_view text) override { got.emplace_back(text); }
+    std::vector<std::string> got;
+};
+
+void check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::size_t buffer_size = 1 + data[0] % 64;
+    const std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
+    const auto expected = fuzz::split_lines(bytes);
+
+    // Every line, one by one.
+    std::vector<char> buffer(buffer_size);
+    {
+        platform::file f = fuzz::memory_file(bytes);
+        platform::line_reader reader(f, buffer);
+        std::vector<std::string> got;
+        std::string_view line;
+        while (reader.next(line)) got.emplace_back(line);
+        check(got == expected);
+    }
+    // Passing over lines to a chosen one, then reading on.
+    if (!expected.empty()) {
+        const std::string target = expected[data[1] % expected.size()];
+        platform::file f = fuzz::memory_file(bytes);
+        platform::line_reader reader(f, buffer);
+        collector passed;
+        const bool found = reader.skip_to(target, &passed);
+        std::size_t at = 0;
+        while (at < expected.size() && expected[at] != target) ++at;
+        check(found == (at < expected.size()));
+        check(passed.got == std::vector<std::string>(expected.begin(), expected.begin() + static_cast<long>(at)));
+        std::string_view line;
+        for (std::size_t i = at + 1; i < expected.size(); ++i) check(reader.next(line) && line == expected[i]);
+        check(!reader.next(line));
+    }
+    // The writer's runs of raw lines come out as the lines, each with CR LF.
+    {
+        platform::file source = fuzz::memory_file(bytes);
+        platform::line_reader reader(source, buffer);
+        platform::file sink = fuzz::memory_file("");
+        std::vector<char> out_buffer(1 + data[1] % 64);
+        platform::line_writer writer(sink, out_buffer);
+        reader.skip_rest(writer);
+        writer.flush();
+        std::string joined;
+        for (const auto& l : expected) joined += l + "\r\n";
+        ::lseek(sink.fd(), 0, SEEK_SET);
+        std::string written(joined.size() + 1, '\0');
+        const std::size_t n = sink.read(written.data(), written.size());
+        check(written.substr(0, n) == joined);
+    }
+    // Every byte decodes and encodes back to itself.
+    const auto back = platform::cp1252::encode(platform::cp1252::decode(bytes));
+    check(back && *back == bytes);
+    return 0;
+}

@@ -1,0 +1,118 @@
+// What each writer operation should make of a file, computed plainly on a list of lines. A state of
+// nullopt means the file is left byte for byte as it was.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+using lines = std::vector<std::string>;
+
+inline std::string join(const lines& ls) {
+    std::string out;
+    for (const auto& l : ls) out += l + "\r\n";
+    return out;
+}
+
+inline bool opens_section(const std::string& l) { return !l.empty() && l[0] == '['; }
+
+inline std::optional<std::string> name_of(const std::string& l) {
+    const auto eq = l.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return l.substr(0, eq);
+}
+
+inline std::ptrdiff_t first_index(const lines& ls, const std::string& l) {
+    for (std::size_t i = 0; i < ls.size(); ++i) {
+        if (ls[i] == l) return static_cast<std::ptrdiff_t>(i);
+    }
+    return -1;
+}
+
+// The value the lookups find: the section runs on past repeats of its header line.
+inline std::optional<std::string> looked_up(const lines& ls, const std::string& header, const std::string& name) {
+    const auto at = first_index(ls, header);
+    if (at < 0) return std::nullopt;
+    for (std::size_t i = static_cast<std::size_t>(at) + 1; i < ls.size(); ++i) {
+        if (ls[i] == header) continue;
+        if (opens_section(ls[i])) return std::nullopt;
+        if (name_of(ls[i]) == name) return ls[i].substr(name.size() + 1);
+    }
+    return std::nullopt;
+}
+
+// The lines of the first occurrence of the section, which any line beginning with "[" ends.
+inline std::pair<std::size_t, std::size_t> first_occurrence(const lines& ls, std::ptrdiff_t at) {
+    std::size_t end = static_cast<std::size_t>(at) + 1;
+    while (end < ls.size() && !opens_section(ls[end])) ++end;
+    return {static_cast<std::size_t>(at) + 1, end};
+}
+
+inline std::optional<std::string> add_setting(const lines& ls, const std::string& header, const std::string& name,
+                                              const std::string& value) {
+    const auto at = first_index(ls, header);
+    if (looked_up(ls, header, name) || at < 0) return std::nullopt;
+    lines out = ls;
+    out.insert(out.begin() + at + 1, name + "=" + value);
+    return join(out);
+}
+
+inline std::optional<std::string> update_setting(const lines& ls, const std::string& header, const std::string& name,
+                                                 const std::string& value) {
+    if (!looked_up(ls, header, name)) return std::nullopt;
+    const auto [from, to] = first_occurrence(ls, first_index(ls, header));
+    for (std::size_t i = from; i < to; ++i) {
+        if (name_of(ls[i]) == name) {
+            lines out = ls;
+            out[i] = name + "=" + value;
+            return join(out);
+        }
+    }
+    return std::nullopt;
+}
+
+inline std::optional<lines> delete_setting(const lines& ls, const std::string& header, const std::string& name) {
+    if (first_index(ls, header) < 0 || !looked_up(ls, header, name)) return std::nullopt;
+    const auto [from, to] = first_occurrence(ls, first_index(ls, header));
+    lines out(ls.begin(), ls.begin() + static_cast<std::ptrdiff_t>(from));
+    for (std::size_t i = from; i < to; ++i) {
+        if (name_of(ls[i]) != name) out.push_back(ls[i]);
+    }
+    if (out.size() == to) return std::nullopt;  // nothing dropped
+    out.insert(out.end(), ls.begin() + static_cast<std::ptrdiff_t>(to), ls.end());
+    return out;
+}
+
+// Every state deleteHeader passes through: after each nested deletion, then the final file.
+inline std::vector<std::string> delete_header(const lines& ls, const std::string& header) {
+    if (first_index(ls, header) < 0) return {};
+    std::vector<std::string> states;
+    lines now = ls;
+    for (;;) {
+        const auto [from, to] = first_occurrence(now, first_index(now, header));
+        std::optional<std::string> found;
+        for (std::size_t i = from; i < to && !found; ++i) found = name_of(now[i]);
+        if (!found) break;
+        auto next = delete_setting(now, header, *found);
+        if (!next) break;
+        now = std::move(*next);
+        states.push_back(join(now));
+    }
+    lines kept;
+    bool inside = false;
+    for (const auto& l : now) {
+        if (l == header) {
+            inside = true;
+            continue;
+        }
+        if (opens_section(l)) inside = false;
+        if (inside && name_of(l)) continue;
+        kept.push_back(l);
+    }
+    states.push_back("\r\n\r\n" + join(kept));
+    return states;
+}
+
+}  // namespace fuzz
