@@ -142,4 +142,11 @@ twc_control* library::create(const twc_guid& clsid) const {
     return control;
 }
 
+const twc_window_host* library::window_host() const noexcept {
+    void* out = nullptr;
+    if (get_class_object_(nullptr, &TWC_IID_WINDOW_HOST, &out) != TWC_OK || out == nullptr) return nullptr;
+    const auto* table = static_cast<const twc_window_host*>(out);
+    return table->size >= offsetof(twc_window_host, close) + sizeof table->close ? table : nullptr;
+}
+
 }  // namespace twhost

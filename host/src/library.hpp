@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/component.h"
+#include "platform/window_host.h"
 
 namespace twhost {
 
@@ -36,6 +37,11 @@ class library {
 
     // A new control of class clsid with one reference, owned by the caller.
     twc_control* create(const twc_guid& clsid) const;
+
+    // The library's window host table (DllGetClassObject with TWC_IID_WINDOW_HOST), or nullptr for a
+    // library without windows. A table too short for every function of this host's version counts as
+    // none: its windows are out of reach, the library is usable otherwise.
+    const twc_window_host* window_host() const noexcept;
 
     // The four entry points themselves.
     struct entry_table {

@@ -6,6 +6,7 @@
 #include "penmoor/ini.hpp"
 #include "platform/control_object.hpp"
 #include "platform/module.hpp"
+#include "platform/window_host.h"
 
 namespace penmoor::component {
 namespace {
@@ -76,8 +77,9 @@ twc_control* create() {
     return made->as_control();
 }
 
-const platform::component::server_definition server = {&class_info, &create,
-                                                       reinterpret_cast<const void*>(&create)};
+// The library's windows (the constants window) are reachable through the window host table.
+const platform::component::server_definition server = {
+    &class_info, &create, reinterpret_cast<const void*>(&create), platform::window_host()};
 
 }  // namespace
 }  // namespace penmoor::component

@@ -132,15 +132,21 @@ twc_status get_class_object(const server_definition& server, const twc_guid* cls
                             void** out) noexcept {
     if (iid == nullptr || out == nullptr) return TWC_E_INVALID_ARG;
     *out = nullptr;
-    const bool info_only = twc_guid_equal(iid, &TWC_IID_CLASS_INFO);
-    if (clsid == nullptr ? !info_only : !twc_guid_equal(clsid, &server.info->type_info->class_id)) {
-        return clsid == nullptr ? TWC_E_INVALID_ARG : TWC_E_CLASS_NOT_AVAILABLE;
+    if (clsid != nullptr && !twc_guid_equal(clsid, &server.info->type_info->class_id)) {
+        return TWC_E_CLASS_NOT_AVAILABLE;
     }
-    if (info_only) {
+    // The class description and the window host belong to the library: they need no class id.
+    if (twc_guid_equal(iid, &TWC_IID_CLASS_INFO)) {
         *out = const_cast<twc_class_info*>(server.info);
         return TWC_OK;
     }
+    if (twc_guid_equal(iid, &TWC_IID_WINDOW_HOST)) {
+        if (server.windows == nullptr) return TWC_E_NO_INTERFACE;
+        *out = const_cast<twc_window_host*>(server.windows);
+        return TWC_OK;
+    }
     if (!twc_guid_equal(iid, &TWC_IID_CLASS_FACTORY)) return TWC_E_NO_INTERFACE;
+    if (clsid == nullptr) return TWC_E_INVALID_ARG;
     auto* made = new (std::nothrow) factory(server);
     if (made == nullptr) return TWC_E_OUT_OF_MEMORY;
     *out = made->get();

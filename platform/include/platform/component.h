@@ -77,6 +77,8 @@ static const twc_guid TWC_IID_CLASS_FACTORY
     __attribute__((unused)) = {0x91cf6efb, 0x3007, 0x4453, {0x96, 0xea, 0xb0, 0xba, 0x5a, 0x84, 0x22, 0xb1}};
 static const twc_guid TWC_IID_CLASS_INFO
     __attribute__((unused)) = {0xdea670b2, 0x8434, 0x43e8, {0xbe, 0xac, 0x23, 0x20, 0xcf, 0x46, 0xf7, 0xb2}};
+static const twc_guid TWC_IID_WINDOW_HOST
+    __attribute__((unused)) = {0x886bf45d, 0x0355, 0x4f10, {0x99, 0x48, 0x65, 0x59, 0x72, 0x67, 0xca, 0x21}};
 
 /* A member's dispatch id. */
 typedef int32_t twc_dispid;
@@ -320,8 +322,13 @@ struct twc_class_factory {
 TWC_EXPORT twc_status DllRegisterServer(void);
 /* Removes the library's class from the registry; TWC_OK also when it was not registered. */
 TWC_EXPORT twc_status DllUnregisterServer(void);
-/* For TWC_IID_CLASS_FACTORY: a twc_class_factory* with one reference. For TWC_IID_CLASS_INFO: a
- * const twc_class_info*; clsid MAY then be NULL to describe the library's only class. */
+/* For TWC_IID_CLASS_FACTORY: a twc_class_factory* with one reference.
+ * For TWC_IID_CLASS_INFO: a const twc_class_info*; clsid MAY be NULL to describe the library's only class.
+ * For TWC_IID_WINDOW_HOST: the const twc_window_host* of platform/window_host.h, through which a host
+ * pumps, queries, clicks, reads and closes the library's windows; static, not reference counted, valid
+ * while the library is loaded; clsid MAY be NULL. A library without windows answers TWC_E_NO_INTERFACE.
+ * An interface id the library does not offer gives TWC_E_NO_INTERFACE, a class id that is not the
+ * library's TWC_E_CLASS_NOT_AVAILABLE, and a NULL clsid with TWC_IID_CLASS_FACTORY TWC_E_INVALID_ARG. */
 TWC_EXPORT twc_status DllGetClassObject(const twc_guid* clsid, const twc_guid* iid, void** out);
 /* TWC_OK when no control, class factory or lock of the library is alive, else TWC_S_FALSE. A host MUST
  * NOT unload the library otherwise. */

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "platform/component.h"
+#include "platform/window_host.h"
 
 namespace platform::component {
 
@@ -19,6 +20,9 @@ struct server_definition {
     twc_control* (*create)();
     // Any address inside the library, to find the library's own path.
     const void* address;
+    // The library's window host table, handed out for TWC_IID_WINDOW_HOST; nullptr for a library
+    // without windows.
+    const twc_window_host* windows = nullptr;
 };
 
 twc_status register_server(const server_definition& server) noexcept;
