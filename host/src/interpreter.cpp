@@ -70,6 +70,7 @@ bool interpreter::run(const std::vector<statement>& statements, const std::strin
 
 bool interpreter::shutdown() {
     variables_.clear();
+    windows_.clear();
     bool ok = true;
     for (auto& [path, lib] : libraries_) {
         try {
@@ -117,10 +118,47 @@ void interpreter::execute(const statement& s) {
                     platform::to_utf8(coerced([&] { return pc::to_string(scalar(*s.arguments[i]).get()); }));
                 if (i < s.separators.size() && s.separators[i] == ',') line += ' ';
             }
+            for (std::size_t at = line.find("\r\n"); at != std::string::npos; at = line.find("\r\n", at)) {
+                line.erase(at, 1);
+            }
             out_ << line << '\n';
             break;
         }
+        case statement::kind::click:
+            if (s.arguments.size() != 2)
+                fail(platform::err::wrong_arguments, "Click takes two arguments, a window and a button");
+            windows_.click(name_argument(*s.arguments[0]), name_argument(*s.arguments[1]));
+            break;
+        case statement::kind::close_window:
+            if (s.arguments.size() != 1)
+                fail(platform::err::wrong_arguments, "CloseWindow takes one argument, a window");
+            windows_.close(name_argument(*s.arguments[0]));
+            break;
     }
+}
+
+std::string interpreter::name_argument(const expression& e) {
+    return platform::to_utf8(coerced([&] { return pc::to_string(scalar(e).get()); }));
+}
+
+pc::variant interpreter::function(const expression& e) {
+    const auto arity = [&](std::size_t count, const char* what) {
+        if (e.operands.size() != count) fail(platform::err::wrong_arguments, what);
+    };
+    if (e.name == "windowtext") {
+        arity(2, "WindowText takes two arguments, a window and a control");
+        return pc::variant(
+            pc::make_string(windows_.text(name_argument(*e.operands[0]), name_argument(*e.operands[1]))));
+    }
+    if (e.name == "windowopen") {
+        arity(1, "WindowOpen takes one argument, a window");
+        return pc::variant(pc::make_bool(windows_.is_open(name_argument(*e.operands[0])) ? platform::True
+                                                                                         : platform::False));
+    }
+    arity(1, "Len takes one argument");
+    const pc::variant operand = scalar(*e.operands[0]);
+    const auto length = coerced([&] { return pc::to_string(operand.get()).size(); });
+    return pc::variant(pc::make_i4(static_cast<std::int32_t>(length)));
 }
 
 pc::variant interpreter::scalar(const expression& e) {
@@ -157,6 +195,9 @@ interpreter::value interpreter::evaluate(const expression& e, const std::string&
         }
         case expression::kind::member:
             v.data = call(e.name, e.member, TWC_INVOKE_METHOD | TWC_INVOKE_PROPERTYGET, e.operands);
+            break;
+        case expression::kind::function:
+            v.data = function(e);
             break;
         case expression::kind::create_object:
             v.control = create(e.operands, name_for_events);
@@ -273,6 +314,7 @@ std::shared_ptr<library> interpreter::load(const std::string& path) {
             libraries_.erase(key);
             throw;
         }
+        windows_.add(slot->window_host());
     }
     return slot;
 }

@@ -11,6 +11,7 @@
 #include "object.hpp"
 #include "platform/variant.hpp"
 #include "script.hpp"
+#include "windows.hpp"
 
 namespace twhost {
 
@@ -23,7 +24,8 @@ class interpreter {
     interpreter& operator=(const interpreter&) = delete;
     ~interpreter();
 
-    // Runs the statements in order. A failing statement is reported as
+    // Runs the statements in order. Print writes each CR LF of a value as one line break. A failing
+    // statement is reported as
     // "<source>:<line>: run-time error <number>: <message>" and ends the run unless keep_going is set.
     // True when no statement failed.
     bool run(const std::vector<statement>& statements, const std::string& source, bool keep_going);
@@ -31,6 +33,9 @@ class interpreter {
     // Releases every control, then unloads every library. A library that refuses to unload (a control of
     // it is still alive) is reported and stays loaded. True when every library was unloaded.
     bool shutdown();
+
+    // The windows of every library loaded so far that offers them.
+    window_hosts& windows() noexcept { return windows_; }
 
   private:
     struct value {
@@ -48,11 +53,14 @@ class interpreter {
     std::shared_ptr<object> create(const std::vector<expression_ptr>& arguments, const std::string& name);
     std::shared_ptr<library> load(const std::string& path);
     void event(const std::string& line);
+    platform::component::variant function(const expression& e);
+    std::string name_argument(const expression& e);
 
     std::ostream& out_;
     std::ostream& err_;
     std::map<std::string, value> variables_;                     // by lower-case name
     std::map<std::string, std::shared_ptr<library>> libraries_;  // by path
+    window_hosts windows_;                                       // of the libraries, while loaded
 };
 
 }  // namespace twhost

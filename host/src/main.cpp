@@ -1,8 +1,7 @@
 // twhost: a container for control plug-ins. It loads them only through their C entry points (by ProgID
 // from the platform's registry, or by library path), creates controls, and runs statements against them,
 // printing every event and every printed result.
-#include <unistd.h>
-
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -12,8 +11,17 @@
 #include "info.hpp"
 #include "interpreter.hpp"
 #include "library.hpp"
+#include "message_loop.hpp"
 #include "platform/registry.hpp"
 #include "script.hpp"
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig, which the on-screen windows' text drawing loads, keeps its font cache until the process
+// ends; nothing releases it. LeakSanitizer is told so for that library alone.
+extern "C" [[gnu::visibility("default")]] const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif
 
 namespace {
 
@@ -25,6 +33,8 @@ terminal.
 
   -e STATEMENTS     run STATEMENTS (may be given more than once; runs before SCRIPT)
   -k, --keep-going  go on after a failing statement; the exit status still reports it
+  --no-wait         exit at the end of the run even while windows are on screen
+  --headless        keep every window off the screen, even where a display is present
   --register LIB    register the control class of library LIB (a path) in the registry
   --unregister LIB  remove it from the registry again
   --list            list the registered classes
@@ -40,8 +50,19 @@ Statements:
   Print w.getSetting("Paths", "Home")    print values; "," puts a space between them, ";" nothing
   n = r.GetNumberOfHeaders()             a plain variable
   Set w = Nothing                        release a control
-Values: "text" ("" for a quote), whole numbers, True, False, variables, obj.Member(args), -x, a & b.
-":" separates statements on a line, ' starts a comment.
+  w.showConstants                        open the writer's constants window, "tw_const_window"
+  Click "tw_const_window", "Command1"    click a button of an open window
+  Print WindowText("tw_const_window", "tw_const")   a control's text: the text area's, a caption
+  CloseWindow "tw_const_window"          close an open window, as its user would
+Values: "text" ("" for a quote), whole numbers, True, False, variables, obj.Member(args), -x, a & b,
+WindowText(window, control), WindowOpen(window) (True while it is open), Len(value) (its length in
+characters). ":" separates statements on a line, ' starts a comment. Print writes each CR LF of a value
+as a line break.
+
+Windows: a control's window goes on screen where a display is present (DISPLAY), else it is headless: the
+same window, open until a script closes it. twhost handles the messages of the windows on screen while
+it waits for a statement on standard input, and at the end of the run it waits until the user has closed
+every window on screen (not with --no-wait). It never waits for a headless window.
 
 The registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
 ~/.config/tarnwick/registry.
@@ -55,32 +76,6 @@ struct action {
     std::string argument;
 };
 
-int run_stdin(twhost::interpreter& host, bool keep_going) {
-    const bool interactive = ::isatty(STDIN_FILENO) != 0;
-    int status = 0;
-    std::string text;
-    for (int line = 1;; ++line) {
-        if (interactive) std::cout << "twhost> " << std::flush;
-        if (!std::getline(std::cin, text)) break;
-        std::vector<twhost::statement> statements;
-        try {
-            statements = twhost::parse_line(text, line);
-        } catch (const twhost::syntax_error& e) {
-            std::cout.flush();
-            std::cerr << "stdin:" << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';
-            status = 2;
-            if (interactive || keep_going) continue;
-            return status;
-        }
-        if (!host.run(statements, "stdin", keep_going || interactive)) {
-            if (status == 0) status = 1;
-            if (!interactive && !keep_going) return status;
-        }
-    }
-    if (interactive) std::cout << '\n';
-    return status;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +83,8 @@ int main(int argc, char** argv) {
     std::vector<std::string> snippets;
     std::string script, bitmap;
     bool keep_going = false;
+    bool wait = true;
+    bool headless = false;
     bool script_given = false;
 
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -107,6 +104,10 @@ int main(int argc, char** argv) {
             snippets.push_back(value());
         } else if (a == "-k" || a == "--keep-going") {
             keep_going = true;
+        } else if (a == "--no-wait") {
+            wait = false;
+        } else if (a == "--headless") {
+            headless = true;
         } else if (a == "--register") {
             actions.push_back({action::register_library, value()});
         } else if (a == "--unregister") {
@@ -180,6 +181,7 @@ int main(int argc, char** argv) {
     }
 
     twhost::interpreter host(std::cout, std::cerr);
+    if (headless) host.windows().headless();
     for (const auto& [source, statements] : sources) {
         if (!host.run(statements, source, keep_going)) {
             status = 1;
@@ -188,9 +190,13 @@ int main(int argc, char** argv) {
     }
     if (status == 0 || keep_going) {
         if ((snippets.empty() && !script_given) || script == "-") {
-            const int result = run_stdin(host, keep_going);
+            const int result = twhost::run_session(host, keep_going);
             if (result > status) status = result;
         }
+    }
+    if (wait) {
+        const int result = twhost::wait_for_windows(host.windows(), std::cout, std::cerr);
+        if (result > status) status = result;
     }
     if (!host.shutdown()) status = 1;
     return status;

@@ -176,6 +176,10 @@ class parser {
                 s.separators.push_back(at(tok::comma) ? ',' : ';');
                 ++p_;
             }
+        } else if ((is_word(first.text, "click") || is_word(first.text, "closewindow")) && !at(tok::dot) &&
+                   !at(tok::equals)) {
+            s.what = is_word(first.text, "click") ? statement::kind::click : statement::kind::close_window;
+            s.arguments = call_arguments();
         } else if (at(tok::dot)) {
             ++p_;
             s.target = first.text;
@@ -195,7 +199,7 @@ class parser {
             s.value = expression_();
         } else {
             --p_;
-            fail("expected Set, Print, an assignment or obj.Member");
+            fail("expected Set, Print, Click, CloseWindow, an assignment or obj.Member");
         }
         return s;
     }
@@ -300,6 +304,14 @@ class parser {
             if (!at(tok::lparen)) fail("expected '(' after CreateObject");
             e->operands = parenthesised();
             return e;
+        }
+        for (const char* function : {"windowtext", "windowopen", "len"}) {
+            if (is_word(t.text, function) && at(tok::lparen)) {
+                auto e = make(expression::kind::function, t.column);
+                e->name = function;
+                e->operands = parenthesised();
+                return e;
+            }
         }
         if (at(tok::dot)) {
             ++p_;

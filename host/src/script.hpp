@@ -6,10 +6,15 @@
 //   Print w.getSetting("Paths", "Home"), w.File   ' ", " prints a space between items, "; " nothing
 //   n = r.GetNumberOfHeaders() : Print n     ' plain variables; ":" separates statements
 //   Set w = Nothing                          ' releases the control
+//   Click "tw_const_window", "Command1"      ' the user clicking a button of an open window
+//   CloseWindow "tw_const_window"            ' the user closing it
 //
 // Expressions: "strings" ("" is a quote), integers (16-bit when they fit, else 32-bit), True, False,
-// variables, obj.Member and obj.Member(args), unary minus, & (concatenation), parentheses. Names are
-// compared without regard to case. A ' starts a comment. A statement ends at the end of its line.
+// variables, obj.Member and obj.Member(args), the functions WindowText(window, control),
+// WindowOpen(window) and Len(value), unary minus, & (concatenation), parentheses. Names are compared
+// without regard to case; Click, CloseWindow and the function names are words of the language only where
+// a statement or a call can stand, so a variable may still be called so. A ' starts a comment. A
+// statement ends at the end of its line.
 #pragma once
 
 #include <cstdint>
@@ -31,25 +36,36 @@ struct expression;
 using expression_ptr = std::unique_ptr<expression>;
 
 struct expression {
-    enum class kind { string, integer, boolean, nothing, variable, member, create_object, negate, concat };
+    enum class kind {
+        string,
+        integer,
+        boolean,
+        nothing,
+        variable,
+        member,
+        create_object,
+        function,  // a function of the host's own, name in lower case: "windowtext", "windowopen", "len"
+        negate,
+        concat
+    };
     kind what;
     int column = 0;
     std::u16string text;                   // string
     std::int32_t number = 0;               // integer, boolean (-1 / 0)
-    std::string name;                      // variable; the object variable of member
+    std::string name;                      // variable; the object variable of member; function
     std::string member;                    // member
     std::vector<expression_ptr> operands;  // arguments of member / create_object, operands of an operator
 };
 
 struct statement {
-    enum class kind { set, assign, put, call, print };
+    enum class kind { set, assign, put, call, print, click, close_window };
     kind what;
     int line = 0;
     int column = 0;
     std::string target;                     // the variable (set, assign) or object variable (put, call)
     std::string member;                     // put, call
     expression_ptr value;                   // set, assign, put
-    std::vector<expression_ptr> arguments;  // call arguments; print items
+    std::vector<expression_ptr> arguments;  // call, click and close_window arguments; print items
     std::vector<char> separators;           // print: ',' or ';' after each item but the last
 };
 

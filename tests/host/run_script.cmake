@@ -3,8 +3,11 @@
 # The directory gets a registry of its own (TARNWICK_REGISTRY, a relative path) holding both plug-ins, and
 # a copy of a library without entry points as "plain.so". The script runs with the options of its first
 # line when that line is "' twhost: OPTIONS"; with STDIN set it is fed on standard input instead of being
-# named. The transcript is standard output and standard error merged
-# in order, then "exit N". Paths in it are relative to the directory, so it never names the build tree.
+# named. The transcript is standard output and standard error merged in order, then "exit N". Paths in it
+# are relative to the directory, so it never names the build tree.
+#
+# There is no display, so windows are headless and twhost does not wait for them at the end; a twhost
+# that waited anyway is stopped after a bound, and its transcript then differs.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 file(COPY_FILE ${PLAIN} ${WORK}/plain.so)
@@ -26,10 +29,10 @@ if(first_line MATCHES "^' twhost: (.*)$")
     separate_arguments(options UNIX_COMMAND "${CMAKE_MATCH_1}")
 endif()
 if(STDIN)
-    execute_process(COMMAND ${TWHOST} ${options} INPUT_FILE ${WORK}/${script_name}
+    execute_process(COMMAND ${TWHOST} ${options} INPUT_FILE ${WORK}/${script_name} TIMEOUT 120
         WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
 else()
-    execute_process(COMMAND ${TWHOST} ${options} ${script_name}
+    execute_process(COMMAND ${TWHOST} ${options} ${script_name} TIMEOUT 120
         WORKING_DIRECTORY ${WORK} RESULT_VARIABLE result OUTPUT_VARIABLE transcript ERROR_VARIABLE transcript)
 endif()
 string(APPEND transcript "exit ${result}\n")
