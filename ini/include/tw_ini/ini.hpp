@@ -46,7 +46,7 @@ class TW_INI_API ini : public platform::user_control {
     ini& operator=(const ini&) = delete;
     ~ini() override;
 
-    // Empties the tables. Costs in proportion to what was filled, not to the capacity.
+    // Empties the tables, in constant time; the memory they took is kept for the next load.
     void ResetConf();
 
     // Files one line behind what is already filed. With L the length of to_input in UTF-16 units:
@@ -59,7 +59,8 @@ class TW_INI_API ini : public platform::user_control {
     //  - otherwise: ignored.
     // Nothing is trimmed: " [a]" is ignored, "K = V" is the setting "K " with value " V".
     // A header beyond header_capacity or a setting beyond setting_capacity is run-time error 9, raised
-    // before anything changes, so the tables stay as they were and remain queryable.
+    // before anything changes, so the tables stay as they were and remain queryable. Names and values
+    // beyond 4,294,967,295 UTF-16 units in all are run-time error 7, raised likewise.
     void InputConf(const platform::string& to_input);
 
     // The value of the first setting named `setting` of the first header named Headername; empty when
@@ -98,7 +99,8 @@ class TW_INI_API ini : public platform::user_control {
     //
     // Errors, raised after the tables were emptied: a Filename holding a NUL or an unpaired surrogate is
     // 52; a file that cannot be opened or read is the error of the file system (70 when permission is
-    // denied); a header or setting beyond the capacity is 9, with the lines before it filed.
+    // denied); a header or setting beyond the capacity is 9 (and too much text 7), with the lines before
+    // it filed.
     platform::boolean ReadFile(const platform::string& Filename);
 
   protected:
