@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <new>
 
 #include "platform/cp1252.hpp"
 #include "platform/runtime_error.hpp"
@@ -41,9 +42,10 @@ void text_buffer::grow(std::size_t units) {
                                       "the tables hold at most 4294967295 characters of text");
     }
     const std::size_t capacity = std::min(limit, std::max({size_ + units, 2 * capacity_, first_capacity}));
-    auto data = std::make_unique_for_overwrite<char16_t[]>(capacity);
-    if (size_ > 0) std::memcpy(data.get(), data_.get(), size_ * sizeof(char16_t));
-    data_ = std::move(data);
+    void* data = std::realloc(data_.get(), capacity * sizeof(char16_t));
+    if (!data) throw std::bad_alloc();
+    data_.release();
+    data_.reset(static_cast<char16_t*>(data));
     capacity_ = capacity;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -50,7 +51,12 @@ class text_buffer {
     }
     void grow(std::size_t units);
 
-    std::unique_ptr<char16_t[]> data_;
+    struct release {
+        void operator()(char16_t* p) const noexcept { std::free(p); }
+    };
+    // From malloc, so that growing can realloc: a large block is then moved by remapping its pages, not
+    // by copying them into fresh ones.
+    std::unique_ptr<char16_t[], release> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
 };
