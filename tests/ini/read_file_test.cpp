@@ -73,9 +73,9 @@ TEST_F(ReadFile, LinesFiledAfterALoadAreAppendedBehindIt) {
     EXPECT_THAT(settings(u"extra"), ElementsAre(u"k=v", u"w=3"));
 }
 
-class NoFile : public reader_test {
+class NotAFile : public reader_test {
   protected:
-    NoFile() {
+    NotAFile() {
         write_file(dir / "app.ini", "[a]\r\nx=1\r\n");
         EXPECT_EQ(control.ReadFile(u16(dir / "app.ini")), platform::True);
     }
@@ -85,7 +85,7 @@ class NoFile : public reader_test {
     }
 };
 
-TEST_F(NoFile, PathThatNamesNoRegularFileGivesFalseAndEmptyTables) {
+TEST_F(NotAFile, PathThatNamesNoRegularFileGivesFalseAndEmptyTables) {
     ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
     ASSERT_EQ(::symlink((dir / "gone.ini").c_str(), (dir / "dangling").c_str()), 0);
     for (const std::string& path : {dir / "missing.ini", dir / "nodir/x.ini", dir / "sub", dir / "dangling",
@@ -96,14 +96,14 @@ TEST_F(NoFile, PathThatNamesNoRegularFileGivesFalseAndEmptyTables) {
     }
 }
 
-TEST_F(NoFile, SymbolicLinkToAFileIsFollowed) {
+TEST_F(NotAFile, SymbolicLinkToAFileIsFollowed) {
     ASSERT_EQ(::symlink((dir / "app.ini").c_str(), (dir / "link.ini").c_str()), 0);
     control.ResetConf();
     EXPECT_EQ(control.ReadFile(u16(dir / "link.ini")), platform::True);
     EXPECT_EQ(control.RCS(u"a", u"x"), u"1");
 }
 
-TEST_F(NoFile, PathThatCannotNameAFileIsErrorFiftyTwoAfterTheReset) {
+TEST_F(NotAFile, PathThatCannotNameAFileIsErrorFiftyTwoAfterTheReset) {
     const std::u16string with_nul = u16(dir / "app.ini") + u'\0';
     EXPECT_EQ(error_of([&] { control.ReadFile(with_nul); }), platform::err::bad_file_name);
     expect_empty();
