@@ -1,8 +1,8 @@
 // Every query against a plain model of the tables, on random sequences of lines, resets and loads.
 //
 // The model keeps the tables as a list of headers with start and end indices and a list of settings, and
-// answers each query by scanning from the first slot, as the tables were first described. A header
-// without settings answers as having none; a setting line before any header is ignored.
+// answers each query by scanning from the first slot: no index, no shortcut. A header without settings
+// answers as having none; a setting line before any header is ignored.
 #include <climits>
 #include <cstdint>
 #include <optional>
