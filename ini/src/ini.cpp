@@ -28,13 +28,12 @@ void ini::InputConf(const platform::string& to_input) {
 
 platform::boolean ini::ReadFile(const platform::string& Filename) {
     ResetConf();
-    const std::string path = platform::native_path(Filename);
-    if (!platform::is_regular_file(path)) return platform::False;
+    auto source = platform::open_if_regular(platform::native_path(Filename));
+    if (!source) return platform::False;
     // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
     // file only read cannot lose anything, so it is not reported.
-    platform::file source = platform::open_read(path);
     platform::buffer_lease buffer;
-    platform::line_reader lines(source, buffer.span());
+    platform::line_reader lines(*source, buffer.span());
     // Each line is filed from its bytes, decoded straight into the tables' text: the same rule as
     // InputConf, without a string per line.
     state_->tables.file_lines(lines);

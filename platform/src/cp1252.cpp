@@ -40,11 +40,17 @@ bool encode(char16_t ch, unsigned char& byte) noexcept {
     return false;
 }
 
+void decode_high_bytes(std::string_view bytes, char16_t* out) noexcept {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte & 0x80) out[i] = to_unicode[byte];
+    }
+}
+
 void decode_append(std::string_view bytes, std::u16string& out) {
     const std::size_t start = out.size();
     out.resize(start + bytes.size());
-    char16_t* dst = out.data() + start;
-    for (const char c : bytes) *dst++ = to_unicode[static_cast<unsigned char>(c)];
+    decode_into(bytes, out.data() + start);
 }
 
 std::u16string decode(std::string_view bytes) {

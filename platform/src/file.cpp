@@ -133,6 +133,21 @@ file open_append(const std::string& path) {
     return file(fd, path);
 }
 
+std::optional<file> open_if_regular(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    // O_NONBLOCK keeps a pipe from waiting for a writer; regular files ignore it. O_NOCTTY keeps a
+    // terminal from becoming ours.
+    const int fd = os().open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    if (fd < 0) {
+        const int e = errno;
+        if (is_regular_file(path)) throw_errno(e, "open", path);  // there, but not for us
+        return std::nullopt;
+    }
+    file f(fd, path);
+    if (!S_ISREG(f.status().st_mode)) return std::nullopt;
+    return f;
+}
+
 std::optional<file> create_exclusive(const std::string& path, mode_t mode) {
     const int fd = os().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) {

@@ -79,3 +79,19 @@ TEST(FileCreate, ExclusiveCreationNeverOpensWhatExists) {
     EXPECT_FALSE(test::exists(dir / "target"));
     EXPECT_EQ(test::read_file(dir / "a"), "keep");
 }
+
+TEST(FileOpenIfRegular, OpensRegularFilesOnlyAndNeverWaitsOnAPipe) {
+    test::temp_dir dir;
+    test::write_file(dir / "a", "x");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+    EXPECT_TRUE(platform::open_if_regular(dir / "a").has_value());
+    EXPECT_FALSE(platform::open_if_regular(dir / "pipe").has_value());  // would block without a writer
+    EXPECT_FALSE(platform::open_if_regular(dir.path()).has_value());
+    EXPECT_FALSE(platform::open_if_regular(dir / "dangling").has_value());
+    EXPECT_FALSE(platform::open_if_regular(dir / "none/a").has_value());
+    EXPECT_FALSE(platform::open_if_regular("").has_value());
+    test::fault_injector faults;
+    faults.fail(test::call::open, 1, EACCES);
+    EXPECT_EQ(error_of([&] { platform::open_if_regular(dir / "a"); }), 70);
+}
