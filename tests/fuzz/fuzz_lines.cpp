@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "memory_file.hpp"
+#include "split_lines.hpp"
 #include "platform/buffer_pool.hpp"
 #include "platform/cp1252.hpp"
 #include "platform/line_reader.hpp"
@@ -15,7 +16,7 @@ namespace {
 class collector : public platform::line_sink {
 public:
     void lines(std::string_view raw) override {
-        for (auto& l : fuzz::split_lines(raw)) got.push_back(std::move(l));
+        for (auto& l : test::split_lines(raw)) got.push_back(std::move(l));
     }
     void line(std::string_view text) override { got.emplace_back(text); }
     std::vector<std::string> got;
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const std::size_t buffer_size = 1 + data[0] % 64;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
-    const auto expected = fuzz::split_lines(bytes);
+    const auto expected = test::split_lines(bytes);
 
     // Every line, one by one.
     std::vector<char> buffer(buffer_size);

@@ -10,6 +10,7 @@
 
 #include "fault.hpp"
 #include "memory_file.hpp"
+#include "split_lines.hpp"
 #include "penmoor/ini.hpp"
 #include "platform/cp1252.hpp"
 #include "platform/sys.hpp"
@@ -56,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto H = platform::cp1252::decode(header), S = platform::cp1252::decode(name),
                V = platform::cp1252::decode(value);
-    const fuzz::lines ls = fuzz::split_lines(before);
+    const fuzz::lines ls = test::split_lines(before);
     const std::string header_line = "[" + header + "]";
     std::vector<std::string> states;  // what the file may hold after the operation; the last on success
     bool writes_text = true;

@@ -35,24 +35,4 @@ inline const std::string& scratch_dir() {
     return dir;
 }
 
-// Lines by the file rules: a line ends at CR LF or a lone CR; a final unterminated line counts.
-inline std::vector<std::string> split_lines(std::string_view bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool pending = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            lines.push_back(std::move(current));
-            current.clear();
-            pending = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            current += bytes[i];
-            pending = true;
-        }
-    }
-    if (pending) lines.push_back(std::move(current));
-    return lines;
-}
-
 }  // namespace fuzz

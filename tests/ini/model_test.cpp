@@ -1,8 +1,6 @@
 // Every query against a plain model of the tables, on random sequences of lines, resets and loads.
 //
-// The model keeps the tables as a list of headers with start and end indices and a list of settings, and
-// answers each query by scanning from the first slot: no index, no shortcut. A header without settings
-// answers as having none; a setting line before any header is ignored.
+// The model (table_model.hpp) answers each query by scanning from the first slot: no index, no shortcut.
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -13,117 +11,12 @@
 
 #include "fixture.hpp"
 #include "platform/cp1252.hpp"
+#include "split_lines.hpp"
+#include "table_model.hpp"
 
 namespace {
 
 using namespace test;
-
-class model {
-  public:
-    void reset() {
-        headers_.clear();
-        names_.clear();
-        values_.clear();
-    }
-
-    void input(const std::u16string& line) {
-        const std::size_t L = line.size();
-        if (L <= 2) return;
-        if (line.front() == u'[' && line.back() == u']') {
-            const auto m = static_cast<std::int32_t>(names_.size());
-            headers_.push_back({line.substr(1, L - 2), m, m, false});
-            return;
-        }
-        const std::size_t p = line.find(u'=');
-        if (p == std::u16string::npos || headers_.empty()) return;
-        header& h = headers_.back();
-        h.end = static_cast<std::int32_t>(names_.size());
-        h.has_settings = true;
-        names_.push_back(line.substr(0, p));
-        values_.push_back(line.substr(p + 1));
-    }
-
-    std::u16string RCS(const std::u16string& name, const std::u16string& setting) const {
-        const header* h = find(name);
-        if (!h || !h->has_settings) return {};
-        for (std::int32_t i = h->start; i <= h->end; ++i) {
-            if (names_[static_cast<std::size_t>(i)] == setting) return values_[static_cast<std::size_t>(i)];
-        }
-        return {};
-    }
-    std::int32_t GetSettings(const std::u16string& name) const {
-        const header* h = find(name);
-        if (!h) return 0;
-        return h->has_settings ? h->end - h->start : -1;
-    }
-    std::u16string at(const std::vector<std::u16string>& table, const std::u16string& name,
-                      std::int32_t position) const {
-        const header* h = find(name);
-        if (!h || !h->has_settings || position < 0) return {};
-        const std::int64_t slot = std::int64_t{h->start} + position;
-        if (slot > h->end) return {};
-        return table[static_cast<std::size_t>(slot)];
-    }
-    std::u16string ReadAtPosition(const std::u16string& name, std::int32_t p) const {
-        return at(values_, name, p);
-    }
-    std::u16string SettingAtPosition(const std::u16string& name, std::int32_t p) const {
-        return at(names_, name, p);
-    }
-    std::int32_t GetNumberOfHeaders() const { return static_cast<std::int32_t>(headers_.size()) - 1; }
-    std::u16string GetHeaderAtPosition(std::int32_t p) const {
-        if (p < 0 || p >= static_cast<std::int32_t>(headers_.size())) return {};
-        return headers_[static_cast<std::size_t>(p)].name;
-    }
-    platform::boolean FindHeader(const std::u16string& name) const {
-        return find(name) ? platform::True : platform::False;
-    }
-
-    std::vector<std::u16string> header_names() const {
-        std::vector<std::u16string> out;
-        for (const header& h : headers_) out.push_back(h.name);
-        return out;
-    }
-    const std::vector<std::u16string>& setting_names() const { return names_; }
-
-  private:
-    struct header {
-        std::u16string name;
-        std::int32_t start;
-        std::int32_t end;
-        bool has_settings;
-    };
-
-    const header* find(const std::u16string& name) const {
-        for (const header& h : headers_) {
-            if (h.name == name) return &h;
-        }
-        return nullptr;
-    }
-
-    std::vector<header> headers_;
-    std::vector<std::u16string> names_;
-    std::vector<std::u16string> values_;
-};
-
-// The lines of a file: each ends at CR LF or a lone CR; a final line without a terminator counts.
-std::vector<std::string> split_lines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool pending = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            lines.push_back(std::exchange(current, {}));
-            pending = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            current += bytes[i];
-            pending = true;
-        }
-    }
-    if (pending) lines.push_back(current);
-    return lines;
-}
 
 // Short lines over a small alphabet, so that names repeat and every line shape occurs often.
 class generator {
@@ -154,30 +47,8 @@ class generator {
 
 class ModelCheck : public reader_test {
   protected:
-    // Every query for every name of interest and every position around each header's settings.
     void compare_all(const model& m, const std::vector<std::u16string>& extra_names) {
-        std::vector<std::u16string> names = m.header_names();
-        names.insert(names.end(), extra_names.begin(), extra_names.end());
-        names.push_back(u"");
-        std::vector<std::u16string> settings = m.setting_names();
-        settings.push_back(u"");
-        settings.push_back(u"zz");
-        ASSERT_EQ(control.GetNumberOfHeaders(), m.GetNumberOfHeaders());
-        for (std::int32_t p = -2; p <= m.GetNumberOfHeaders() + 2; ++p) {
-            ASSERT_EQ(control.GetHeaderAtPosition(p), m.GetHeaderAtPosition(p)) << p;
-        }
-        for (const std::u16string& name : names) {
-            ASSERT_EQ(control.FindHeader(name), m.FindHeader(name));
-            ASSERT_EQ(control.AddHeader(name), m.FindHeader(name) ? platform::False : platform::True);
-            ASSERT_EQ(control.GetSettings(name), m.GetSettings(name));
-            const std::int32_t highest = m.GetSettings(name);
-            for (const std::int32_t p : {-1, 0, 1, highest, highest + 1, highest + 2, INT_MAX, INT_MIN}) {
-                ASSERT_EQ(control.ReadAtPosition(name, p), m.ReadAtPosition(name, p)) << p;
-                ASSERT_EQ(control.SettingAtPosition(name, p), m.SettingAtPosition(name, p)) << p;
-            }
-            for (const std::u16string& setting : settings)
-                ASSERT_EQ(control.RCS(name, setting), m.RCS(name, setting));
-        }
+        ASSERT_EQ(first_difference(control, m, extra_names), std::nullopt);
     }
 };
 

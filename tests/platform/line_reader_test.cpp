@@ -6,29 +6,12 @@
 #include <random>
 #include <vector>
 
+#include "split_lines.hpp"
 #include "temp_dir.hpp"
 
 namespace {
 
-// The line rules stated plainly: a line ends at CR LF or a lone CR; a final unterminated line counts.
-std::vector<std::string> model_lines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool pending = false;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            lines.push_back(current);
-            current.clear();
-            pending = false;
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        } else {
-            current += bytes[i];
-            pending = true;
-        }
-    }
-    if (pending) lines.push_back(current);
-    return lines;
-}
+using test::split_lines;
 
 std::vector<std::string> read_lines(const std::string& path, std::size_t buffer_size) {
     std::vector<char> buffer(buffer_size);
@@ -87,7 +70,7 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
     for (int round = 0; round < 300; ++round) {
         std::string bytes(random() % 40, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
-        const auto expected = model_lines(bytes);
+        const auto expected = split_lines(bytes);
         for (std::size_t size = 1; size <= 9; ++size) {
             ASSERT_EQ(lines_of(bytes, size), expected) << "buffer " << size << " bytes '" << bytes << "'";
         }
@@ -98,7 +81,7 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
 class collector : public platform::line_sink {
 public:
     void lines(std::string_view raw) override {
-        for (auto& l : model_lines(std::string(raw))) got.push_back(l);
+        for (auto& l : split_lines(std::string(raw))) got.push_back(l);
     }
     void line(std::string_view text) override { got.emplace_back(text); }
     std::vector<std::string> got;
@@ -110,7 +93,7 @@ TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
     for (int round = 0; round < 400; ++round) {
         std::string bytes(random() % 48, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
-        const auto all = model_lines(bytes);
+        const auto all = split_lines(bytes);
         // A target that is one of the lines (when there are lines), or one that may not occur.
         std::string target = "[a]";
         if (!all.empty() && random() % 2) target = all[random() % all.size()];
@@ -146,7 +129,7 @@ TEST_F(LineReader, SkipRestHandsOverEveryRemainingLine) {
             platform::file f = platform::open_read(dir_ / "f");
             platform::line_reader reader(f, buffer);
             std::string_view first;
-            std::vector<std::string> expected = model_lines(bytes);
+            std::vector<std::string> expected = split_lines(bytes);
             collector passed;
             if (reader.next(first)) {
                 passed.got.emplace_back(first);
