@@ -12,6 +12,9 @@
 
 namespace bench {
 
+// Paths and names in the benchmarks are ASCII: a byte for each UTF-16 unit.
+inline std::u16string u16(const std::string& s) { return {s.begin(), s.end()}; }
+
 inline std::string scratch_dir() {
     static const std::string dir = [] {
         const char* base = std::getenv("TMPDIR");

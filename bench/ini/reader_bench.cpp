@@ -23,31 +23,15 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace {
 
-std::u16string u16(const std::string& s) {
-    return {s.begin(), s.end()};
-}
+using bench::u16;
 
-// A directory for the run's files, removed at exit.
-const std::string& scratch_dir() {
-    static const std::string dir = [] {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/tw_ini-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) std::abort();
-        std::atexit([] { std::filesystem::remove_all(scratch_dir()); });
-        return pattern;
-    }();
-    return dir;
-}
-
-void write_all(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
-        std::abort();
-}
+using bench::scratch_dir;
+using bench::write_all;
 
 std::string header_name(int k) {
     char name[32];

@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t kBig = 50u << 20;
 
-std::u16string u16(const std::string& s) { return {s.begin(), s.end()}; }
+using bench::u16;
 
 const std::string& big_file() {
     static const std::string path = [] {

@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "../bench_files.hpp"
 #include "penmoor/ini.hpp"
 
 namespace {
 
-std::u16string u16(const std::string& s) { return {s.begin(), s.end()}; }
+using bench::u16;
 
 long peak_kib() {
     rusage usage{};

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "run.hpp"
 #include "platform/window.hpp"
 #include "platform/window_host.h"
 #include "plugin.hpp"
@@ -56,21 +57,6 @@ std::u16string text_of(const twc_window_host& host, const char* control) {
     return value;
 }
 
-// Runs f on a thread of its own, which starts with no window, and rethrows what f throws.
-template <class F>
-void on_new_thread(F f) {
-    std::exception_ptr failure;
-    std::thread thread([&] {
-        try {
-            f();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    thread.join();
-    if (failure) std::rethrow_exception(failure);
-}
-
 TEST(WindowHostInterface, WriterOffersItsOwnCopysTableReaderHasNone) {
     twhost::library writer(test::writer_path);
     const twc_window_host* host = table_of(writer);
@@ -107,7 +93,7 @@ TEST(WindowHostInterface, HeadlessConstantsWindowThroughTheTable) {
     ASSERT_NE(host, nullptr);
     host->use_backend(TWC_WINDOW_BACKEND_HEADLESS);
 
-    on_new_thread([&] {
+    test::on_new_thread([&] {
         counter events;
         test::control_ref writer{test::create(lib)};
         std::uint32_t cookie = 0;

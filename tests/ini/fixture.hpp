@@ -9,21 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "run.hpp"
 #include "temp_dir.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace test {
-
-// Runs f and returns the run-time error number it ends with, or 0.
-template <class F>
-int error_of(F&& f) {
-    try {
-        f();
-    } catch (const platform::runtime_error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 class reader_test : public ::testing::Test {
   protected:

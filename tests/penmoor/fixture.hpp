@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "penmoor/ini.hpp"
+#include "run.hpp"
 #include "temp_dir.hpp"
 
 namespace test {
@@ -22,17 +23,6 @@ public:
 
     std::vector<std::string> events;
 };
-
-// Runs f and returns the run-time error number it ends with, or 0.
-template <class F>
-int error_of(F&& f) {
-    try {
-        f();
-    } catch (const platform::runtime_error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 class writer_test : public ::testing::Test {
 protected:

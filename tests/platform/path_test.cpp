@@ -3,16 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/runtime_error.hpp"
+#include "run.hpp"
 
 namespace {
 
 int error_of(std::u16string_view path) {
-    try {
-        platform::native_path(path);
-    } catch (const platform::runtime_error& e) {
-        return e.number();
-    }
-    return 0;
+    return test::error_of([&] { platform::native_path(path); });
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "helpers.hpp"
+#include "run.hpp"
 #include "penmoor/ini.hpp"
 #include "platform/window.hpp"
 #include "temp_dir.hpp"
@@ -147,8 +147,8 @@ TEST_F(ConstantsWindow, ClosingDiscardsTheTextAndTheNextShowConstantsLoadsAfresh
         EXPECT_FALSE(w.is_open());
         EXPECT_FALSE(platform::any_window_open());
         EXPECT_EQ(platform::find_window(window_name), &w) << "the window object remains";
-        EXPECT_EQ(test::error_number([&] { (void)w.text("tw_const"); }), 5);
-        EXPECT_EQ(test::error_number([&] { w.click("Command1"); }), 5);
+        EXPECT_EQ(test::error_of([&] { (void)w.text("tw_const"); }), 5);
+        EXPECT_EQ(test::error_of([&] { w.click("Command1"); }), 5);
 
         control.showConstants();
         EXPECT_EQ(&the_window(), &w);

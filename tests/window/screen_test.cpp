@@ -28,7 +28,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "helpers.hpp"
+#include "run.hpp"
 #endif
 
 #if TARNWICK_SCREEN_TEST

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "helpers.hpp"
+#include "run.hpp"
 #include "penmoor/ini.hpp"
 #include "platform/window_host.h"
 

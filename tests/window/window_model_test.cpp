@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "helpers.hpp"
+#include "run.hpp"
 #include "platform/window.hpp"
 #include "platform/window_screen.hpp"
 
@@ -157,13 +157,13 @@ TEST_F(WindowModel, UserClosingDiscardsTheScreenWindowAndReopeningLoadsAfresh) {
 TEST_F(WindowModel, WindowThatCannotBeCreatedOrShownIsError7AndStaysClosed) {
     sample_window w;
     log.fail_make = true;
-    EXPECT_EQ(test::error_number([&] { w.show(); }), 7);
+    EXPECT_EQ(test::error_of([&] { w.show(); }), 7);
     EXPECT_FALSE(w.is_open());
     EXPECT_EQ(w.loads, 0);
 
     log.fail_make = false;
     log.fail_show = true;
-    EXPECT_EQ(test::error_number([&] { w.show(); }), 7);
+    EXPECT_EQ(test::error_of([&] { w.show(); }), 7);
     EXPECT_FALSE(w.is_open());
     EXPECT_EQ(log.destroyed, log.made);
     EXPECT_FALSE(platform::any_window_open());
@@ -222,10 +222,10 @@ TEST_F(WindowModel, QueriesSeeOnlyTheCallingThreadsWindows) {
 TEST_F(WindowModel, UnknownControlsAndClicksOnATextAreaAreError5) {
     sample_window w;
     w.show();
-    EXPECT_EQ(test::error_number([&] { (void)w.text("missing"); }), 5);
-    EXPECT_EQ(test::error_number([&] { w.text("missing", u"x"); }), 5);
-    EXPECT_EQ(test::error_number([&] { w.click("missing"); }), 5);
-    EXPECT_EQ(test::error_number([&] { w.click("area"); }), 5);
+    EXPECT_EQ(test::error_of([&] { (void)w.text("missing"); }), 5);
+    EXPECT_EQ(test::error_of([&] { w.text("missing", u"x"); }), 5);
+    EXPECT_EQ(test::error_of([&] { w.click("missing"); }), 5);
+    EXPECT_EQ(test::error_of([&] { w.click("area"); }), 5);
     EXPECT_TRUE(w.clicks.empty());
 }
 
