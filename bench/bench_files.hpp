@@ -15,13 +15,16 @@ namespace bench {
 // Paths and names in the benchmarks are ASCII: a byte for each UTF-16 unit.
 inline std::u16string u16(const std::string& s) { return {s.begin(), s.end()}; }
 
-inline std::string scratch_dir() {
-    static const std::string dir = [] {
+// A directory for the run's files, removed at exit. Its name lives on the heap and is never freed, so
+// that it is still there when the exit handler runs (a static string would be destroyed before it).
+inline const std::string& scratch_dir() {
+    static const std::string& dir = *[] {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarnwick-bench-XXXXXX";
         if (!::mkdtemp(pattern.data())) std::abort();
+        auto* name = new std::string(pattern);
         std::atexit([] { std::filesystem::remove_all(scratch_dir()); });
-        return pattern;
+        return name;
     }();
     return dir;
 }
