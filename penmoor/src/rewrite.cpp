@@ -51,7 +51,7 @@ private:
 //  2. delete a stale T.twtemp left by a call that failed or was killed;
 //  3. create T.twtemp exclusively, never through a link, with T's permission bits and owner;
 //  4. copy P through the rule, flush the copy to the device, close it;
-//  5. ask the rule whether to go on; if not, delete the copy and leave P as it was;
+//  5. ask the rule whether to go on; if not, delete the copy and leave T as it was;
 //  6. rename the copy over T, which replaces T atomically, then flush T's directory.
 // On any failure the copy is deleted and T is byte for byte as before: it is never missing or partial,
 // since the only step that touches it is the rename.
@@ -97,7 +97,13 @@ bool rewrite(const std::string& path, copy_rule& rule, rewrite_options options) 
     copy.sync();
     copy.close();
 
-    if (!rule.finish()) return false;
+    if (!rule.finish()) {
+        // Nothing to change: the copy goes, and a copy that cannot be removed is reported like any other
+        // failure (the next rewrite would remove it).
+        platform::remove(temp_path);
+        temp.committed();
+        return false;
+    }
     platform::rename_over(temp_path, target);
     temp.committed();
     platform::sync_directory_of(target);

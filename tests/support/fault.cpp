@@ -15,6 +15,7 @@ struct plan {
     int errno_value = 0;
     bool every_later = false;
     bool fired = false;
+    call failed = call::any;
     call hook_target = call::any;
     int hook_at = 0;  // 0: no action planned
     std::function<void()> hook;
@@ -38,6 +39,7 @@ bool should_fail(call kind) {
     const int seen = state.counts[static_cast<int>(state.target)] - state.start;
     if (seen == state.nth || (state.every_later && seen > state.nth)) {
         state.fired = true;
+        state.failed = kind;
         errno = state.errno_value;
         return true;
     }
@@ -90,6 +92,7 @@ void fault_injector::fail(call which, int nth, int errno_value, bool every_later
     state.errno_value = errno_value;
     state.every_later = every_later;
     state.fired = false;
+    state.failed = call::any;
 }
 
 void fault_injector::before(call which, int nth, std::function<void()> action) {
@@ -101,5 +104,7 @@ void fault_injector::before(call which, int nth, std::function<void()> action) {
 int fault_injector::count(call which) const { return state.counts[static_cast<int>(which)]; }
 
 bool fault_injector::fired() const { return state.fired; }
+
+call fault_injector::failed_call() const { return state.failed; }
 
 }  // namespace test

@@ -24,8 +24,9 @@ public:
     void before(call which, int nth, std::function<void()> action);
     // Calls of a kind made since installation (call::any: all of them).
     int count(call which) const;
-    // Whether the planned failure has happened.
+    // Whether the planned failure has happened, and the kind of call that failed (call::any before).
     bool fired() const;
+    call failed_call() const;
 };
 
 }  // namespace test
