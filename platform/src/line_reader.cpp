@@ -87,6 +87,11 @@ void line_reader::hand_over(std::size_t from, std::size_t to, line_sink* skipped
 }
 
 bool line_reader::skip_to(std::string_view text, line_sink* skipped) {
+    // No line holds a CR: such a text is never found, though its bytes may stand across two lines.
+    if (text.find('\r') != std::string_view::npos) {
+        pass(nullptr, skipped);
+        return false;
+    }
     // An empty line or one that cannot fit in the buffer is looked for line by line.
     if (text.empty() || text.size() >= buffer_.size()) {
         std::string_view line;

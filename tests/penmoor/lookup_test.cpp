@@ -32,6 +32,13 @@ TEST_F(IsHeader, EmptyNameMatchesOnlyABareBracketPair) {
     EXPECT_EQ(control.isHeader(u""), T);
 }
 
+TEST_F(IsHeader, ANameHoldingALineBreakIsNeverFound) {
+    bind("[a\r\nb]\r\n[a\nb]\r\n");
+    EXPECT_EQ(control.isHeader(u"a\r\nb"), F);
+    EXPECT_THAT(events.take(), ElementsAre("State 1"));
+    EXPECT_EQ(control.isHeader(u"a\nb"), T);  // an LF stays in its line
+}
+
 TEST_F(IsHeader, EmptyFileHasNoSection) {
     bind("");
     EXPECT_EQ(control.isHeader(u"a"), F);

@@ -154,6 +154,18 @@ TEST_F(LineReader, SkipToFindsALineLongerThanTheBufferOrPassesItOver) {
     EXPECT_EQ(line, "b");
 }
 
+TEST_F(LineReader, SkipToNeverFindsATextThatHoldsALineBreak) {
+    for (const char* text : {"[a\r\nb]", "[a\rb]", "\r"}) {
+        test::write_file(dir_ / "f", "x\r\n[a\r\nb]\r\n[a\rb]\r\ny");
+        std::vector<char> buffer(64);
+        platform::file f = platform::open_read(dir_ / "f");
+        platform::line_reader reader(f, buffer);
+        collector passed;
+        EXPECT_FALSE(reader.skip_to(text, &passed)) << text;
+        EXPECT_THAT(passed.got, ElementsAre("x", "[a", "b]", "[a", "b]", "y"));
+    }
+}
+
 TEST_F(LineReader, SmallFileCostsOneRead) {
     test::write_file(dir_ / "f", "[a]\r\nx=1\r\n");
     std::vector<char> buffer(4096);
