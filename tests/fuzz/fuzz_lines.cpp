@@ -1,5 +1,5 @@
 // The line reader, its fast passage over lines, the line writer and the Windows-1252 codec on
-// arbitrary bytes. The first byte picks the buffer size, the second the line to pass over to.
+// arbitrary bytes. The first byte picks the buffer size, the second the text to pass over to.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,7 +46,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Passing over lines to a chosen one, then reading on.
     if (!expected.empty()) {
-        const std::string target = expected[data[1] % expected.size()];
+        // A line of the file, or any slice of its bytes (which may hold line breaks).
+        std::string target = expected[data[1] % expected.size()];
+        if ((data[1] & 0x80) != 0 && !bytes.empty()) {
+            const std::size_t from = data[1] % bytes.size();
+            target = std::string(bytes.substr(from, 1 + data[0] % 16));
+        }
         platform::file f = fuzz::memory_file(bytes);
         platform::line_reader reader(f, buffer);
         collector passed;
