@@ -27,21 +27,21 @@ std::string replaced_file(const std::string& path) {
     return resolved.get();
 }
 
-// Removes the temporary file unless the copy has been committed.
+// Removes the temporary file when a failure ends the rewrite.
 class temporary {
 public:
     explicit temporary(std::string path) : path_(std::move(path)) {}
     ~temporary() {
-        if (!committed_) platform::sys::calls().unlink(path_.c_str());
+        if (!released_) platform::sys::calls().unlink(path_.c_str());
     }
     temporary(const temporary&) = delete;
     temporary& operator=(const temporary&) = delete;
-    void committed() { committed_ = true; }
-    const std::string& path() const { return path_; }
+    // The file is no longer this guard's to remove: renamed into place, or removed already.
+    void release() { released_ = true; }
 
 private:
     std::string path_;
-    bool committed_ = false;
+    bool released_ = false;
 };
 
 }  // namespace
@@ -101,11 +101,11 @@ bool rewrite(const std::string& path, copy_rule& rule, rewrite_options options) 
         // Nothing to change: the copy goes, and a copy that cannot be removed is reported like any other
         // failure (the next rewrite would remove it).
         platform::remove(temp_path);
-        temp.committed();
+        temp.release();
         return false;
     }
     platform::rename_over(temp_path, target);
-    temp.committed();
+    temp.release();
     platform::sync_directory_of(target);
     return true;
 }
