@@ -1,127 +1,176 @@
-// The operations that remove text: deleteSetting and deleteHeader.
+// The operations that remove text: deleteSetting and deleteHeader, each one pass over the locked file
+// (edit_file.hpp).
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "edit_file.hpp"
 #include "line_rules.hpp"
+#include "pass.hpp"
 #include "penmoor/ini.hpp"
-#include "rewrite.hpp"
-#include "scan.hpp"
 
 namespace penmoor {
 namespace {
 
-// Drops every line of the setting in the first occurrence of the section, which ends at the next line
-// beginning with "[" (a repeat of the same header line included).
-class drop_setting final : public copy_rule {
+// Counts the distinct setting names of a section exactly, in memory that follows the number of names,
+// not their length: a name longer than kept_whole is kept as its length, a hash and the place of its
+// line in the file, and told apart from another of the same hash by reading both back.
+class distinct_names {
 public:
-    drop_setting(std::optional<std::string> header, std::optional<std::string> setting)
-        : header_(std::move(header)), setting_(std::move(setting)) {}
+    explicit distinct_names(platform::file& source) : source_(source) {}
 
-    passage passing() const override {
-        if (!opened_) return until(header_);
-        return in_section_ ? passage{} : passage{passage::rest};
-    }
-
-    void line(std::string_view text, platform::line_writer& out) override {
-        if (rules::matches(text, header_)) in_section_ = opened_ = true;
-        if (rules::begins_section(text) && !on_header_line_) in_section_ = false;
-        if (in_section_ && !on_header_line_ && rules::is_setting(text, setting_)) {
-            dropped_ = true;
-        } else {
-            out.write_line(text);
-        }
-        if (on_header_line_ && in_section_) on_header_line_ = false;
-    }
-    bool finish() override { return dropped_; }
-
-private:
-    std::optional<std::string> header_;
-    std::optional<std::string> setting_;
-    bool in_section_ = false;
-    bool opened_ = false;
-    bool on_header_line_ = true;
-    bool dropped_ = false;
-};
-
-// Drops every header line of the section, wherever it stands, and the setting lines that follow any of
-// them up to the next line beginning with "[" that is not itself a repeat: no setting of the deleted
-// section is left behind under another section or under none. Lines without "=" stay.
-class drop_section final : public copy_rule {
-public:
-    explicit drop_section(std::optional<std::string> header) : header_(std::move(header)) {}
-
-    passage passing() const override { return in_section_ ? passage{} : until(header_); }
-
-    void line(std::string_view text, platform::line_writer& out) override {
-        if (rules::matches(text, header_)) {
-            in_section_ = true;
+    // The name of the pass's current line, a setting line, which is read to its end.
+    void add(pass& p) {
+        const std::string_view head = p.text();
+        const auto eq = head.find('=');
+        if (eq != std::string_view::npos && eq <= kept_whole) {
+            short_.emplace(head.substr(0, eq));
             return;
         }
-        if (rules::begins_section(text)) in_section_ = false;
-        if (in_section_ && rules::setting_name(text)) return;
-        out.write_line(text);
+        std::uint64_t hash = offset_basis;
+        std::uint64_t length = 0;
+        bool ended = false;
+        auto take = [&](std::string_view piece) {
+            if (ended) return;
+            const auto stop = piece.find('=');
+            if (stop != std::string_view::npos) {
+                piece = piece.substr(0, stop);
+                ended = true;
+            }
+            for (const char c : piece) hash = (hash ^ static_cast<unsigned char>(c)) * prime;
+            length += piece.size();
+        };
+        take(head);
+        if (!p.whole()) p.lines().each_rest(take);
+        const long_name name{length, p.lines().line_offset()};
+        const auto [first, last] = long_.equal_range(hash);
+        for (auto it = first; it != last; ++it) {
+            if (same(it->second, name)) return;
+        }
+        long_.emplace(hash, name);
     }
+
+    int count() const { return static_cast<int>(short_.size() + long_.size()); }
 
 private:
-    std::optional<std::string> header_;
-    bool in_section_ = false;
-};
+    static constexpr std::size_t kept_whole = 256;
+    static constexpr std::uint64_t offset_basis = 14695981039346656037ull;  // FNV-1a
+    static constexpr std::uint64_t prime = 1099511628211ull;
 
-// The name of a setting line in the first occurrence of the section, or nothing when that occurrence
-// holds no setting line.
-std::optional<std::string> first_setting_in_section(const std::string& path, const std::optional<std::string>& header) {
-    scan lines(path);
-    if (!lines.skip_to(header)) return std::nullopt;
-    std::string_view line;
-    while (lines.next(line)) {
-        if (rules::begins_section(line)) return std::nullopt;  // a repeat of the header line included
-        if (const auto name = rules::setting_name(line)) return std::string(*name);
+    struct long_name {
+        std::uint64_t length;
+        off_t offset;  // where its line, and so the name, starts
+    };
+
+    bool same(const long_name& a, const long_name& b) {
+        if (a.length != b.length) return false;
+        char x[4096], y[4096];
+        for (std::uint64_t done = 0; done < a.length;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof x, a.length - done));
+            const auto at = static_cast<off_t>(done);
+            if (source_.read_at(x, n, a.offset + at) != n || source_.read_at(y, n, b.offset + at) != n) {
+                return false;  // reads of the locked file come back short only where it ends
+            }
+            if (std::memcmp(x, y, n) != 0) return false;
+            done += n;
+        }
+        return true;
     }
-    return std::nullopt;
-}
+
+    platform::file& source_;
+    std::unordered_set<std::string> short_;
+    std::unordered_multimap<std::uint64_t, long_name> long_;
+};
 
 }  // namespace
 
+// Drops every setting line of the name in the first occurrence of the section, which ends at the next
+// line beginning with "[" (a repeat of the same header line included).
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
-    platform::boolean result = platform::False;
     if (fileBound_ == platform::False) {
         raise_State(TW_NOFILE);
-    } else if (isHeader(Header) == platform::False) {
-        raise_State(TW_NOHEADER);
-    } else if (isSetting(Header, Setting) == platform::False) {
-        raise_State(TW_NOSETTING);
-    } else {
-        drop_setting rule(rules::header_line(Header), rules::file_text(Setting));
-        if (rewrite(native_path_, rule)) {
-            result = platform::True;
-        } else {
-            // The lookup saw the setting beyond a repeat of the header line, where the copy does not go.
-            raise_State(TW_NOSETTING);
-        }
+        raise_hasWrite();
+        return platform::False;
     }
+    const auto name = rules::file_text(Setting);
+    const outcome done = edit_file(
+        native_path_, platform::line_writer::ends::crlf,
+        [&](platform::file& in, platform::line_writer& out) -> outcome {
+            pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
+            if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
+            p.copy();
+            bool found = false;  // isSetting's answer
+            bool dropped = false;
+            while (p.next()) {
+                const auto& kind = p.kind();
+                if (kind.ends_lookup && !found) return {{TW_NOSETTING, TW_NOSETTING}};  // isSetting's, its own
+                const bool named = rules::is_setting(p.text(), name);
+                found = found || (kind.lookup && named);
+                if (kind.first && named) {
+                    p.drop();
+                    dropped = true;
+                    continue;
+                }
+                p.copy();
+                if (found && p.section().first_over()) break;
+            }
+            // Not in the section; or only beyond a repeat of the header line, where the copy does not go.
+            if (!found || !dropped) return {{TW_NOSETTING}};
+            p.copy_rest();
+            return {{}, true};
+        },
+        [this](std::int16_t code) { raise_State(code); });
     raise_hasWrite();
-    return result;
+    return done.change ? platform::True : platform::False;
 }
 
+// Drops every header line of the section, wherever it stands, and the setting lines that follow any of
+// them up to the next line beginning with "[" that is not itself a repeat: no setting of the deleted
+// section is left behind under another section or under none. Lines without "=" stay. The copy starts
+// with two empty lines.
+//
+// The events are those of emptying the section one setting name at a time, then removing its header
+// lines: a hasWrite for each distinct name of its first occurrence, then one more. They are raised once
+// the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
     if (fileBound_ == platform::False) {
         raise_State(TW_NOFILE);
         raise_hasWrite();
         return platform::False;
     }
-    if (isHeader(Header) == platform::False) {
-        raise_State(TW_NOHEADER);
-        raise_hasWrite();
-        return platform::False;
+    const outcome done = edit_file(
+        native_path_, platform::line_writer::ends::crlf,
+        [&](platform::file& in, platform::line_writer& out) -> outcome {
+            out.write_line("\r\n");
+            pass p(in, rules::header_line(Header), 0, &out);
+            if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
+            p.drop();
+            distinct_names names(in);
+            for (;;) {
+                if (!p.section().in_any()) {  // up to a later repeat of the header line, if any
+                    if (!p.to_header()) break;
+                    p.drop();
+                    continue;
+                }
+                if (!p.next()) break;
+                const auto& kind = p.kind();
+                if (kind.header || (kind.any && p.holds_equals())) {
+                    if (kind.first && !kind.header) names.add(p);
+                    p.drop();
+                } else {
+                    p.copy();
+                }
+            }
+            return {{}, true, names.count()};
+        },
+        [this](std::int16_t code) { raise_State(code); });
+    if (done.change) {
+        for (int i = 0; i < done.deletions; ++i) raise_hasWrite();
     }
-    const auto header = rules::header_line(Header);
-    // Empty the section one setting name at a time; each pass reads the file afresh, so it sees what
-    // the handlers of the nested calls' events changed. A nested call that removes nothing means the
-    // file changed under it; the section's removal below still drops what setting lines are left.
-    while (const auto name = first_setting_in_section(native_path_, header)) {
-        if (deleteSetting(Header, platform::cp1252::decode(*name)) == platform::False) break;
-    }
-    drop_section rule(header);
-    rewrite(native_path_, rule, {.leading_break = true});
     raise_hasWrite();
-    return platform::True;
+    return done.change ? platform::True : platform::False;
 }
 
 }  // namespace penmoor

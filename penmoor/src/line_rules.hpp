@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +12,6 @@
 #include "platform/types.hpp"
 
 namespace penmoor::rules {
-
-// Raises State on the control that runs a rule.
-using raise_state = std::function<void(std::int16_t)>;
 
 // The header line of a section, "[" + name + "]", or nothing when the name cannot occur in a file.
 inline std::optional<std::string> header_line(const platform::string& name) {
@@ -42,6 +38,22 @@ inline std::string writable(const platform::string& text, const char* what) {
                                       std::string(what) + " holds a carriage return, which would split the line");
     }
     return std::move(*bytes);
+}
+
+// A setting name that the writer is about to write: writable text that also reads back as the same
+// name. A name that begins with "[" would end the section, and one that holds "=" would read back as
+// the shorter name before it: either is run-time error 5, raised before anything is looked up.
+inline std::string writable_name(const platform::string& name) {
+    std::string bytes = writable(name, "the setting name");
+    if (!bytes.empty() && bytes.front() == '[') {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      "the setting name begins with \"[\", so its line would end the section");
+    }
+    if (bytes.find('=') != std::string::npos) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      "the setting name holds \"=\", so its line would read back as another name");
+    }
+    return bytes;
 }
 
 inline bool matches(std::string_view line, const std::optional<std::string>& target) {

@@ -1,9 +1,13 @@
-// Serialises the writers of one file, across instances, threads and processes.
+// The lock an edit holds on its file, from before its lookups to the end, across instances, threads
+// and processes.
 //
-// Appends and rewrites hold an exclusive advisory lock (flock) on the bound file for their whole
-// duration. A writer that had to wait may find that the file it opened was replaced by a rename in the
-// meantime; it then opens the file now at the path and tries again, so it always works on the current
-// content. Waiting is bounded by lock_wait_limit.
+// The bound path is resolved once: a symbolic link leads to the file it points to, which is the one
+// locked, read and replaced. That file is opened for reading and writing without blocking: an edit
+// needs write permission on the file itself (else run-time error 70), and it must be a regular file
+// (else 75). The lock is exclusive (flock) and waiting for it is bounded by lock_wait_limit (then 70).
+// Once locked, the file must still be the one the path leads to: a writer we waited for may have
+// replaced it, or the link may have been re-pointed. Otherwise the edit starts over with the file the
+// path leads to now, so one file's content never lands in another.
 #pragma once
 
 #include <chrono>
@@ -13,26 +17,26 @@
 
 namespace penmoor {
 
-// How long a writer waits for another to finish before giving up with run-time error 70.
 extern std::chrono::milliseconds lock_wait_limit;
 
 class write_lock {
 public:
-    enum class mode { read, append };
-
-    // Opens path and locks the file. A file that this thread is already rewriting or appending to (an
-    // event handler starting a second edit of it) is run-time error 55, raised before anything changes.
-    write_lock(const std::string& path, mode how);
+    // Locks the file that path leads to. A file that this thread is editing already (an event handler
+    // starting a second edit of it) is run-time error 55, raised before anything is looked at.
+    explicit write_lock(const std::string& path);
     ~write_lock();
     write_lock(const write_lock&) = delete;
     write_lock& operator=(const write_lock&) = delete;
 
-    // The locked file, open for reading or appending; its status as seen once locked.
+    // The locked file, open for reading and writing; its path (no symbolic link); its status as seen
+    // once locked.
     platform::file& file() noexcept { return file_; }
+    const std::string& target() const noexcept { return target_; }
     const struct stat& status() const noexcept { return status_; }
 
 private:
     platform::file file_;
+    std::string target_;
     struct stat status_ {};
 };
 

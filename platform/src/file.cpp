@@ -1,10 +1,12 @@
 #include "platform/file.hpp"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "platform/runtime_error.hpp"
@@ -14,13 +16,6 @@ namespace platform {
 namespace {
 
 sys::table& os() { return sys::calls(); }
-
-std::string directory_of(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 bool is_directory(const std::string& path) {
     struct stat st;
@@ -33,6 +28,13 @@ std::string system_text(int errno_value) {
 }
 
 }  // namespace
+
+std::string directory_of(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
 
 int error_number(int errno_value, const std::string& path) {
     switch (errno_value) {
@@ -53,6 +55,7 @@ int error_number(int errno_value, const std::string& path) {
         case ENAMETOOLONG:
         case ELOOP: return err::bad_file_name;
         case EEXIST: return err::file_exists;
+        case ENOMEM: return err::out_of_memory;
         default: return err::path_file_access;
     }
 }
@@ -91,6 +94,14 @@ std::size_t file::read(void* buffer, std::size_t count) {
     }
 }
 
+std::size_t file::read_at(void* buffer, std::size_t count, off_t offset) {
+    for (;;) {
+        const ssize_t n = os().pread(fd_, buffer, count, offset);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) throw_errno(errno, "read", path_);
+    }
+}
+
 void file::write_all(const void* buffer, std::size_t count) {
     const char* p = static_cast<const char*>(buffer);
     while (count > 0) {
@@ -103,6 +114,23 @@ void file::write_all(const void* buffer, std::size_t count) {
         p += n;
         count -= static_cast<std::size_t>(n);
     }
+}
+
+void file::copy_from(file& source) {
+    constexpr std::size_t chunk = std::size_t{1} << 30;
+    for (;;) {
+        const ssize_t n = os().copy_file_range(source.fd_, fd_, chunk);
+        if (n > 0) continue;
+        if (n == 0) return;
+        if (errno == EINTR) continue;
+        // No copy in the kernel between these two (other file systems, an old kernel, a file system
+        // that cannot): copy through a buffer from where the kernel stopped.
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
+        throw_errno(errno, "copy '" + source.path_ + "' to", path_);
+    }
+    constexpr std::size_t size = 64 * 1024;
+    const auto buffer = std::make_unique<char[]>(size);
+    while (const std::size_t n = source.read(buffer.get(), size)) write_all(buffer.get(), n);
 }
 
 void file::sync() {
@@ -121,22 +149,28 @@ void file::close() {
     if (fd >= 0 && os().close(fd) != 0 && errno != EINTR) throw_errno(errno, "close", path_);
 }
 
-file open_read(const std::string& path) {
-    const int fd = os().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0) throw_errno(errno, "open", path);
-    return file(fd, path);
+struct stat require_regular(const file& f) {
+    const struct stat st = f.status();
+    if (!S_ISREG(st.st_mode)) {
+        throw runtime_error(err::path_file_access, "'" + f.path() + "' is not a regular file");
+    }
+    return st;
 }
 
-file open_append(const std::string& path) {
-    const int fd = os().open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
-    if (fd < 0) throw_errno(errno, "open", path);
-    return file(fd, path);
+file open_regular(const std::string& path, int flags) {
+    // O_NONBLOCK keeps a pipe from waiting for a writer (regular files ignore it); O_NOCTTY keeps a
+    // terminal from becoming ours.
+    const int fd = os().open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    if (fd < 0) throw_errno(errno, (flags & O_ACCMODE) == O_RDONLY ? "open" : "open for writing", path);
+    file f(fd, path);
+    require_regular(f);
+    return f;
 }
+
+file open_read(const std::string& path) { return open_regular(path, O_RDONLY); }
 
 std::optional<file> open_if_regular(const std::string& path) {
     if (path.empty()) return std::nullopt;
-    // O_NONBLOCK keeps a pipe from waiting for a writer; regular files ignore it. O_NOCTTY keeps a
-    // terminal from becoming ours.
     const int fd = os().open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
     if (fd < 0) {
         const int e = errno;
@@ -179,6 +213,12 @@ struct stat status(const std::string& path) {
     struct stat st;
     if (os().stat(path.c_str(), &st) != 0) throw_errno(errno, "examine", path);
     return st;
+}
+
+std::string resolve(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (os().realpath(path.c_str(), resolved) == nullptr) throw_errno(errno, "resolve", path);
+    return resolved;
 }
 
 void remove(const std::string& path) {

@@ -47,8 +47,15 @@ void line_writer::write_line(std::initializer_list<std::string_view> pieces) {
     put("\r\n");
 }
 
+void line_writer::line(std::string_view text, std::string_view end) {
+    put(text);
+    end_line(end);
+}
+
+void line_writer::end_line(std::string_view end) { put(how_ == ends::exact ? end : "\r\n"); }
+
 void line_writer::lines(std::string_view raw) {
-    if (raw.size() >= 2 && raw.ends_with("\r\n") && only_crlf(raw.data(), raw.size())) {
+    if (how_ == ends::exact || (raw.size() >= 2 && raw.ends_with("\r\n") && only_crlf(raw.data(), raw.size()))) {
         put(raw);
         return;
     }

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <cstdio>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace platform::sys {
 namespace {
@@ -22,6 +24,10 @@ constexpr table real_calls = {
     ::fchmod,
     ::fchown,
     [](const char* path, struct stat* status) { return ::lstat(path, status); },
+    ::pread,
+    ::mkdir,
+    [](const char* path, char* resolved) { return ::realpath(path, resolved); },
+    [](int from, int to, std::size_t count) { return ::copy_file_range(from, nullptr, to, nullptr, count, 0); },
 };
 
 table live_calls = real_calls;

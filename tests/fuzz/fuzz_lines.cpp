@@ -2,6 +2,7 @@
 // arbitrary bytes. The first byte picks the buffer size, the second the text to pass over to.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "memory_file.hpp"
@@ -16,10 +17,24 @@ namespace {
 class collector : public platform::line_sink {
 public:
     void lines(std::string_view raw) override {
+        exact += raw;
         for (auto& l : test::split_lines(raw)) got.push_back(std::move(l));
     }
-    void line(std::string_view text) override { got.emplace_back(text); }
+    void line(std::string_view text, std::string_view end) override {
+        exact += std::string(text) + std::string(end);
+        got.emplace_back(text);
+    }
+    void piece(std::string_view text) override {
+        exact += text;
+        partial += text;
+    }
+    void end_line(std::string_view end) override {
+        exact += end;
+        got.push_back(std::exchange(partial, {}));
+    }
     std::vector<std::string> got;
+    std::string exact;
+    std::string partial;
 };
 
 void check(bool condition) {
@@ -30,7 +45,7 @@ void check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    const std::size_t buffer_size = 1 + data[0] % 64;
+    const std::size_t buffer_size = 2 + data[0] % 64;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
     const auto expected = test::split_lines(bytes);
 
@@ -60,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (at < expected.size() && expected[at] != target) ++at;
         check(found == (at < expected.size()));
         check(passed.got == std::vector<std::string>(expected.begin(), expected.begin() + static_cast<long>(at)));
+        check(bytes.substr(0, passed.exact.size()) == passed.exact);
         std::string_view line;
         for (std::size_t i = at + 1; i < expected.size(); ++i) check(reader.next(line) && line == expected[i]);
         check(!reader.next(line));
@@ -71,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         platform::file sink = fuzz::memory_file("");
         std::vector<char> out_buffer(1 + data[1] % 64);
         platform::line_writer writer(sink, out_buffer);
-        reader.skip_rest(writer);
+        reader.pass_all(writer);
         writer.flush();
         std::string joined;
         for (const auto& l : expected) joined += l + "\r\n";
@@ -79,6 +95,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string written(joined.size() + 1, '\0');
         const std::size_t n = sink.read(written.data(), written.size());
         check(written.substr(0, n) == joined);
+    }
+    // Streamed lines with a short head: the head, what is looked for ahead, and the rest make the line.
+    {
+        platform::file f = fuzz::memory_file(bytes);
+        platform::line_reader reader(f, buffer);
+        collector copied;
+        std::size_t i = 0;
+        for (platform::line_head h; reader.head(h, 1 + data[1] % 8); ++i) {
+            check(i < expected.size());
+            check(h.whole ? h.text == expected[i] : expected[i].starts_with(h.text));
+            const bool equals_after = expected[i].find('=', h.text.size()) != std::string::npos;
+            check(h.whole || reader.rest_contains('=') == equals_after);
+            if (i % 2) {
+                reader.copy_line(copied);
+            } else {
+                std::string line(h.text);
+                reader.append_rest(line);
+                check(line == expected[i]);
+                copied.got.push_back(line);
+            }
+        }
+        check(copied.got == expected);
+    }
+    // An exact copy is the file byte for byte.
+    {
+        platform::file source = fuzz::memory_file(bytes);
+        platform::line_reader reader(source, buffer);
+        collector copied;
+        reader.pass_all(copied);
+        check(copied.exact == bytes);
     }
     // Every byte decodes and encodes back to itself.
     const auto back = platform::cp1252::encode(platform::cp1252::decode(bytes));

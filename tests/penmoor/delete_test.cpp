@@ -93,20 +93,25 @@ TEST_F(DeleteHeader, MissingSection) {
     EXPECT_EQ(content(), kSample);
 }
 
-TEST_F(DeleteHeader, EachPassSeesWhatAHandlerChanged) {
-    bind("[A]\r\nx=1\r\ny=2\r\n");
-    struct adder : penmoor::ini_events {
+// The events of the deletions that deleteHeader stands for arrive once the file is replaced: a handler
+// sees the file after the whole deletion, never half-way, and may edit it from there.
+TEST_F(DeleteHeader, HandlersSeeTheFileAfterTheWholeDeletion) {
+    bind("[A]\r\nx=1\r\ny=2\r\n[B]\r\n");
+    struct watcher : penmoor::ini_events {
         penmoor::ini* control = nullptr;
-        int writes = 0;
+        std::string path;
+        std::vector<std::string> seen;
         void hasWrite() override {
-            // After the first nested deletion, put a new setting into the section being emptied.
-            if (++writes == 1) control->addSetting(u"A", u"z", u"3");
+            seen.push_back(read_file(path));
+            if (seen.size() == 1) control->addSetting(u"B", u"z", u"3");
         }
-    } a;
-    a.control = &control;
-    control.connect(a);
+    } w;
+    w.control = &control;
+    w.path = dir / "app.ini";
+    control.connect(w);
     EXPECT_EQ(control.deleteHeader(u"A"), T);
-    EXPECT_EQ(content(), "\r\n\r\n");
+    EXPECT_THAT(w.seen, ElementsAre("\r\n\r\n[B]\r\n", "\r\n\r\n[B]\r\nz=3\r\n", "\r\n\r\n[B]\r\nz=3\r\n",
+                                    "\r\n\r\n[B]\r\nz=3\r\n"));
 }
 
 }  // namespace

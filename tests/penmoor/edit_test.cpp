@@ -78,10 +78,10 @@ TEST_F(AddSetting, UnboundControlReportsNoFileTwiceThenNoHeader) {
     EXPECT_THAT(events.take(), ElementsAre("State 4", "State 4", "State 1", "hasWrite"));
 }
 
-TEST_F(AddSetting, EmptyValueAndEqualsInTheName) {
+TEST_F(AddSetting, EmptyValueAndEqualsInTheValue) {
     bind(kPathsColors);
     control.addSetting(u"Colors", u"Fore", u"");
-    control.addSetting(u"Colors", u"a=b", u"1");
+    control.addSetting(u"Colors", u"a", u"b=1");
     EXPECT_EQ(content(), "[Paths]\r\nHome=C:\\x\r\n[Colors]\r\na=b=1\r\nFore=\r\nBack=white\r\n");
     EXPECT_EQ(control.getSetting(u"Colors", u"a"), u"b=1");
 }
@@ -184,6 +184,26 @@ TEST_F(WritableText, LineFeedsAndCompareOnlyNamesPass) {
     // A section name that is only looked up is not checked: it is simply not found.
     EXPECT_EQ(control.addSetting(u"\u4E2D", u"k", u"v"), F);
     EXPECT_EQ(control.deleteSetting(u"Paths", u"a\rb"), F);
+}
+
+// A name whose line would not read back as that name is refused before anything is looked up: "[x"
+// would end the section, "a=b" would read back as "a" and shadow a real "a".
+TEST_F(WritableText, SettingNamesThatWouldNotReadBackAreErrorFive) {
+    bind(kPathsColors);
+    for (const char16_t* name : {u"[x", u"[", u"a=b", u"=", u"a="}) {
+        EXPECT_EQ(error_of([&] { control.addSetting(u"Colors", name, u"1"); }), 5);
+        EXPECT_EQ(error_of([&] { control.updateSetting(u"Colors", name, u"1"); }), 5);
+    }
+    EXPECT_THAT(events.take(), IsEmpty());
+    EXPECT_EQ(content(), kPathsColors);
+    // Names that only compare may hold anything: they are simply not found.
+    EXPECT_EQ(control.deleteSetting(u"Colors", u"a=b"), F);
+    EXPECT_EQ(control.isSetting(u"Colors", u"[x"), F);
+    // "]" and "[" further in are harmless, and so is a section name holding "=".
+    EXPECT_EQ(control.addSetting(u"Colors", u"x[1]", u"2"), T);
+    EXPECT_EQ(control.addHeader(u"a=b"), T);
+    EXPECT_EQ(control.addSetting(u"a=b", u"k", u"v"), T);
+    EXPECT_EQ(control.getSetting(u"a=b", u"k"), u"v");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "fault.hpp"
 #include "split_lines.hpp"
 #include "temp_dir.hpp"
 
@@ -71,20 +72,34 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
         std::string bytes(random() % 40, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
         const auto expected = split_lines(bytes);
-        for (std::size_t size = 1; size <= 9; ++size) {
+        for (std::size_t size = 2; size <= 9; ++size) {
             ASSERT_EQ(lines_of(bytes, size), expected) << "buffer " << size << " bytes '" << bytes << "'";
         }
     }
 }
 
-// Collects the lines a reader hands over, split by the same rules.
+// Collects the lines a reader hands over, split by the same rules, and the bytes exactly as handed over.
 class collector : public platform::line_sink {
 public:
     void lines(std::string_view raw) override {
+        exact += raw;
         for (auto& l : split_lines(std::string(raw))) got.push_back(l);
     }
-    void line(std::string_view text) override { got.emplace_back(text); }
+    void line(std::string_view text, std::string_view end) override {
+        exact += std::string(text) + std::string(end);
+        got.emplace_back(text);
+    }
+    void piece(std::string_view text) override {
+        exact += text;
+        partial += text;
+    }
+    void end_line(std::string_view end) override {
+        exact += end;
+        got.push_back(std::exchange(partial, {}));
+    }
     std::vector<std::string> got;
+    std::string exact;
+    std::string partial;
 };
 
 TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
@@ -99,7 +114,7 @@ TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
         if (!all.empty() && random() % 2) target = all[random() % all.size()];
         if (target.empty()) target = "[";
         const auto found = std::find(all.begin(), all.end(), target);
-        for (std::size_t size = 1; size <= 9; ++size) {
+        for (std::size_t size = 2; size <= 9; ++size) {
             test::write_file(dir_ / "f", bytes);
             std::vector<char> buffer(size);
             platform::file f = platform::open_read(dir_ / "f");
@@ -109,6 +124,7 @@ TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
             SCOPED_TRACE("buffer " + std::to_string(size) + " target '" + target + "' bytes '" + bytes + "'");
             ASSERT_EQ(hit, found != all.end());
             ASSERT_EQ(passed.got, std::vector<std::string>(all.begin(), found));
+            ASSERT_EQ(bytes.substr(0, passed.exact.size()), passed.exact);  // byte for byte
             std::vector<std::string> rest;
             std::string_view line;
             while (reader.next(line)) rest.emplace_back(line);
@@ -123,7 +139,7 @@ TEST_F(LineReader, SkipRestHandsOverEveryRemainingLine) {
     for (int round = 0; round < 200; ++round) {
         std::string bytes(random() % 40, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
-        for (std::size_t size = 1; size <= 6; ++size) {
+        for (std::size_t size = 2; size <= 6; ++size) {
             test::write_file(dir_ / "f", bytes);
             std::vector<char> buffer(size);
             platform::file f = platform::open_read(dir_ / "f");
@@ -134,8 +150,13 @@ TEST_F(LineReader, SkipRestHandsOverEveryRemainingLine) {
             if (reader.next(first)) {
                 passed.got.emplace_back(first);
             }
-            reader.skip_rest(passed);
+            const std::size_t first_bytes = passed.exact.size();
+            reader.pass_all(passed);
             ASSERT_EQ(passed.got, expected) << "buffer " << size << " bytes '" << bytes << "'";
+            if (passed.got.size() > 1 || first.empty()) {
+                ASSERT_EQ(bytes.substr(bytes.size() - (passed.exact.size() - first_bytes)),
+                          passed.exact.substr(first_bytes));
+            }
         }
     }
 }
@@ -166,17 +187,59 @@ TEST_F(LineReader, SkipToNeverFindsATextThatHoldsALineBreak) {
     }
 }
 
-TEST_F(LineReader, SmallFileCostsOneRead) {
-    test::write_file(dir_ / "f", "[a]\r\nx=1\r\n");
-    std::vector<char> buffer(4096);
+// A read that returns fewer bytes than asked for is just that: the lines come out the same, whether
+// every read moves one byte, one byte fewer than asked, or is first interrupted by a signal.
+TEST_F(LineReader, ShortAndInterruptedReadsAreNotTheEndOfTheFile) {
+    std::string bytes;
+    for (int i = 0; i < 3000; ++i) bytes += "[s" + std::to_string(i) + "]\r\nkey=value\r" + (i % 3 ? "\n" : "");
+    const auto expected = split_lines(bytes);
+    for (const std::size_t most : {std::size_t{1}, std::size_t{4095}, std::size_t{1} << 20}) {
+        for (const bool interrupt : {false, true}) {
+            test::fault_injector faults;
+            faults.short_counts(most);
+            if (interrupt) faults.interrupt_every_transfer();
+            EXPECT_EQ(lines_of(bytes, 4096), expected) << most << " " << interrupt;
+        }
+    }
+}
+
+// Streamed lines: a head as long as the caller asks for, the rest copied, dropped or looked into ahead
+// without ever being held whole.
+TEST_F(LineReader, LongLinesStreamWithAHeadOfTheWantedLength) {
+    const std::string big = std::string(5000, 'x') + "=" + std::string(3000, 'y');
+    const std::string bytes = "a=1\r\n" + big + "\r" + "\n" + big + "\r" + "tail";
+    test::write_file(dir_ / "f", bytes);
+    std::vector<char> buffer(256);
     platform::file f = platform::open_read(dir_ / "f");
     platform::line_reader reader(f, buffer);
-    std::string_view line;
-    int lines = 0;
-    while (reader.next(line)) ++lines;
-    EXPECT_EQ(lines, 2);
-    // A second read would have returned 0 at the same offset; the file position shows one read ran.
-    EXPECT_EQ(::lseek(f.fd(), 0, SEEK_CUR), 10);
+    collector copied;
+    platform::line_head h;
+    ASSERT_TRUE(reader.head(h, 10));
+    EXPECT_TRUE(h.whole);
+    EXPECT_EQ(h.text, "a=1");
+    EXPECT_EQ(reader.line_offset(), 0);
+    reader.copy_line(copied);
+    ASSERT_TRUE(reader.head(h, 10));
+    EXPECT_FALSE(h.whole);
+    EXPECT_GE(h.text.size(), 10u);
+    EXPECT_LE(h.text.size(), buffer.size());
+    EXPECT_EQ(reader.line_offset(), 5);
+    EXPECT_TRUE(reader.rest_contains('='));   // 5000 bytes in, beyond the buffer
+    EXPECT_FALSE(reader.rest_contains('z'));  // not before the line ends, though the next line has none
+    reader.copy_line(copied);
+    ASSERT_TRUE(reader.head(h, 6000));  // more than the buffer: gathered aside
+    EXPECT_FALSE(h.whole);
+    EXPECT_GE(h.text.size(), 6000u);
+    EXPECT_EQ(h.text.substr(0, 5001), big.substr(0, 5001));
+    std::string rest;
+    reader.append_rest(rest);
+    EXPECT_EQ(std::string(h.text) + rest, big);
+    ASSERT_TRUE(reader.head(h, 10));
+    EXPECT_EQ(h.text, "tail");
+    reader.copy_line(copied);
+    EXPECT_FALSE(reader.head(h, 10));
+    EXPECT_THAT(copied.got, ElementsAre("a=1", big, "tail"));
+    EXPECT_EQ(copied.exact, "a=1\r\n" + big + "\r\ntail");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "fault.hpp"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/sys.hpp"
@@ -19,6 +20,9 @@ struct plan {
     call hook_target = call::any;
     int hook_at = 0;  // 0: no action planned
     std::function<void()> hook;
+    std::size_t most = 0;       // 0: transfers are not cut short
+    bool interrupt = false;
+    bool interrupted = false;   // the next transfer goes through: the one before was interrupted
 } state;
 
 bool should_fail(call kind) {
@@ -46,6 +50,20 @@ bool should_fail(call kind) {
     return false;
 }
 
+// A transfer of count bytes: whether to interrupt it, and how many bytes to let through.
+bool interrupted_now() {
+    if (!state.interrupt) return false;
+    state.interrupted = !state.interrupted;
+    if (!state.interrupted) return false;
+    errno = EINTR;
+    return true;
+}
+
+std::size_t allowed(std::size_t count) {
+    if (state.most == 0 || count <= 1) return count;
+    return std::min(state.most, count - 1);
+}
+
 const platform::sys::table& real() { return platform::sys::real(); }
 
 constexpr platform::sys::table counting = {
@@ -61,9 +79,13 @@ constexpr platform::sys::table counting = {
         }
         return r;
     },
-    [](int fd, void* b, std::size_t n) -> ssize_t { return should_fail(call::read) ? -1 : real().read(fd, b, n); },
+    [](int fd, void* b, std::size_t n) -> ssize_t {
+        if (should_fail(call::read) || interrupted_now()) return -1;
+        return real().read(fd, b, allowed(n));
+    },
     [](int fd, const void* b, std::size_t n) -> ssize_t {
-        return should_fail(call::write) ? -1 : real().write(fd, b, n);
+        if (should_fail(call::write) || interrupted_now()) return -1;
+        return real().write(fd, b, allowed(n));
     },
     [](int fd) { return should_fail(call::fsync) ? -1 : real().fsync(fd); },
     [](const char* p, struct stat* s) { return should_fail(call::stat) ? -1 : real().stat(p, s); },
@@ -74,6 +96,16 @@ constexpr platform::sys::table counting = {
     [](int fd, mode_t m) { return should_fail(call::fchmod) ? -1 : real().fchmod(fd, m); },
     [](int fd, uid_t u, gid_t g) { return should_fail(call::fchown) ? -1 : real().fchown(fd, u, g); },
     [](const char* p, struct stat* s) { return should_fail(call::lstat) ? -1 : real().lstat(p, s); },
+    [](int fd, void* b, std::size_t n, off_t at) -> ssize_t {
+        if (should_fail(call::read) || interrupted_now()) return -1;
+        return real().pread(fd, b, allowed(n), at);
+    },
+    [](const char* p, mode_t m) { return should_fail(call::mkdir) ? -1 : real().mkdir(p, m); },
+    [](const char* p, char* r) -> char* { return should_fail(call::realpath) ? nullptr : real().realpath(p, r); },
+    [](int from, int to, std::size_t n) -> ssize_t {
+        if (should_fail(call::copy) || interrupted_now()) return -1;
+        return real().copy_file_range(from, to, allowed(n));
+    },
 };
 
 }  // namespace
@@ -100,6 +132,10 @@ void fault_injector::before(call which, int nth, std::function<void()> action) {
     state.hook_at = state.counts[static_cast<int>(which)] + nth;
     state.hook = std::move(action);
 }
+
+void fault_injector::short_counts(std::size_t most) { state.most = most; }
+
+void fault_injector::interrupt_every_transfer() { state.interrupt = true; }
 
 int fault_injector::count(call which) const { return state.counts[static_cast<int>(which)]; }
 

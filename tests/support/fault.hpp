@@ -1,13 +1,34 @@
 // Fault injection through the file-system seam: make a chosen system call fail with a chosen errno,
-// while every other call goes to the system. Installed for the lifetime of the object.
+// come back short, or be interrupted, while every other call goes to the system. Installed for the
+// lifetime of the object.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <functional>
 
 namespace test {
 
-enum class call { open, close, read, write, fsync, stat, fstat, unlink, rename, flock, fchmod, fchown, lstat, any };
+// The kinds of call; read counts read and pread, copy counts copy_file_range.
+enum class call {
+    open,
+    close,
+    read,
+    write,
+    fsync,
+    stat,
+    fstat,
+    unlink,
+    rename,
+    flock,
+    fchmod,
+    fchown,
+    lstat,
+    mkdir,
+    realpath,
+    copy,
+    any
+};
 inline constexpr int call_kinds = static_cast<int>(call::any) + 1;
 
 class fault_injector {
@@ -22,6 +43,11 @@ public:
     void fail(call which, int nth, int errno_value, bool every_later = false);
     // Runs action just before the nth call of that kind from now on (to change the ground under a call).
     void before(call which, int nth, std::function<void()> action);
+    // From now on every read, write and copy of more than one byte moves fewer bytes than asked for: at
+    // most `most`, and always at least one fewer than asked.
+    void short_counts(std::size_t most);
+    // From now on every read, write and copy is interrupted (EINTR) once before it is made.
+    void interrupt_every_transfer();
     // Calls of a kind made since installation (call::any: all of them).
     int count(call which) const;
     // Whether the planned failure has happened, and the kind of call that failed (call::any before).

@@ -3,6 +3,10 @@
 // Every failure throws platform::runtime_error whose number follows errno (table in file.cpp) and whose
 // message keeps the operation, the path and the system's own text:
 // "Disk full: cannot write 'app.ini.twtemp' (No space left on device)".
+//
+// Reads and writes loop: a read that returns fewer bytes than asked for is never taken for the end of
+// the file (only a read that returns nothing is), a write goes on until every byte is written, and a
+// call interrupted by a signal (EINTR) is made again.
 #pragma once
 
 #include <sys/stat.h>
@@ -37,10 +41,16 @@ public:
     int fd() const noexcept { return fd_; }
     const std::string& path() const noexcept { return path_; }
 
-    // Reads up to count bytes; 0 only at the end of the file. Retries on EINTR.
+    // Reads up to count bytes from the file's offset. Fewer than count is no sign of the end of the
+    // file: 0 is, and only 0.
     std::size_t read(void* buffer, std::size_t count);
+    // Reads up to count bytes from offset, leaving the file's offset where it is; 0 only at the end.
+    std::size_t read_at(void* buffer, std::size_t count, off_t offset);
     // Writes all count bytes or throws.
     void write_all(const void* buffer, std::size_t count);
+    // Appends the rest of source, from its offset to its end, to this file at its offset: in the kernel
+    // where the file system can, else through a buffer.
+    void copy_from(file& source);
     // Flushes the file's data and metadata to the device.
     void sync();
     struct stat status() const;
@@ -52,10 +62,14 @@ private:
     std::string path_;
 };
 
-// Opens an existing file for reading.
+// Opens an existing regular file with the given access flags (O_RDONLY, O_RDWR, ... plus O_NOFOLLOW
+// where wanted). The open never waits: a path that has become a pipe or a device is opened without
+// blocking and then refused with run-time error 75, as is a directory.
+file open_regular(const std::string& path, int flags);
+// open_regular for reading.
 file open_read(const std::string& path);
-// Opens an existing file for appending; it is never created.
-file open_append(const std::string& path);
+// Throws run-time error 75 unless f is open on a regular file; returns its status.
+struct stat require_regular(const file& f);
 // Opens path for reading when it names a regular file, following symbolic links; nothing when it names
 // none (no entry, a directory, a device, a pipe). One open and one fstat: the type is checked on the open
 // file, so nothing can swap it in between. A regular file that cannot be opened throws.
@@ -72,6 +86,10 @@ bool entry_exists(const std::string& path) noexcept;
 std::optional<struct stat> link_status(const std::string& path);
 // stat, following symbolic links. Throws on failure.
 struct stat status(const std::string& path);
+// The absolute path that path leads to, every symbolic link resolved. Throws on failure.
+std::string resolve(const std::string& path);
+// The directory part of a path: "." for a bare name.
+std::string directory_of(const std::string& path);
 
 void remove(const std::string& path);
 // Removes the path; nothing when it did not exist. Other failures throw.

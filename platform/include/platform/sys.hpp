@@ -1,9 +1,10 @@
-// The file-system seam: every system call the file layer makes goes through this one table.
+// The file-system seam: every system call the file layer, the writer and the registry make goes
+// through this one table.
 //
 // Production code uses the real calls. A test may replace an entry, for example to make the third write
-// fail with ENOSPC, and the file layer's error handling and errno mapping then run exactly as they would
-// for a real failure. The table is process-wide and not synchronised: swap entries only while no other
-// thread does file I/O through it.
+// fail with ENOSPC, to make every read return one byte, or to interrupt a call with EINTR, and the file
+// layer's error handling and errno mapping then run exactly as they would for a real failure. The table
+// is process-wide and not synchronised: swap entries only while no other thread does file I/O through it.
 #pragma once
 
 #include <sys/stat.h>
@@ -27,6 +28,12 @@ struct table {
     int (*fchmod)(int fd, mode_t mode);
     int (*fchown)(int fd, uid_t owner, gid_t group);
     int (*lstat)(const char* path, struct stat* status);
+    ssize_t (*pread)(int fd, void* buffer, std::size_t count, off_t offset);
+    int (*mkdir)(const char* path, mode_t mode);
+    // realpath(3) with a buffer of PATH_MAX bytes: not a system call, but it reads the file system.
+    char* (*realpath)(const char* path, char* resolved);
+    // copy_file_range(2) from the current offsets of both descriptors.
+    ssize_t (*copy_file_range)(int from, int to, std::size_t count);
 };
 
 // The live table.
