@@ -64,15 +64,24 @@ private:
         off_t offset;  // where its line, and so the name, starts
     };
 
+    // Reads as much of [offset, offset + count) as the file holds.
+    std::size_t read_fully(char* buffer, std::size_t count, off_t offset) {
+        std::size_t done = 0;
+        while (done < count) {
+            const std::size_t n = source_.read_at(buffer + done, count - done, offset + static_cast<off_t>(done));
+            if (n == 0) break;
+            done += n;
+        }
+        return done;
+    }
+
     bool same(const long_name& a, const long_name& b) {
         if (a.length != b.length) return false;
         char x[4096], y[4096];
         for (std::uint64_t done = 0; done < a.length;) {
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof x, a.length - done));
             const auto at = static_cast<off_t>(done);
-            if (source_.read_at(x, n, a.offset + at) != n || source_.read_at(y, n, b.offset + at) != n) {
-                return false;  // reads of the locked file come back short only where it ends
-            }
+            if (read_fully(x, n, a.offset + at) != n || read_fully(y, n, b.offset + at) != n) return false;
             if (std::memcmp(x, y, n) != 0) return false;
             done += n;
         }

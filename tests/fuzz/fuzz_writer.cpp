@@ -1,19 +1,21 @@
 // Writer operations on arbitrary files, names and values, checked against a plain model: an operation
 // changes only the lines it is meant to change (everything else byte for byte, apart from line ends
-// after a rewrite), and an operation that fails changes nothing.
+// after a rewrite), raises the State codes and hasWrite events that the model's step-by-step reading
+// gives, and an operation that fails changes nothing.
 //
 // Input: operation, fault, three lengths, then the section name, the setting name, the value and the
-// file's bytes. A non-zero fault byte makes one file-system call of the operation fail.
+// file's bytes. The fault byte: bit 0 leaves a stale temporary file; the rest picks one disturbance of
+// the file system: a failing call, reads and writes cut short, or every transfer interrupted.
 #include <cerrno>
 #include <cstdint>
 #include <string>
 
 #include "fault.hpp"
 #include "memory_file.hpp"
-#include "split_lines.hpp"
 #include "penmoor/ini.hpp"
 #include "platform/cp1252.hpp"
 #include "platform/sys.hpp"
+#include "split_lines.hpp"
 #include "temp_dir.hpp"
 #include "writer_model.hpp"
 
@@ -23,19 +25,23 @@ void check(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-class last_event : public penmoor::ini_events {
+class recorder : public penmoor::ini_events {
 public:
-    void State(std::int16_t&) override { has_write_last = false; }
-    void hasWrite() override { has_write_last = true; }
-    bool has_write_last = false;
+    void State(std::int16_t& code) override { events.push_back(code); }
+    void hasWrite() override { events.push_back(0); }
+    std::vector<std::int16_t> events;  // 0 stands for hasWrite
 };
+
+bool reads_back(const std::string& name) {
+    return name.find('=') == std::string::npos && (name.empty() || name.front() != '[');
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 5) return 0;
     const int op = data[0] % 6;
-    const int fault = data[1];
+    const int fault = data[1] >> 1;
     std::size_t at = 5;
     auto field = [&](std::size_t length) {
         length = std::min<std::size_t>(length % 16, size - at);
@@ -50,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::sys::calls().fsync = [](int) { return 0; };
     const std::string path = fuzz::scratch_dir() + "/app.ini";
     test::write_file(path, before);
-    // Half the runs start with a temporary file left by a failed or killed call; a rewrite must get past
-    // it, and a call that rewrites nothing leaves it.
+    // Half the runs start with a temporary file left by a failed or killed call; an edit must get past
+    // it, and a call that changes nothing leaves it.
     const bool stale = (data[1] & 1) != 0;
     if (stale) {
         test::write_file(path + ".twtemp", "stale");
@@ -60,51 +66,85 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     penmoor::ini w;
     w.File(test::u16(path));
-    last_event events;
-    w.connect(events);
+    recorder seen;
+    w.connect(seen);
 
     const auto H = platform::cp1252::decode(header), S = platform::cp1252::decode(name),
                V = platform::cp1252::decode(value);
     const fuzz::lines ls = test::split_lines(before);
     const std::string header_line = "[" + header + "]";
-    std::vector<std::string> states;  // what the file may hold after the operation; the last on success
+    const bool has_header = fuzz::first_index(ls, header_line) >= 0;
+    const auto [found, lookup_codes] = fuzz::is_setting(ls, header_line, name);
+    std::string after_success = before;  // the file after the operation, when it ends normally
+    std::vector<std::int16_t> expected;  // its events, 0 for hasWrite
     bool writes_text = true;
+    auto codes = [&](std::vector<std::int16_t> more) { expected.insert(expected.end(), more.begin(), more.end()); };
     std::optional<std::string> result;
     switch (op) {
         case 0:
-            states.push_back(fuzz::first_index(ls, header_line) >= 0 ? before
-                                                                      : before + "\r\n\r\n" + header_line + "\r\n");
             writes_text = header.find('\r') == std::string::npos;
+            if (has_header) {
+                codes({16});
+            } else {
+                after_success = before + "\r\n\r\n" + header_line + "\r\n";
+                codes({1});
+            }
             break;
         case 1:
-            states.push_back(fuzz::add_setting(ls, header_line, name, value).value_or(before));
-            writes_text = (name + value).find('\r') == std::string::npos;
+            writes_text = (name + value).find('\r') == std::string::npos && reads_back(name);
+            after_success = fuzz::add_setting(ls, header_line, name, value).value_or(before);
+            codes(lookup_codes);
+            if (found) {
+                codes({256});
+            } else if (!has_header) {
+                codes({1, 1});
+            }
             break;
         case 2:
-            states.push_back(fuzz::update_setting(ls, header_line, name, value).value_or(before));
-            writes_text = (name + value).find('\r') == std::string::npos;
+            writes_text = (name + value).find('\r') == std::string::npos && reads_back(name);
+            after_success = fuzz::update_setting(ls, header_line, name, value).value_or(before);
+            codes(lookup_codes);
+            if (found) codes(fuzz::update_codes(ls, header_line, name));
             break;
         case 3: {
             const auto out = fuzz::delete_setting(ls, header_line, name);
-            states.push_back(out ? fuzz::join(*out) : before);
+            if (out) after_success = fuzz::join(*out);
+            if (!has_header) {
+                codes({1, 1});
+            } else {
+                codes(lookup_codes);
+                if (!out) codes({2});
+            }
             break;
         }
-        case 4:
-            states = fuzz::delete_header(ls, header_line);
-            if (states.empty()) states.push_back(before);
+        case 4: {
+            const auto states = fuzz::delete_header(ls, header_line);
+            if (states.empty()) {
+                codes({1, 1});
+            } else {
+                after_success = states.back();
+                // One hasWrite for each setting name deleted on the way, before the final one.
+                expected.insert(expected.end(), states.size() - 1, 0);
+            }
             break;
+        }
         default:
-            states.push_back(before);
+            codes(lookup_codes);
             result = fuzz::looked_up(ls, header_line, name).value_or("");
             break;
     }
-    states.insert(states.begin(), before);
+    if (op != 5) expected.push_back(0);
 
     int number = 0;
     test::call failed = test::call::any;
     {
         test::fault_injector faults;
-        if (fault != 0) faults.fail(test::call::any, fault % 40, fault < 128 ? EIO : ENOSPC);
+        switch (fault % 4) {
+            case 1: faults.fail(test::call::any, 1 + fault / 4 % 40, fault / 4 < 20 ? EIO : ENOSPC); break;
+            case 2: faults.short_counts(1 + static_cast<std::size_t>(fault / 4)); break;
+            case 3: faults.interrupt_every_transfer(); break;
+            default: break;
+        }
         try {
             switch (op) {
                 case 0: w.addHeader(H); break;
@@ -124,12 +164,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string after = test::read_file(path);
     if (!writes_text) {
-        check(number == 5 && after == before);  // a CR in written text: refused, nothing touched
+        // Text that could not be read back as written: refused before anything is looked at.
+        check(number == 5 && after == before && seen.events.empty());
     } else if (number == 0) {
-        check(after == states.back());
-        check(op == 5 || events.has_write_last);
+        check(after == after_success);
+        check(seen.events == expected);
     } else {
-        check(std::find(states.begin(), states.end(), after) != states.end());
+        // A failure leaves the file as it was, and the events raised are the first of a complete run.
+        check(after == before);
+        check(seen.events.size() <= expected.size() &&
+              std::equal(seen.events.begin(), seen.events.end(), expected.begin()));
+        check(op == 5 || seen.events.size() < expected.size());  // never the final hasWrite
     }
     // No temporary file is left, unless removing it is what failed, which is then reported.
     if (!stale) check(!test::exists(path + ".twtemp") || (number != 0 && failed == test::call::unlink));

@@ -1,7 +1,10 @@
-// What each writer operation should make of a file, computed plainly on a list of lines. A state of
-// nullopt means the file is left byte for byte as it was.
+// What each writer operation should make of a file and which State codes it raises, computed plainly on
+// a list of lines, one rule at a time as the operations are described (each lookup reading the file
+// afresh, the deletion of a section one setting name at a time). A state of nullopt means the file is
+// left byte for byte as it was.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +46,19 @@ inline std::optional<std::string> looked_up(const lines& ls, const std::string& 
     return std::nullopt;
 }
 
+// isSetting: its answer and the codes it raises (those of the isHeader it calls first included).
+inline std::pair<bool, std::vector<std::int16_t>> is_setting(const lines& ls, const std::string& header,
+                                                             const std::string& name) {
+    const auto at = first_index(ls, header);
+    if (at < 0) return {false, {1, 1}};
+    for (std::size_t i = static_cast<std::size_t>(at) + 1; i < ls.size(); ++i) {
+        if (ls[i] == header) continue;
+        if (opens_section(ls[i])) return {false, {2}};
+        if (name_of(ls[i]) == name) return {true, {}};
+    }
+    return {false, {}};
+}
+
 // The lines of the first occurrence of the section, which any line beginning with "[" ends.
 inline std::pair<std::size_t, std::size_t> first_occurrence(const lines& ls, std::ptrdiff_t at) {
     std::size_t end = static_cast<std::size_t>(at) + 1;
@@ -57,6 +73,16 @@ inline std::optional<std::string> add_setting(const lines& ls, const std::string
     lines out = ls;
     out.insert(out.begin() + at + 1, name + "=" + value);
     return join(out);
+}
+
+// updateSetting's own codes once isSetting has found the setting: a second line of the name in the first
+// occurrence (128), or no line there at all (2).
+inline std::vector<std::int16_t> update_codes(const lines& ls, const std::string& header, const std::string& name) {
+    const auto [from, to] = first_occurrence(ls, first_index(ls, header));
+    int named = 0;
+    for (std::size_t i = from; i < to; ++i) named += name_of(ls[i]) == name ? 1 : 0;
+    if (named == 0) return {2};
+    return named > 1 ? std::vector<std::int16_t>{128} : std::vector<std::int16_t>{};
 }
 
 inline std::optional<std::string> update_setting(const lines& ls, const std::string& header, const std::string& name,
