@@ -1,7 +1,7 @@
 // Measurements that are not timings:
 //   writer_probe getsetting FILE        one getSetting on FILE, for counting its system calls with strace
-//   writer_probe rss DIR MEGABYTES      makes a file of that size in DIR, scans and edits it, and prints the
-//                                       peak resident memory of the process
+//   writer_probe rss DIR MEGABYTES      makes a file of that size in DIR, runs every lookup and edit on it, and
+//                                       prints the peak resident memory of the process after each
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -38,12 +38,20 @@ int rss(const std::string& dir, long megabytes) {
     std::printf("after making the file: peak %ld KiB\n", peak_kib());
     penmoor::ini w;
     w.File(u16(path));
-    const bool found = w.isHeader(u"Last") != 0;
-    std::printf("isHeader(Last) %s: peak %ld KiB\n", found ? "True" : "False", peak_kib());
-    const bool updated = w.updateSetting(u"Last", u"Target", u"new") != 0;
-    std::printf("updateSetting %s: peak %ld KiB\n", updated ? "True" : "False", peak_kib());
+    bool all = true;
+    auto step = [&](const char* what, bool ok) {
+        std::printf("%-28s %s: peak %ld KiB\n", what, ok ? "True" : "False", peak_kib());
+        all = all && ok;
+    };
+    step("isHeader(Last)", w.isHeader(u"Last") != 0);
+    step("getSetting(Last, Target)", w.getSetting(u"Last", u"Target") == u"old");
+    step("updateSetting(Last, Target)", w.updateSetting(u"Last", u"Target", u"new") != 0);
+    step("addSetting(Last, Extra)", w.addSetting(u"Last", u"Extra", u"1") != 0);
+    step("deleteSetting(Last, Extra)", w.deleteSetting(u"Last", u"Extra") != 0);
+    step("addHeader(New)", w.addHeader(u"New") != 0);
+    step("deleteHeader(Last)", w.deleteHeader(u"Last") != 0);
     std::remove(path.c_str());
-    return found && updated ? 0 : 1;
+    return all ? 0 : 1;
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Medians and ratios of writer_bench, from its JSON output.
+
+    writer_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true \
+        --benchmark_format=json > out.json
+    python3 ratios.py out.json
+"""
+import json
+import statistics
+import sys
+
+UNIT = {"ns": 1, "us": 1e3, "ms": 1e6}
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+real, share = {}, {}
+for b in runs:
+    if b.get("run_type") == "iteration":
+        real.setdefault(b["run_name"], []).append(b["real_time"] * UNIT[b["time_unit"]])
+        if "fsync_share" in b:
+            share.setdefault(b["run_name"], []).append(b["fsync_share"])
+real = {name: statistics.median(times) for name, times in real.items()}
+share = {name: statistics.median(values) for name, values in share.items()}
+
+
+def show(ns):
+    if ns >= 1e6:
+        return f"{ns / 1e6:10.2f} ms"
+    return f"{ns / 1e3:10.1f} us"
+
+
+print(f"{'median of the repetitions':36s} {'real':>13s}  fsync share")
+for name in sorted(real):
+    extra = f"  {share[name]:.2f}" if name in share else ""
+    print(f"{name:36s} {show(real[name])}{extra}")
+print()
+rows = [("BM_IsHeader_LastLine_50MB", "BM_ReadFloor_50MB", None)]
+for size, limit in [("50MB", 1.15), ("1KB", None)]:
+    for op in ("UpdateSetting", "AddSetting", "DeleteSetting"):
+        rows.append((f"BM_{op}_{size}", f"BM_EditFloor_{size}", limit))
+for n in (10, 100, 1000, 2000):
+    rows.append((f"BM_DeleteHeader_5MB/{n}", "BM_UpdateSetting_5MB", 2.0))
+for target, floor, limit in rows:
+    if target in real and floor in real:
+        goal = f" (target at most {limit}x)" if limit else ""
+        print(f"{target:28s} / {floor:22s} {real[target] / real[floor]:6.2f}{goal}")
