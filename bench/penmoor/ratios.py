@@ -14,6 +14,7 @@ runs = json.load(open(sys.argv[1]))["benchmarks"]
 real, share = {}, {}
 for b in runs:
     if b.get("run_type") == "iteration":
+        b["run_name"] = b["run_name"].removesuffix("/real_time")
         real.setdefault(b["run_name"], []).append(b["real_time"] * UNIT[b["time_unit"]])
         if "fsync_share" in b:
             share.setdefault(b["run_name"], []).append(b["fsync_share"])
