@@ -69,7 +69,8 @@ bool interpreter::run(const std::vector<statement>& statements, const std::strin
             ok = false;
             if (!keep_going) break;
         } catch (const std::bad_alloc&) {
-            report(source, s.line, platform::err::out_of_memory, platform::describe(platform::err::out_of_memory));
+            report(source, s.line, platform::err::out_of_memory,
+                   platform::describe(platform::err::out_of_memory));
             ok = false;
             if (!keep_going) break;
         }

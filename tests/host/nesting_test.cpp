@@ -1,13 +1,17 @@
 // The built twhost on scripts far deeper or longer than any person writes: each ends in a clear syntax
-// error or runs, and never dies of its stack (a death by signal fails the test).
+// error or runs, and never dies of its stack (a death by signal fails the test). Then the interpreter's
+// bound on the strings a script makes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "interpreter.hpp"
+#include "script.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -25,7 +29,8 @@ outcome run_twhost(const test::temp_dir& dir, const std::vector<std::string>& ar
     if (child == 0) {
         const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(dir.path().c_str()) != 0) {
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::chdir(dir.path().c_str()) != 0) {
             ::_exit(127);
         }
         ::setenv("TARNWICK_REGISTRY", (dir / "registry").c_str(), 1);
@@ -86,8 +91,8 @@ TEST(Nesting, UnaryMinusAndArgumentListsCountTowardTheSameBound) {
     EXPECT_EQ(r.err, "deep.tws:1:1034: syntax error: expression nested more than 256 levels deep\n");
 
     // Mixed: 100 parentheses, 100 minus signs and 57 argument lists make 257 levels.
-    r = run_line(dir, "x = " + repeat("(", 100) + repeat("-", 100) + repeat("Len(", 57) + "1" +
-                          repeat(")", 157));
+    r = run_line(dir,
+                 "x = " + repeat("(", 100) + repeat("-", 100) + repeat("Len(", 57) + "1" + repeat(")", 157));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("syntax error: expression nested more than 256 levels deep"), std::string::npos)
         << r.err;
@@ -123,6 +128,20 @@ TEST(Nesting, ConcatenationKeepsItsOrderAndCoercesEachOperand) {
         run_twhost(dir, {"-e", "n = 12 : Print \"a\" & n & -3 & True & (\"(\" & \"b\" & \")\") & \"\" & n"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "a12-3True(b)12\n");
+}
+
+TEST(Strings, AConcatenationPastTheBoundIsError14AndTheRunGoesOnWithKeepGoing) {
+    std::ostringstream out, err;
+    twhost::interpreter host(out, err);
+    host.limit_strings(8);
+    const auto statements = twhost::parse_script(
+        "a = \"abcd\" & \"efgh\" : Print a\n"
+        "b = a & \"i\" : Print \"not here\"\n"
+        "Print Len(b), Len(a & \"\")\n");
+    EXPECT_FALSE(host.run(statements, "s", true));
+    EXPECT_EQ(out.str(), "abcdefgh\nnot here\n0 8\n");  // with keep_going the line goes on
+    EXPECT_EQ(err.str(),
+              "s:2: run-time error 14: Out of string space: the concatenation is longer than 8 characters\n");
 }
 
 }  // namespace
