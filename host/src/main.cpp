@@ -71,7 +71,9 @@ it waits for a statement on standard input, and at the end of the run it waits u
 every window on screen (not with --no-wait). It never waits for a headless window.
 
 The registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
-~/.config/tarnwick/registry.
+~/.config/tarnwick/registry. It is used only when it is a regular file that nobody but you (or root) may
+write, in a directory nobody but you (or root) may write, and names libraries by absolute paths; else
+it is refused with the reason.
 
 Exit status: 0 when everything succeeded, 1 when a statement or an action failed, 2 for bad usage or a
 syntax error.
