@@ -39,18 +39,20 @@ std::string octal(mode_t mode) {
     return text;
 }
 
-// Throws unless status, of path, is that of something nobody but the user or root can change.
+// Throws unless status, of path, is that of something nobody but the user or root can change: whoever
+// else could would choose the libraries a host loads.
 void require_trusted(const struct stat& status, const std::string& path, const char* what) {
+    const std::string refusing = "refusing the registry " + std::string(what) + " '" + path + "': ";
+    const char* because = ", who could make a host load their code";
     const uid_t user = ::geteuid();
     if (status.st_uid != user && status.st_uid != 0) {
-        throw error("refusing the registry " + std::string(what) + " '" + path + "': it belongs to user " +
-                    std::to_string(status.st_uid) + ", not to you (user " + std::to_string(user) +
-                    ") nor to root");
+        throw error(refusing + "it belongs to user " + std::to_string(status.st_uid) + ", not to you (user " +
+                    std::to_string(user) + ") nor to root" + because);
     }
     if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        throw error("refusing the registry " + std::string(what) + " '" + path + "': its " +
-                    ((status.st_mode & S_IWOTH) != 0 ? "others" : "group") + " may write it (mode " +
-                    octal(status.st_mode) + "); only its owner may (chmod go-w)");
+        throw error(refusing + "it is writable by " +
+                    ((status.st_mode & S_IWOTH) != 0 ? "others" : "its group") + " (mode " +
+                    octal(status.st_mode) + ")" + because);
     }
 }
 

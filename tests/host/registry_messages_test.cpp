@@ -60,7 +60,7 @@ TEST_F(RegistryMessages, AnUntrustedRegistryIsRefusedBeforeAnyLibraryIsLoaded) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "-e#1:1: run-time error 429: Cannot create object: refusing the registry file '" +
                          registry +
-                         "': its others may write it (mode 0666); only its owner may (chmod go-w)\n");
+                         "': it is writable by others (mode 0666), who could make a host load their code\n");
     EXPECT_FALSE(test::exists(marker));
     r = run_twhost(dir, {"--register", writer});
     EXPECT_EQ(r.status, 1);
