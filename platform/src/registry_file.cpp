@@ -101,7 +101,7 @@ std::string read_all(file& f) {
     return text;
 }
 
-// Makes each missing directory of path, the user's alone.
+// Makes directory and each missing directory on the way to it, the user's alone.
 void make_directories(const std::string& directory) {
     const std::string path = directory + "/";
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
