@@ -85,13 +85,23 @@ bool bitmap_shape(const std::uint8_t* data, std::size_t size, std::int32_t& widt
 }  // namespace
 
 int register_library(const std::string& path, bool unregister, std::ostream& out) {
+    const char* entry_point = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    const std::string file = reg::location();
+    // The registry is read here first: a malformed or untrusted one is reported in full, and no library
+    // is loaded for nothing.
+    try {
+        reg::load(file);
+    } catch (const reg::error& e) {
+        throw host_error(std::string(unregister ? "cannot unregister '" : "cannot register '") + path +
+                         "': " + e.what());
+    }
     library lib(path);
     const twc_class_info& info = lib.class_info();
     const twc_status status = unregister ? lib.unregister_server() : lib.register_server();
-    const std::string file = reg::location();
     if (status != TWC_OK) {
-        throw host_error(std::string(unregister ? "DllUnregisterServer" : "DllRegisterServer") + " of '" +
-                         path + "' failed (" + status_name(status) + ") with registry '" + file + "'");
+        const std::string why = lib.registration_error();
+        throw host_error(std::string(entry_point) + " of '" + path + "' failed (" + status_name(status) +
+                         ")" + (why.empty() ? " with registry '" + file + "'" : ": " + why));
     }
     out << (unregister ? "unregistered " : "registered ") << info.prog_id << ' '
         << reg::format_guid(info.type_info->class_id) << (unregister ? " from '" : " in '") << file << "'\n";

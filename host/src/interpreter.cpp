@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <new>
+#include <string_view>
 
 #include "platform/path.hpp"
 #include "platform/registry.hpp"
@@ -52,14 +54,23 @@ void interpreter::event(const std::string& line) {
     out_ << line << '\n';
 }
 
+void interpreter::report(const std::string& source, int line, int number, std::string_view message) {
+    out_.flush();
+    err_ << source << ':' << line << ": run-time error " << number << ": " << message << '\n';
+}
+
 bool interpreter::run(const std::vector<statement>& statements, const std::string& source, bool keep_going) {
     bool ok = true;
     for (const statement& s : statements) {
         try {
             execute(s);
         } catch (const script_error& e) {
-            out_.flush();
-            err_ << source << ':' << s.line << ": run-time error " << e.number() << ": " << e.what() << '\n';
+            report(source, s.line, e.number(), e.what());
+            ok = false;
+            if (!keep_going) break;
+        } catch (const std::bad_alloc&) {
+            report(source, s.line, platform::err::out_of_memory,
+                   platform::describe(platform::err::out_of_memory));
             ok = false;
             if (!keep_going) break;
         }
@@ -214,10 +225,17 @@ interpreter::value interpreter::evaluate(const expression& e, const std::string&
             break;
         }
         case expression::kind::concat: {
-            const pc::variant left = scalar(*e.operands[0]);
-            const pc::variant right = scalar(*e.operands[1]);
-            v.data = pc::variant(pc::make_string(
-                coerced([&] { return pc::to_string(left.get()) + pc::to_string(right.get()); })));
+            // Operand by operand, left to right, into one string: a chain of any length is one loop.
+            platform::string text;
+            for (const expression_ptr& operand : e.operands) {
+                const pc::variant part = scalar(*operand);
+                coerced([&] { text += pc::to_string(part.get()); });
+                if (text.size() > max_string_) {
+                    fail(platform::err::out_of_string_space,
+                         "the concatenation is longer than " + std::to_string(max_string_) + " characters");
+                }
+            }
+            v.data = pc::variant(pc::make_string(text));
             break;
         }
     }

@@ -1,10 +1,12 @@
 // Runs statements of the script language against controls created through their libraries' entry points.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "library.hpp"
@@ -26,8 +28,8 @@ class interpreter {
 
     // Runs the statements in order. Print writes each CR LF of a value as one line break. A failing
     // statement is reported as
-    // "<source>:<line>: run-time error <number>: <message>" and ends the run unless keep_going is set.
-    // True when no statement failed.
+    // "<source>:<line>: run-time error <number>: <message>" and ends the run unless keep_going is set;
+    // memory running out is such a failure too (7). True when no statement failed.
     bool run(const std::vector<statement>& statements, const std::string& source, bool keep_going);
 
     // Releases every control, then unloads every library. A library that refuses to unload (a control of
@@ -36,6 +38,10 @@ class interpreter {
 
     // The windows of every library loaded so far that offers them.
     window_hosts& windows() noexcept { return windows_; }
+
+    // The longest string a concatenation may make, in UTF-16 units; longer is run-time error 14. By
+    // default the longest a Long can count; a caller that must bound its memory sets less.
+    void limit_strings(std::size_t units) noexcept { max_string_ = units; }
 
   private:
     struct value {
@@ -53,6 +59,7 @@ class interpreter {
     std::shared_ptr<object> create(const std::vector<expression_ptr>& arguments, const std::string& name);
     std::shared_ptr<library> load(const std::string& path);
     void event(const std::string& line);
+    void report(const std::string& source, int line, int number, std::string_view message);
     platform::component::variant function(const expression& e);
     std::string name_argument(const expression& e);
 
@@ -61,6 +68,7 @@ class interpreter {
     std::map<std::string, value> variables_;                     // by lower-case name
     std::map<std::string, std::shared_ptr<library>> libraries_;  // by path
     window_hosts windows_;                                       // of the libraries, while loaded
+    std::size_t max_string_ = INT32_MAX;
 };
 
 }  // namespace twhost

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/registry.hpp"
@@ -140,6 +141,14 @@ twc_control* library::create(const twc_guid& clsid) const {
                          ")");
     }
     return control;
+}
+
+std::string library::registration_error() const {
+    void* out = nullptr;
+    if (get_class_object_(nullptr, &TWC_IID_REGISTRY_ERROR, &out) != TWC_OK || out == nullptr) return {};
+    std::string text(static_cast<const char*>(out));
+    std::free(out);
+    return text;
 }
 
 const twc_window_host* library::window_host() const noexcept {

@@ -56,6 +56,9 @@ class library {
 
     twc_status register_server() const { return register_(); }
     twc_status unregister_server() const { return unregister_(); }
+    // Why this thread's last register_server or unregister_server failed, as the library tells
+    // (TWC_IID_REGISTRY_ERROR); empty when it succeeded or the library does not tell.
+    std::string registration_error() const;
     bool can_unload() const { return can_unload_() == TWC_OK; }
 
     // Unloads now; refused with an error while a control, class factory or lock of it is alive.

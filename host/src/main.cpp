@@ -31,7 +31,8 @@ Runs statements against control plug-ins, printing each event ("w.State 64 TW_MA
 and each printed result. Without SCRIPT or -e, reads statements from standard input, interactively on a
 terminal.
 
-  -e STATEMENTS     run STATEMENTS (may be given more than once; runs before SCRIPT)
+  -e STATEMENTS     run STATEMENTS (may be given more than once, numbered -e#1, -e#2, ... in
+                    messages; runs before SCRIPT)
   -k, --keep-going  go on after a failing statement; the exit status still reports it
   --no-wait         exit at the end of the run even while windows are on screen
   --headless        keep every window off the screen, even where a display is present
@@ -57,7 +58,12 @@ Statements:
 Values: "text" ("" for a quote), whole numbers, True, False, variables, obj.Member(args), -x, a & b,
 WindowText(window, control), WindowOpen(window) (True while it is open), Len(value) (its length in
 characters). ":" separates statements on a line, ' starts a comment. Print writes each CR LF of a value
-as a line break.
+as a line break. Parentheses, unary minus and argument lists nest at most 256 levels deep.
+
+Messages name the source (the script, -e#N for the Nth -e, stdin), its line and, for a syntax error, the
+column:
+  script.tws:3:14: syntax error: expected a value
+  -e#2:1: run-time error 53: File not found: ...
 
 Windows: a control's window goes on screen where a display is present (DISPLAY), else it is headless: the
 same window, open until a script closes it. twhost handles the messages of the windows on screen while
@@ -65,7 +71,9 @@ it waits for a statement on standard input, and at the end of the run it waits u
 every window on screen (not with --no-wait). It never waits for a headless window.
 
 The registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
-~/.config/tarnwick/registry.
+~/.config/tarnwick/registry. It is used only when it is a regular file that nobody but you (or root) may
+write, in a directory nobody but you (or root) may write, and names libraries by absolute paths; else
+it is refused with the reason.
 
 Exit status: 0 when everything succeeded, 1 when a statement or an action failed, 2 for bad usage or a
 syntax error.
@@ -160,10 +168,15 @@ int main(int argc, char** argv) {
     }
     if (!actions.empty() && snippets.empty() && !script_given) return status;
 
-    // Every source is parsed before anything runs: a syntax error runs nothing.
+    // Every source is parsed before anything runs: a syntax error runs nothing. The nth -e is named
+    // "-e#n" in every message about it.
     std::vector<std::pair<std::string, std::vector<twhost::statement>>> sources;
+    std::string parsing;
     try {
-        for (const std::string& snippet : snippets) sources.emplace_back("-e", twhost::parse_script(snippet));
+        for (std::size_t n = 0; n < snippets.size(); ++n) {
+            parsing = "-e#" + std::to_string(n + 1);
+            sources.emplace_back(parsing, twhost::parse_script(snippets[n]));
+        }
         if (script_given && script != "-") {
             std::ifstream in(script, std::ios::binary);
             if (!in) {
@@ -172,11 +185,11 @@ int main(int argc, char** argv) {
             }
             std::ostringstream text;
             text << in.rdbuf();
+            parsing = script;
             sources.emplace_back(script, twhost::parse_script(text.str()));
         }
     } catch (const twhost::syntax_error& e) {
-        const std::string& source = sources.size() < snippets.size() ? std::string("-e") : script;
-        std::cerr << source << ':' << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';
+        std::cerr << parsing << ':' << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';
         return 2;
     }
 

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <limits>
 #include <sstream>
+#include <string>
 
 #include "platform/path.hpp"
 #include "script.hpp"
@@ -222,6 +223,7 @@ class parser {
     }
 
     std::vector<expression_ptr> parenthesised() {
+        const nesting level(*this);
         expect(tok::lparen, "'('");
         std::vector<expression_ptr> args;
         if (at(tok::rparen)) {
@@ -237,6 +239,24 @@ class parser {
         return args;
     }
 
+    // One level deeper for as long as it lives: a parenthesis, a unary minus or an argument list. The
+    // level past max_nesting is a syntax error at the token that opens it.
+    class nesting {
+      public:
+        explicit nesting(parser& p) : p_(p) {
+            if (p_.depth_ == max_nesting) {
+                p_.fail("expression nested more than " + std::to_string(max_nesting) + " levels deep");
+            }
+            ++p_.depth_;
+        }
+        ~nesting() { --p_.depth_; }
+        nesting(const nesting&) = delete;
+        nesting& operator=(const nesting&) = delete;
+
+      private:
+        parser& p_;
+    };
+
     expression_ptr make(expression::kind kind, int column) {
         auto e = std::make_unique<expression>();
         e->what = kind;
@@ -244,20 +264,22 @@ class parser {
         return e;
     }
 
+    // a & b & c is one node holding a, b and c: a chain of any length adds no depth.
     expression_ptr expression_() {
-        expression_ptr left = unary();
+        expression_ptr first = unary();
+        if (!at(tok::amp)) return first;
+        auto chain = make(expression::kind::concat, peek().column);
+        chain->operands.push_back(std::move(first));
         while (at(tok::amp)) {
-            auto e = make(expression::kind::concat, peek().column);
             ++p_;
-            e->operands.push_back(std::move(left));
-            e->operands.push_back(unary());
-            left = std::move(e);
+            chain->operands.push_back(unary());
         }
-        return left;
+        return chain;
     }
 
     expression_ptr unary() {
         if (at(tok::minus)) {
+            const nesting level(*this);
             auto e = make(expression::kind::negate, peek().column);
             ++p_;
             e->operands.push_back(unary());
@@ -282,6 +304,7 @@ class parser {
                 return e;
             }
             case tok::lparen: {
+                const nesting level(*this);
                 ++p_;
                 expression_ptr inner = expression_();
                 expect(tok::rparen, "')'");
@@ -329,6 +352,7 @@ class parser {
     std::vector<token> t_;
     std::size_t p_ = 0;
     int line_;
+    int depth_ = 0;  // levels of nesting open at the current token
 };
 
 }  // namespace

@@ -15,6 +15,11 @@
 // without regard to case; Click, CloseWindow and the function names are words of the language only where
 // a statement or a call can stand, so a variable may still be called so. A ' starts a comment. A
 // statement ends at the end of its line.
+//
+// Nesting is bounded: parentheses, unary minus and argument lists together may nest at most
+// max_nesting levels deep; deeper is a syntax error. A chain of & is one flat node however long it is.
+// So the parse, the evaluation and the destruction of an expression never recurse deeper than that bound,
+// whatever the input.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +29,9 @@
 #include <vector>
 
 namespace twhost {
+
+// Levels of parentheses, unary minus and argument lists one expression may nest.
+inline constexpr int max_nesting = 256;
 
 struct syntax_error : std::runtime_error {
     syntax_error(int line_, int column_, const std::string& what)
@@ -46,7 +54,7 @@ struct expression {
         create_object,
         function,  // a function of the host's own, name in lower case: "windowtext", "windowopen", "len"
         negate,
-        concat
+        concat  // every operand of a chain a & b & c, in order: one node, never nested
     };
     kind what;
     int column = 0;

@@ -4,17 +4,50 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <exception>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/registry.hpp"
+#include "platform/sys.hpp"
 
 namespace platform::component {
 namespace {
 
 std::atomic<long> live_objects{0};
 std::atomic<long> server_locks{0};
+
+// Why this thread's last registration call failed, for TWC_IID_REGISTRY_ERROR; empty after a success. A
+// fixed buffer: a thread-local object with a destructor would keep the library from ever being unloaded.
+thread_local char registration_error[2048];
+
+void remember_failure(std::string_view why) noexcept {
+    const std::size_t n = std::min(why.size(), sizeof registration_error - 1);
+    std::memcpy(registration_error, why.data(), n);
+    registration_error[n] = '\0';
+}
+
+// Runs a registration, turning what it throws into a status and the text kept for the host.
+template <class F>
+twc_status registration(F f) noexcept {
+    registration_error[0] = '\0';
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        remember_failure("out of memory");
+        return TWC_E_OUT_OF_MEMORY;
+    } catch (const std::exception& e) {
+        remember_failure(e.what());
+        return TWC_E_REGISTRY;
+    } catch (...) {
+        remember_failure("unknown failure");
+        return TWC_E_REGISTRY;
+    }
+}
 
 // The class factory: makes controls of the library's one class.
 class factory {
@@ -74,7 +107,7 @@ std::string library_path(const void* address) {
     Dl_info info{};
     if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
     char resolved[PATH_MAX];
-    if (::realpath(info.dli_fname, resolved) == nullptr) return {};
+    if (sys::calls().realpath(info.dli_fname, resolved) == nullptr) return {};
     return resolved;
 }
 
@@ -105,27 +138,22 @@ void object_destroyed() noexcept {
 }
 
 twc_status register_server(const server_definition& server) noexcept {
-    try {
+    return registration([&] {
         const registry::entry e = entry_of(server);
-        if (e.path.empty()) return TWC_E_FAIL;
+        if (e.path.empty()) {
+            remember_failure("the library cannot find its own path to register");
+            return TWC_E_FAIL;
+        }
         registry::add(registry::location(), e);
         return TWC_OK;
-    } catch (const std::bad_alloc&) {
-        return TWC_E_OUT_OF_MEMORY;
-    } catch (...) {
-        return TWC_E_REGISTRY;
-    }
+    });
 }
 
 twc_status unregister_server(const server_definition& server) noexcept {
-    try {
+    return registration([&] {
         registry::remove(registry::location(), server.info->type_info->class_id);
         return TWC_OK;
-    } catch (const std::bad_alloc&) {
-        return TWC_E_OUT_OF_MEMORY;
-    } catch (...) {
-        return TWC_E_REGISTRY;
-    }
+    });
 }
 
 twc_status get_class_object(const server_definition& server, const twc_guid* clsid, const twc_guid* iid,
@@ -139,6 +167,11 @@ twc_status get_class_object(const server_definition& server, const twc_guid* cls
     if (twc_guid_equal(iid, &TWC_IID_CLASS_INFO)) {
         *out = const_cast<twc_class_info*>(server.info);
         return TWC_OK;
+    }
+    if (twc_guid_equal(iid, &TWC_IID_REGISTRY_ERROR)) {
+        if (registration_error[0] == '\0') return TWC_OK;
+        *out = ::strdup(registration_error);
+        return *out != nullptr ? TWC_OK : TWC_E_OUT_OF_MEMORY;
     }
     if (twc_guid_equal(iid, &TWC_IID_WINDOW_HOST)) {
         if (server.windows == nullptr) return TWC_E_NO_INTERFACE;

@@ -1,48 +1,46 @@
+// The registry's operations, its format and class ids. How the file is found, checked, read and replaced
+// is registry_file.cpp's.
 #include "platform/registry.hpp"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
-#include <utility>
+
+#include "registry_file.hpp"
 
 namespace platform::registry {
 namespace {
 
-[[noreturn]] void fail(const std::string& what, const std::string& path, int errno_value) {
-    throw error("cannot " + what + " '" + path + "' (" + std::strerror(errno_value) + ")");
+bool holds_line_break(const entry& e) {
+    for (const std::string* s : {&e.prog_id, &e.path, &e.threading_model, &e.type_library_name,
+                                 &e.type_library_version, &e.help_string}) {
+        if (s->find_first_of("\r\n") != std::string::npos) return true;
+    }
+    return false;
 }
 
-// Closes a descriptor on every path.
-class descriptor {
-  public:
-    explicit descriptor(int fd) noexcept : fd_(fd) {}
-    descriptor(const descriptor&) = delete;
-    descriptor& operator=(const descriptor&) = delete;
-    ~descriptor() {
-        if (fd_ >= 0) ::close(fd_);
+bool iequal(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
     }
-    int get() const noexcept { return fd_; }
-    int release() noexcept { return std::exchange(fd_, -1); }
-
-  private:
-    int fd_;
-};
-
-void make_directories(const std::string& file) {
-    for (std::size_t slash = file.find('/', 1); slash != std::string::npos;
-         slash = file.find('/', slash + 1)) {
-        const std::string dir = file.substr(0, slash);
-        if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) fail("create directory", dir, errno);
-    }
+    return true;
 }
+
+std::uint32_t parse_number(const std::string& text, const std::string& file, int line) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value > UINT32_MAX) {
+        throw error("malformed registry '" + file + "': line " + std::to_string(line) + ": not a number");
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
 
 std::string serialise(const std::vector<entry>& entries) {
     std::ostringstream out;
@@ -62,129 +60,68 @@ std::string serialise(const std::vector<entry>& entries) {
     return out.str();
 }
 
-std::uint32_t parse_number(const std::string& text, const std::string& file, int line) {
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || errno != 0 || value > UINT32_MAX) {
-        throw error("malformed registry '" + file + "': line " + std::to_string(line) + ": not a number");
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
-std::vector<entry> parse(const std::string& text, const std::string& file) {
+std::vector<entry> parse(std::string_view text, const std::string& file) {
     std::vector<entry> entries;
-    std::istringstream in(text);
-    std::string line;
     int number = 0;
-    auto malformed = [&](const std::string& why) {
-        return error("malformed registry '" + file + "': line " + std::to_string(number) + ": " + why);
+    int section_line = 0;  // of the last class's [class id] line
+    auto malformed = [&](int at, const std::string& why) {
+        return error("malformed registry '" + file + "': line " + std::to_string(at) + ": " + why);
     };
-    while (std::getline(in, line)) {
+    // A class names the library a host will load: it must name one, by an absolute path.
+    auto check_class = [&] {
+        if (!entries.empty() && entries.back().path.empty()) {
+            throw malformed(section_line,
+                            "class " + format_guid(entries.back().class_id) + " has no library path (Path=)");
+        }
+    };
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string line(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
         if (line.empty() || line[0] == '#') continue;
         if (line.front() == '[' && line.back() == ']') {
             const auto id = parse_guid(std::string_view(line).substr(1, line.size() - 2));
-            if (!id) throw malformed("not a class id");
+            if (!id) throw malformed(number, "not a class id");
+            check_class();
             entries.emplace_back().class_id = *id;
+            section_line = number;
             continue;
         }
         const std::size_t eq = line.find('=');
-        if (eq == std::string::npos) throw malformed("expected Name=value");
-        if (entries.empty()) throw malformed("a value before the first class");
+        if (eq == std::string::npos) throw malformed(number, "expected Name=value");
+        if (entries.empty()) throw malformed(number, "a value before the first class");
         entry& e = entries.back();
         const std::string name = line.substr(0, eq), value = line.substr(eq + 1);
-        if (name == "ProgID")
+        if (name == "ProgID") {
             e.prog_id = value;
-        else if (name == "Path")
+        } else if (name == "Path") {
+            if (value.empty() || value.front() != '/') {
+                throw malformed(number, "Path is not an absolute path: '" + value + "'");
+            }
             e.path = value;
-        else if (name == "ThreadingModel")
+        } else if (name == "ThreadingModel") {
             e.threading_model = value;
-        else if (name == "MiscStatus")
+        } else if (name == "MiscStatus") {
             e.misc_status = parse_number(value, file, number);
-        else if (name == "ToolboxBitmap")
+        } else if (name == "ToolboxBitmap") {
             e.toolbox_bitmap = parse_number(value, file, number);
-        else if (name == "TypeLib") {
+        } else if (name == "TypeLib") {
             const auto id = parse_guid(value);
-            if (!id) throw malformed("not a type library id");
+            if (!id) throw malformed(number, "not a type library id");
             e.type_library = *id;
-        } else if (name == "TypeLibName")
+        } else if (name == "TypeLibName") {
             e.type_library_name = value;
-        else if (name == "TypeLibVersion")
+        } else if (name == "TypeLibVersion") {
             e.type_library_version = value;
-        else if (name == "HelpString")
+        } else if (name == "HelpString") {
             e.help_string = value;
+        }
         // Names this version does not know are skipped: a later version may add fields.
     }
+    check_class();
     return entries;
 }
-
-std::string read_all(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT) return {};
-        fail("read registry", file, errno);
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) fail("read registry", file, errno);
-    return text.str();
-}
-
-void write_atomically(const std::string& file, const std::string& text) {
-    std::string temp = file + ".XXXXXX";
-    descriptor fd(::mkstemp(temp.data()));
-    if (fd.get() < 0) fail("create a temporary file beside", file, errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd.get(), text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int saved = errno;
-            ::unlink(temp.c_str());
-            fail("write", temp, saved);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0 || ::rename(temp.c_str(), file.c_str()) != 0) {
-        const int saved = errno;
-        ::unlink(temp.c_str());
-        fail("replace registry", file, saved);
-    }
-}
-
-// Holds the registry's lock file exclusively while the file is read, changed and replaced.
-template <class Change>
-void update(const std::string& file, Change change) {
-    make_directories(file);
-    const std::string lock_path = file + ".lock";
-    descriptor lock(::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.get() < 0) fail("open lock file", lock_path, errno);
-    while (::flock(lock.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) fail("lock", lock_path, errno);
-    }
-    std::vector<entry> entries = parse(read_all(file), file);
-    if (change(entries)) write_atomically(file, serialise(entries));
-}
-
-bool holds_line_break(const entry& e) {
-    for (const std::string* s : {&e.prog_id, &e.path, &e.threading_model, &e.type_library_name,
-                                 &e.type_library_version, &e.help_string}) {
-        if (s->find_first_of("\r\n") != std::string::npos) return true;
-    }
-    return false;
-}
-
-bool iequal(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string location() {
     if (const char* file = std::getenv("TARNWICK_REGISTRY"); file != nullptr && *file != '\0') return file;
@@ -196,12 +133,15 @@ std::string location() {
 }
 
 std::vector<entry> load(const std::string& file) {
-    return parse(read_all(file), file);
+    return read_file(file);
 }
 
 void add(const std::string& file, const entry& e) {
     if (holds_line_break(e)) throw error("cannot register in '" + file + "': a field holds a line break");
-    update(file, [&](std::vector<entry>& entries) {
+    if (e.path.empty() || e.path.front() != '/') {
+        throw error("cannot register in '" + file + "': the library path '" + e.path + "' is not absolute");
+    }
+    update_file(file, [&](std::vector<entry>& entries) {
         std::erase_if(entries, [&](const entry& old) {
             return twc_guid_equal(&old.class_id, &e.class_id) || iequal(old.prog_id, e.prog_id);
         });
@@ -212,7 +152,7 @@ void add(const std::string& file, const entry& e) {
 
 bool remove(const std::string& file, const twc_guid& class_id) {
     bool removed = false;
-    update(file, [&](std::vector<entry>& entries) {
+    update_file(file, [&](std::vector<entry>& entries) {
         removed = std::erase_if(entries,
                                 [&](const entry& e) { return twc_guid_equal(&e.class_id, &class_id); }) > 0;
         return removed;

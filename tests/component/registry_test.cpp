@@ -4,8 +4,11 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <cstdio>
+
 #include "platform/registry.hpp"
 #include "plugin.hpp"
+#include "run.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -79,6 +82,32 @@ TEST(Registration, AnUnwritableRegistryIsReportedNotIgnored) {
     scratch_registry use(dir / "file/registry");  // a directory that is a file
     twhost::library writer(test::writer_path);
     EXPECT_EQ(writer.register_server(), TWC_E_REGISTRY);
+    EXPECT_EQ(writer.registration_error(),
+              "Path not found: cannot examine '" + dir / "file/registry" + "' (Not a directory)");
+}
+
+// The library's own copy of the platform layer keeps why its last registration failed, per thread, and
+// hands it out through DllGetClassObject: the C interface's statuses stay as they were.
+TEST(Registration, TheLibraryTellsWhyItsLastRegistrationFailed) {
+    test::temp_dir dir;
+    const std::string file = dir / "registry";
+    scratch_registry use(file);
+    twhost::library writer(test::writer_path), reader(test::reader_path);
+    ASSERT_EQ(reader.unregister_server(), TWC_OK);
+    EXPECT_EQ(reader.registration_error(), "");
+
+    test::write_file(file, "[{not-a-guid}]\n");
+    const std::string why = "malformed registry '" + file + "': line 1: not a class id";
+    EXPECT_EQ(writer.register_server(), TWC_E_REGISTRY);
+    EXPECT_EQ(writer.registration_error(), why);
+    EXPECT_EQ(reader.registration_error(), "");  // each library its own
+    EXPECT_EQ(writer.unregister_server(), TWC_E_REGISTRY);
+    EXPECT_EQ(writer.registration_error(), why);
+    test::on_new_thread([&] { EXPECT_EQ(writer.registration_error(), ""); });  // each thread its own
+
+    std::remove(file.c_str());
+    EXPECT_EQ(writer.register_server(), TWC_OK);
+    EXPECT_EQ(writer.registration_error(), "");  // a success clears it
 }
 
 TEST(Registry, LocationFollowsTheOverrideThenTheUsersConfigDirectory) {

@@ -10,6 +10,9 @@
 # that waited anyway is stopped after a bound, and its transcript then differs.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
+# The registry is refused in a directory that others may write, whatever the umask made of it.
+file(CHMOD ${WORK} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+    WORLD_READ WORLD_EXECUTE)
 file(COPY_FILE ${PLAIN} ${WORK}/plain.so)
 get_filename_component(script_name ${SCRIPT} NAME)
 file(COPY_FILE ${SCRIPT} ${WORK}/${script_name})

@@ -79,6 +79,8 @@ static const twc_guid TWC_IID_CLASS_INFO
     __attribute__((unused)) = {0xdea670b2, 0x8434, 0x43e8, {0xbe, 0xac, 0x23, 0x20, 0xcf, 0x46, 0xf7, 0xb2}};
 static const twc_guid TWC_IID_WINDOW_HOST
     __attribute__((unused)) = {0x886bf45d, 0x0355, 0x4f10, {0x99, 0x48, 0x65, 0x59, 0x72, 0x67, 0xca, 0x21}};
+static const twc_guid TWC_IID_REGISTRY_ERROR
+    __attribute__((unused)) = {0xd248d91b, 0x2563, 0x4a88, {0x8c, 0x4f, 0x15, 0x77, 0x05, 0xe0, 0x2e, 0xdf}};
 
 /* A member's dispatch id. */
 typedef int32_t twc_dispid;
@@ -318,7 +320,9 @@ struct twc_class_factory {
 
 /* Writes the library's class into the per-user registry: class id, ProgID, the library's absolute path,
  * threading model, misc status, toolbox bitmap id and the type library's name, version and help string.
- * Replaces an earlier entry of the same class. TWC_E_REGISTRY when the registry cannot be written. */
+ * Replaces an earlier entry of the same class. TWC_E_REGISTRY when the registry cannot be read or written
+ * or is refused (a malformed or untrusted file); DllGetClassObject with TWC_IID_REGISTRY_ERROR then tells
+ * why. */
 TWC_EXPORT twc_status DllRegisterServer(void);
 /* Removes the library's class from the registry; TWC_OK also when it was not registered. */
 TWC_EXPORT twc_status DllUnregisterServer(void);
@@ -327,6 +331,10 @@ TWC_EXPORT twc_status DllUnregisterServer(void);
  * For TWC_IID_WINDOW_HOST: the const twc_window_host* of platform/window_host.h, through which a host
  * pumps, queries, clicks, reads and closes the library's windows; static, not reference counted, valid
  * while the library is loaded; clsid MAY be NULL. A library without windows answers TWC_E_NO_INTERFACE.
+ * For TWC_IID_REGISTRY_ERROR: why the calling thread's last DllRegisterServer or DllUnregisterServer of
+ * this library failed, as malloc'd UTF-8 text that the caller frees ("malformed registry '/home/u/.config/
+ * tarnwick/registry': line 3: not a class id"), or NULL when that call succeeded or none was made; clsid
+ * MAY be NULL. A library built before this interface id answers TWC_E_NO_INTERFACE.
  * An interface id the library does not offer gives TWC_E_NO_INTERFACE, a class id that is not the
  * library's TWC_E_CLASS_NOT_AVAILABLE, and a NULL clsid with TWC_IID_CLASS_FACTORY TWC_E_INVALID_ARG. */
 TWC_EXPORT twc_status DllGetClassObject(const twc_guid* clsid, const twc_guid* iid, void** out);

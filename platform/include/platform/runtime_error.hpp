@@ -13,6 +13,7 @@ inline constexpr int invalid_call = 5;          // Invalid procedure call or arg
 inline constexpr int overflow = 6;              // Overflow
 inline constexpr int out_of_memory = 7;         // Out of memory
 inline constexpr int subscript = 9;             // Subscript out of range
+inline constexpr int out_of_string_space = 14;  // Out of string space
 inline constexpr int type_mismatch = 13;        // Type mismatch
 inline constexpr int bad_file_name = 52;        // Bad file name or number
 inline constexpr int file_not_found = 53;       // File not found
@@ -39,6 +40,7 @@ inline std::string_view describe(int number) noexcept {
         case err::overflow: return "Overflow";
         case err::out_of_memory: return "Out of memory";
         case err::subscript: return "Subscript out of range";
+        case err::out_of_string_space: return "Out of string space";
         case err::type_mismatch: return "Type mismatch";
         case err::bad_file_name: return "Bad file name or number";
         case err::file_not_found: return "File not found";
