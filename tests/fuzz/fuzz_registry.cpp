@@ -55,12 +55,6 @@ bool same_prog_id(const std::string& a, const std::string& b) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // Durability is not what is checked here: flushing to disk would only slow the search down.
     platform::sys::calls().fsync = [](int) { return 0; };
-    // The scratch directory goes at the end of the run, with the registry and whatever a script left.
-    fuzz::scratch_dir();
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(fuzz::scratch_dir(), ignored);
-    });
     ::umask(022);  // the registry is refused when others may write it
     return 0;
 }

@@ -40,12 +40,6 @@ const std::string& work_dir() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The scratch directory goes at the end of the run, with the registry and whatever a script left.
-    fuzz::scratch_dir();
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(fuzz::scratch_dir(), ignored);
-    });
     ::umask(022);
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -25,12 +26,19 @@ inline platform::file memory_file(std::string_view bytes) {
     return platform::file(fd, "/proc/self/fd/" + std::to_string(fd));
 }
 
-// A directory for the whole fuzzing run, on tmpfs when there is one.
+// A directory for the whole fuzzing run, on tmpfs when there is one, removed with what is in it when
+// the run ends. Its name lives on the heap and is never freed, so that it is still there when the exit
+// handler runs (a static string would be destroyed before it).
 inline const std::string& scratch_dir() {
-    static const std::string dir = [] {
+    static const std::string& dir = *[] {
         std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-XXXXXX");
         if (!::mkdtemp(pattern.data())) std::abort();
-        return pattern;
+        auto* name = new std::string(pattern);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratch_dir(), ignored);
+        });
+        return name;
     }();
     return dir;
 }
