@@ -1,25 +1,27 @@
-# tarnwick_control(<name> SOURCES ... GLUE ... DESCRIPTION <text>)
+# tarnwick_control(<name> SOURCES ... GLUE ... PLATFORM <platform libraries> DESCRIPTION <text>)
 #
 # One control library: its SOURCES compile once into <name>_objects, an object library that the tests
-# link with the platform layer (so that the file-system seam they swap is the one the control uses); the
+# link with the platform libraries (so that the file-system seam they swap is the one the control uses); the
 # shared object <name> (alias <name>::<name>) is made from those objects plus the component GLUE
 # (dispatch table, events, the four entry points), which only the shared object carries. Headers are in
 # include/<name>/; install rules and packages come from tarnwick_package.
 function(tarnwick_control name)
-    cmake_parse_arguments(C "" "DESCRIPTION" "SOURCES;GLUE" ${ARGN})
-    set(interface
-        $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
-        $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/platform/include>)
+    cmake_parse_arguments(C "" "DESCRIPTION" "SOURCES;GLUE;PLATFORM" ${ARGN})
+    set(interface $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
 
     add_library(${name}_objects OBJECT ${C_SOURCES})
     target_include_directories(${name}_objects PUBLIC ${interface})
-    target_link_libraries(${name}_objects PUBLIC platform)
+    target_link_libraries(${name}_objects PUBLIC ${C_PLATFORM})
     tarnwick_warnings(${name}_objects)
 
     add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects> ${C_GLUE})
     add_library(${name}::${name} ALIAS ${name})
     tarnwick_warnings(${name})
-    target_link_libraries(${name} PRIVATE platform)
+    target_link_libraries(${name} PRIVATE ${C_PLATFORM})
+    # The public headers include the platform's value types and control surface, installed beside them.
+    target_include_directories(${name} PUBLIC
+        $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/platform/files/include>
+        $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/platform/components/include>)
     target_include_directories(${name} PUBLIC ${interface} $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_compile_features(${name} PUBLIC cxx_std_20)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})

@@ -11,7 +11,12 @@ function(tarnwick_package target)
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
     install(DIRECTORY ${PKG_HEADER_DIR} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-    install(FILES ${PLATFORM_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/platform)
+    foreach(header IN LISTS PLATFORM_PUBLIC_HEADERS)
+        get_filename_component(subdir ${header} DIRECTORY)
+        string(REGEX MATCH "^tarnwick/([a-z]+)/" part ${header})
+        install(FILES ${PROJECT_SOURCE_DIR}/platform/${CMAKE_MATCH_1}/include/${header}
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${subdir})
+    endforeach()
 
     set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
     install(EXPORT ${target}Targets NAMESPACE ${target}:: DESTINATION ${config_dir})

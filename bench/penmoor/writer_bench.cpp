@@ -13,7 +13,7 @@
 
 #include "bench_files.hpp"
 #include "penmoor/ini.hpp"
-#include "platform/sys.hpp"
+#include "tarnwick/files/sys.hpp"
 
 namespace {
 

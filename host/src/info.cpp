@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "library.hpp"
-#include "platform/registry.hpp"
-#include "platform/variant.hpp"
+#include "tarnwick/components/registry.hpp"
+#include "tarnwick/components/variant.hpp"
 
 namespace twhost {
 namespace {

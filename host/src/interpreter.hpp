@@ -11,7 +11,7 @@
 
 #include "library.hpp"
 #include "object.hpp"
-#include "platform/variant.hpp"
+#include "tarnwick/components/variant.hpp"
 #include "script.hpp"
 #include "windows.hpp"
 

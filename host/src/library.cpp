@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/registry.hpp"
+#include "tarnwick/components/registry.hpp"
 
 namespace twhost {
 namespace {

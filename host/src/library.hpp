@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/component.h"
-#include "platform/window_host.h"
+#include "tarnwick/components/component.h"
+#include "tarnwick/windows/window_host.h"
 
 namespace twhost {
 

@@ -12,7 +12,7 @@
 #include "interpreter.hpp"
 #include "library.hpp"
 #include "message_loop.hpp"
-#include "platform/registry.hpp"
+#include "tarnwick/components/registry.hpp"
 #include "script.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)

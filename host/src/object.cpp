@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "platform/path.hpp"
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace twhost {
 

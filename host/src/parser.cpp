@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/path.hpp"
+#include "tarnwick/files/utf8.hpp"
 #include "script.hpp"
 
 namespace twhost {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "object.hpp"
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace twhost {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.hpp"
-#include "platform/window_host.h"
+#include "tarnwick/files/types.hpp"
+#include "tarnwick/windows/window_host.h"
 
 namespace twhost {
 

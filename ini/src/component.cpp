@@ -3,8 +3,8 @@
 #include <array>
 
 #include "component.hpp"
-#include "platform/control_object.hpp"
-#include "platform/module.hpp"
+#include "tarnwick/components/control_object.hpp"
+#include "tarnwick/components/module.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace tw_ini::component {

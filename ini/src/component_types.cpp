@@ -1,7 +1,7 @@
 // The reader's type information and class description, as static data.
 #include "component.hpp"
 
-#include "platform/module.hpp"
+#include "tarnwick/components/module.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace tw_ini::component {

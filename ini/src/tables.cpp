@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace tw_ini::detail {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/line_reader.hpp"
+#include "tarnwick/files/line_reader.hpp"
 #include "text_buffer.hpp"
 
 namespace tw_ini::detail {

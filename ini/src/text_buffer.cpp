@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace tw_ini::detail {
 namespace {

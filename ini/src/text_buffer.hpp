@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/cp1252.hpp"
+#include "tarnwick/files/cp1252.hpp"
 
 namespace tw_ini::detail {
 

@@ -4,9 +4,9 @@
 
 #include "component.hpp"
 #include "penmoor/ini.hpp"
-#include "platform/control_object.hpp"
-#include "platform/module.hpp"
-#include "platform/window_host.h"
+#include "tarnwick/components/control_object.hpp"
+#include "tarnwick/components/module.hpp"
+#include "tarnwick/windows/window_host.h"
 
 namespace penmoor::component {
 namespace {

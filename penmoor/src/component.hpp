@@ -1,7 +1,7 @@
 // The writer control as a component: its class description and the dispatch ids of its members.
 #pragma once
 
-#include "platform/component.h"
+#include "tarnwick/components/component.h"
 
 namespace penmoor::component {
 

@@ -2,7 +2,7 @@
 #include "component.hpp"
 
 #include "penmoor/ini.hpp"
-#include "platform/module.hpp"
+#include "tarnwick/components/module.hpp"
 
 namespace penmoor::component {
 namespace {

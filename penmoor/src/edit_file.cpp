@@ -1,8 +1,8 @@
 #include "edit_file.hpp"
 
-#include "platform/buffer_pool.hpp"
-#include "platform/replace.hpp"
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/replace.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 #include "write_lock.hpp"
 
 namespace penmoor {

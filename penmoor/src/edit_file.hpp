@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.hpp"
-#include "platform/line_writer.hpp"
+#include "tarnwick/files/file.hpp"
+#include "tarnwick/files/line_writer.hpp"
 
 namespace penmoor {
 

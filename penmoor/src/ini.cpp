@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "platform/file.hpp"
-#include "platform/path.hpp"
+#include "tarnwick/files/file.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace penmoor {
 namespace {

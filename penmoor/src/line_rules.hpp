@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/cp1252.hpp"
-#include "platform/runtime_error.hpp"
-#include "platform/types.hpp"
+#include "tarnwick/files/cp1252.hpp"
+#include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/types.hpp"
 
 namespace penmoor::rules {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/buffer_pool.hpp"
-#include "platform/file.hpp"
-#include "platform/line_reader.hpp"
+#include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/file.hpp"
+#include "tarnwick/files/line_reader.hpp"
 #include "section.hpp"
 
 namespace penmoor {

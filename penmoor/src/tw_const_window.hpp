@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "platform/window.hpp"
+#include "tarnwick/windows/window.hpp"
 
 namespace penmoor {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime_error.hpp"
-#include "platform/sys.hpp"
+#include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/sys.hpp"
 
 namespace penmoor {
 

@@ -13,7 +13,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/file.hpp"
+#include "tarnwick/files/file.hpp"
 
 namespace penmoor {
 

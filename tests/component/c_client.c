@@ -2,7 +2,7 @@
  * sets and reads a Boolean property by name, and releases everything. */
 #include "c_client.h"
 
-#include "platform/component.h"
+#include "tarnwick/components/component.h"
 
 int c_client_round_trip(twc_get_class_object_fn get, const twc_guid* clsid) {
     void* out = NULL;

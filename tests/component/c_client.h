@@ -2,7 +2,7 @@
 #ifndef TARNWICK_TESTS_C_CLIENT_H
 #define TARNWICK_TESTS_C_CLIENT_H
 
-#include "platform/component.h"
+#include "tarnwick/components/component.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "platform/registry.hpp"
+#include "tarnwick/components/registry.hpp"
 #include "plugin.hpp"
 
 namespace {

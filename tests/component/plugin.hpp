@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "library.hpp"
-#include "platform/component.h"
-#include "platform/variant.hpp"
+#include "tarnwick/components/component.h"
+#include "tarnwick/components/variant.hpp"
 
 namespace test {
 

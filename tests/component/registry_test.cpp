@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "platform/registry.hpp"
+#include "tarnwick/components/registry.hpp"
 #include "plugin.hpp"
 #include "run.hpp"
 #include "temp_dir.hpp"

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "run.hpp"
-#include "platform/window.hpp"
-#include "platform/window_host.h"
+#include "tarnwick/windows/window.hpp"
+#include "tarnwick/windows/window_host.h"
 #include "plugin.hpp"
 
 namespace {

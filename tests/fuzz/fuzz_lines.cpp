@@ -7,10 +7,10 @@
 
 #include "memory_file.hpp"
 #include "split_lines.hpp"
-#include "platform/buffer_pool.hpp"
-#include "platform/cp1252.hpp"
-#include "platform/line_reader.hpp"
-#include "platform/line_writer.hpp"
+#include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/cp1252.hpp"
+#include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/line_writer.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "memory_file.hpp"
-#include "platform/cp1252.hpp"
+#include "tarnwick/files/cp1252.hpp"
 #include "split_lines.hpp"
 #include "table_model.hpp"
 #include "temp_dir.hpp"

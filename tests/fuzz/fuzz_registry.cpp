@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "memory_file.hpp"
-#include "platform/registry.hpp"
-#include "platform/sys.hpp"
+#include "tarnwick/components/registry.hpp"
+#include "tarnwick/files/sys.hpp"
 #include "temp_dir.hpp"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file.hpp"
+#include "tarnwick/files/file.hpp"
 
 namespace fuzz {
 

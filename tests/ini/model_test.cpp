@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fixture.hpp"
-#include "platform/cp1252.hpp"
+#include "tarnwick/files/cp1252.hpp"
 #include "split_lines.hpp"
 #include "table_model.hpp"
 

@@ -7,7 +7,7 @@
 
 #include "fault.hpp"
 #include "fixture.hpp"
-#include "platform/buffer_pool.hpp"
+#include "tarnwick/files/buffer_pool.hpp"
 
 namespace {
 

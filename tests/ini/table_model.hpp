@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/path.hpp"
-#include "platform/types.hpp"
+#include "tarnwick/files/utf8.hpp"
+#include "tarnwick/files/types.hpp"
 
 namespace test {
 

@@ -2,7 +2,7 @@
 
 #include "fault.hpp"
 #include "fixture.hpp"
-#include "platform/path.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace {
 

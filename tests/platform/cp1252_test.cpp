@@ -1,4 +1,4 @@
-#include "platform/cp1252.hpp"
+#include "tarnwick/files/cp1252.hpp"
 
 #include <gtest/gtest.h>
 

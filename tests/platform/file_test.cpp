@@ -1,11 +1,11 @@
-#include "platform/file.hpp"
+#include "tarnwick/files/file.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
 #include "fault.hpp"
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 #include "temp_dir.hpp"
 
 namespace {

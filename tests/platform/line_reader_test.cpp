@@ -1,4 +1,4 @@
-#include "platform/line_reader.hpp"
+#include "tarnwick/files/line_reader.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

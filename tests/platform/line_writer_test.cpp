@@ -1,4 +1,4 @@
-#include "platform/line_writer.hpp"
+#include "tarnwick/files/line_writer.hpp"
 
 #include <fcntl.h>
 

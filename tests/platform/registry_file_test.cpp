@@ -12,7 +12,7 @@
 #include <string>
 
 #include "fault.hpp"
-#include "platform/registry.hpp"
+#include "tarnwick/components/registry.hpp"
 #include "temp_dir.hpp"
 
 namespace {

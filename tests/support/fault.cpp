@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/sys.hpp"
+#include "tarnwick/files/sys.hpp"
 
 namespace test {
 namespace {

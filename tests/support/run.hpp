@@ -8,7 +8,7 @@
 #include <exception>
 #include <thread>
 
-#include "platform/runtime_error.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "platform/path.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 
 #include "run.hpp"
 #include "penmoor/ini.hpp"
-#include "platform/window.hpp"
+#include "tarnwick/windows/window.hpp"
 #include "temp_dir.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "penmoor/ini.hpp"
-#include "platform/window.hpp"
+#include "tarnwick/windows/window.hpp"
 
 #if TARNWICK_SCREEN_TEST
 #include <X11/Xlib.h>

@@ -6,7 +6,7 @@
 
 #include "run.hpp"
 #include "penmoor/ini.hpp"
-#include "platform/window_host.h"
+#include "tarnwick/windows/window_host.h"
 
 namespace {
 

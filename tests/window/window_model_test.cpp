@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "run.hpp"
-#include "platform/window.hpp"
-#include "platform/window_screen.hpp"
+#include "tarnwick/windows/window.hpp"
+#include "tarnwick/windows/window_screen.hpp"
 
 namespace {
 

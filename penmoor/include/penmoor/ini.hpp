@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/runtime_error.hpp"
-#include "platform/types.hpp"
-#include "platform/user_control.hpp"
+#include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/types.hpp"
+#include "tarnwick/components/user_control.hpp"
 
 #define PENMOOR_API [[gnu::visibility("default")]]
 

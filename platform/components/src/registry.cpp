@@ -1,0 +1,207 @@
+// The registry's operations, its format and class ids. How the file is found, checked, read and replaced
+// is registry_file.cpp's.
+#include "tarnwick/components/registry.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "registry_file.hpp"
+
+namespace platform::registry {
+namespace {
+
+bool holds_line_break(const entry& e) {
+    for (const std::string* s : {&e.prog_id, &e.path, &e.threading_model, &e.type_library_name,
+                                 &e.type_library_version, &e.help_string}) {
+        if (s->find_first_of("\r\n") != std::string::npos) return true;
+    }
+    return false;
+}
+
+bool iequal(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+std::uint32_t parse_number(const std::string& text, const std::string& file, int line) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value > UINT32_MAX) {
+        throw error("malformed registry '" + file + "': line " + std::to_string(line) + ": not a number");
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+}  // namespace
+
+std::string serialise(const std::vector<entry>& entries) {
+    std::ostringstream out;
+    out << "# Control classes registered for this user. Written by the libraries' DllRegisterServer.\n";
+    for (const entry& e : entries) {
+        out << '[' << format_guid(e.class_id) << "]\n"
+            << "ProgID=" << e.prog_id << '\n'
+            << "Path=" << e.path << '\n'
+            << "ThreadingModel=" << e.threading_model << '\n'
+            << "MiscStatus=" << e.misc_status << '\n'
+            << "ToolboxBitmap=" << e.toolbox_bitmap << '\n'
+            << "TypeLib=" << format_guid(e.type_library) << '\n'
+            << "TypeLibName=" << e.type_library_name << '\n'
+            << "TypeLibVersion=" << e.type_library_version << '\n'
+            << "HelpString=" << e.help_string << '\n';
+    }
+    return out.str();
+}
+
+std::vector<entry> parse(std::string_view text, const std::string& file) {
+    std::vector<entry> entries;
+    int number = 0;
+    int section_line = 0;  // of the last class's [class id] line
+    auto malformed = [&](int at, const std::string& why) {
+        return error("malformed registry '" + file + "': line " + std::to_string(at) + ": " + why);
+    };
+    // A class names the library a host will load: it must name one, by an absolute path.
+    auto check_class = [&] {
+        if (!entries.empty() && entries.back().path.empty()) {
+            throw malformed(section_line,
+                            "class " + format_guid(entries.back().class_id) + " has no library path (Path=)");
+        }
+    };
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string line(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        ++number;
+        if (line.empty() || line[0] == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            const auto id = parse_guid(std::string_view(line).substr(1, line.size() - 2));
+            if (!id) throw malformed(number, "not a class id");
+            check_class();
+            entries.emplace_back().class_id = *id;
+            section_line = number;
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (eq == std::string::npos) throw malformed(number, "expected Name=value");
+        if (entries.empty()) throw malformed(number, "a value before the first class");
+        entry& e = entries.back();
+        const std::string name = line.substr(0, eq), value = line.substr(eq + 1);
+        if (name == "ProgID") {
+            e.prog_id = value;
+        } else if (name == "Path") {
+            if (value.empty() || value.front() != '/') {
+                throw malformed(number, "Path is not an absolute path: '" + value + "'");
+            }
+            e.path = value;
+        } else if (name == "ThreadingModel") {
+            e.threading_model = value;
+        } else if (name == "MiscStatus") {
+            e.misc_status = parse_number(value, file, number);
+        } else if (name == "ToolboxBitmap") {
+            e.toolbox_bitmap = parse_number(value, file, number);
+        } else if (name == "TypeLib") {
+            const auto id = parse_guid(value);
+            if (!id) throw malformed(number, "not a type library id");
+            e.type_library = *id;
+        } else if (name == "TypeLibName") {
+            e.type_library_name = value;
+        } else if (name == "TypeLibVersion") {
+            e.type_library_version = value;
+        } else if (name == "HelpString") {
+            e.help_string = value;
+        }
+        // Names this version does not know are skipped: a later version may add fields.
+    }
+    check_class();
+    return entries;
+}
+
+std::string location() {
+    if (const char* file = std::getenv("TARNWICK_REGISTRY"); file != nullptr && *file != '\0') return file;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
+        return std::string(config) + "/tarnwick/registry";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/tarnwick/registry";
+}
+
+std::vector<entry> load(const std::string& file) {
+    return read_file(file);
+}
+
+void add(const std::string& file, const entry& e) {
+    if (holds_line_break(e)) throw error("cannot register in '" + file + "': a field holds a line break");
+    if (e.path.empty() || e.path.front() != '/') {
+        throw error("cannot register in '" + file + "': the library path '" + e.path + "' is not absolute");
+    }
+    update_file(file, [&](std::vector<entry>& entries) {
+        std::erase_if(entries, [&](const entry& old) {
+            return twc_guid_equal(&old.class_id, &e.class_id) || iequal(old.prog_id, e.prog_id);
+        });
+        entries.push_back(e);
+        return true;
+    });
+}
+
+bool remove(const std::string& file, const twc_guid& class_id) {
+    bool removed = false;
+    update_file(file, [&](std::vector<entry>& entries) {
+        removed = std::erase_if(entries,
+                                [&](const entry& e) { return twc_guid_equal(&e.class_id, &class_id); }) > 0;
+        return removed;
+    });
+    return removed;
+}
+
+std::optional<entry> find(const std::vector<entry>& entries, std::string_view prog_id) {
+    for (const entry& e : entries) {
+        if (iequal(e.prog_id, prog_id)) return e;
+    }
+    return std::nullopt;
+}
+
+std::string format_guid(const twc_guid& id) {
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.data1, id.data2,
+                  id.data3, id.data4[0], id.data4[1], id.data4[2], id.data4[3], id.data4[4], id.data4[5],
+                  id.data4[6], id.data4[7]);
+    return text;
+}
+
+std::optional<twc_guid> parse_guid(std::string_view text) {
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}') return std::nullopt;
+    unsigned char bytes[16];
+    std::size_t n = 0;
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (i == 9 || i == 14 || i == 19 || i == 24) {
+            if (text[i] != '-') return std::nullopt;
+            continue;
+        }
+        auto digit = [](char c) -> int {
+            if (c >= '0' && c <= '9') return c - '0';
+            if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+            if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+            return -1;
+        };
+        const int hi = digit(text[i]), lo = digit(text[i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        bytes[n++] = static_cast<unsigned char>(hi * 16 + lo);
+        ++i;
+    }
+    twc_guid id{};
+    id.data1 = static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
+               static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
+    id.data2 = static_cast<std::uint16_t>(bytes[4] << 8 | bytes[5]);
+    id.data3 = static_cast<std::uint16_t>(bytes[6] << 8 | bytes[7]);
+    std::memcpy(id.data4, bytes + 8, 8);
+    return id;
+}
+
+}  // namespace platform::registry

@@ -1,0 +1,178 @@
+#include "registry_file.hpp"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include "tarnwick/files/file.hpp"
+#include "tarnwick/files/replace.hpp"
+#include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/sys.hpp"
+
+namespace platform::registry {
+namespace {
+
+sys::table& os() {
+    return sys::calls();
+}
+
+// Runs f, reporting a failure of the file layer as the registry's error, with the file layer's message:
+// "Path not found: cannot create 'x/registry.twtemp' (No such file or directory)".
+template <class F>
+auto guarded(F f) {
+    try {
+        return f();
+    } catch (const platform::runtime_error& e) {
+        throw error(e.what());
+    }
+}
+
+std::string octal(mode_t mode) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// Throws unless status, of path, is that of something nobody but the user or root can change: whoever
+// else could would choose the libraries a host loads.
+void require_trusted(const struct stat& status, const std::string& path, const char* what) {
+    const std::string refusing = "refusing the registry " + std::string(what) + " '" + path + "': ";
+    const char* because = ", who could make a host load their code";
+    const uid_t user = ::geteuid();
+    if (status.st_uid != user && status.st_uid != 0) {
+        throw error(refusing + "it belongs to user " + std::to_string(status.st_uid) + ", not to you (user " +
+                    std::to_string(user) + ") nor to root" + because);
+    }
+    if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        throw error(refusing + "it is writable by " +
+                    ((status.st_mode & S_IWOTH) != 0 ? "others" : "its group") + " (mode " +
+                    octal(status.st_mode) + ")" + because);
+    }
+}
+
+void require_trusted_directory(const std::string& directory) {
+    const struct stat status = platform::status(directory);
+    if (!S_ISDIR(status.st_mode)) {
+        throw error("refusing the registry directory '" + directory + "': it is not a directory");
+    }
+    require_trusted(status, directory, "directory");
+}
+
+// Where the registry named file is: the name itself, or the file a symbolic link there leads to.
+struct place {
+    std::string path;       // never a symbolic link (while nobody else changes it)
+    bool exists = false;    // something is there
+    bool dangling = false;  // the name is a symbolic link that leads nowhere
+};
+
+place locate(const std::string& file) {
+    const std::optional<struct stat> own = link_status(file);
+    if (!own) return {file, false, false};
+    if (!S_ISLNK(own->st_mode)) return {file, true, false};
+    // Whoever may write the link's directory may re-point the link.
+    require_trusted_directory(directory_of(file));
+    struct stat target_status;
+    if (os().stat(file.c_str(), &target_status) != 0) {
+        if (errno == ENOENT) return {file, false, true};
+        throw_errno(errno, "examine", file);
+    }
+    return {resolve(file), true, false};
+}
+
+// The trusted regular file at path, open for reading, and its status.
+std::pair<file, struct stat> open_trusted(const std::string& path) {
+    file f = open_regular(path, O_RDONLY | O_NOFOLLOW);
+    const struct stat status = f.status();
+    require_trusted(status, path, "file");
+    require_trusted_directory(directory_of(path));
+    return {std::move(f), status};
+}
+
+std::string read_all(file& f) {
+    std::string text;
+    char buffer[16 * 1024];
+    while (const std::size_t n = f.read(buffer, sizeof buffer)) text.append(buffer, n);
+    return text;
+}
+
+// Makes directory and each missing directory on the way to it, the user's alone.
+void make_directories(const std::string& directory) {
+    const std::string path = directory + "/";
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (os().mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            throw_errno(errno, "create the directory", prefix);
+        }
+    }
+}
+
+// Opens and locks the registry's lock file exclusively, waiting for another holder to finish. The lock is
+// never taken through a symbolic link: one there could make the lock's creation land anywhere.
+file take_lock(const std::string& path) {
+    const int fd =
+        os().open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        if (errno == ELOOP) {
+            throw error("refusing the registry's lock '" + path +
+                        "': it is a symbolic link, and the lock is never taken through one");
+        }
+        throw_errno(errno, "open the lock", path);
+    }
+    file lock(fd, path);
+    require_regular(lock);
+    while (os().flock(lock.fd(), LOCK_EX) != 0) {
+        if (errno != EINTR) throw_errno(errno, "lock", path);
+    }
+    return lock;
+}
+
+}  // namespace
+
+std::vector<entry> read_file(const std::string& file) {
+    return guarded([&] {
+        const place where = locate(file);
+        if (!where.exists) return std::vector<entry>{};
+        auto [f, status] = open_trusted(where.path);
+        return parse(read_all(f), where.path);
+    });
+}
+
+void update_file(const std::string& file, const std::function<bool(std::vector<entry>&)>& change) {
+    guarded([&] {
+        const place where = locate(file);
+        if (where.dangling) {
+            throw error("cannot change the registry '" + file +
+                        "': it is a symbolic link that leads nowhere (make its target, or remove the link)");
+        }
+        const std::string& target = where.path;
+        const std::string directory = directory_of(target);
+        if (!where.exists) make_directories(directory);
+        require_trusted_directory(directory);
+        const platform::file lock = take_lock(target + ".lock");
+
+        // Read under the lock: what another registration wrote before it is kept.
+        std::vector<entry> entries;
+        std::optional<struct stat> original;
+        if (link_status(target)) {
+            auto [f, status] = open_trusted(target);
+            entries = parse(read_all(f), target);
+            original = status;
+        }
+        if (!change(entries)) return;
+        const std::string text = serialise(entries);
+        replace_file(target, original ? &*original : nullptr, {[&](platform::file& copy) {
+                         copy.write_all(text.data(), text.size());
+                         return true;
+                     }},
+                     0600);
+    });
+}
+
+}  // namespace platform::registry

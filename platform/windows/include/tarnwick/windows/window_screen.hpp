@@ -1,0 +1,60 @@
+// The on-screen backend of platform::window, behind one table of calls.
+//
+// Production uses the real table: FLTK's when the library is built with it, otherwise one that never
+// claims the screen, so that every window is headless. A test may replace entries, for example to make
+// peers that record what the model asks of them, or a make() that fails. The table is process-wide and
+// not synchronised: swap entries only while no window is open.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tarnwick/files/types.hpp"
+
+namespace platform {
+class window;
+}
+
+namespace platform::screen {
+
+// The on-screen side of one open window. It shows the model's controls, and reports the user's clicks and
+// closing to the model through window::click() and window::close(); close() destroys the peer, which must
+// then touch nothing of its own.
+class peer {
+public:
+    virtual ~peer() = default;
+
+    // Sets the displayed text of the control at this index of the layout.
+    virtual void text(std::size_t control, std::u16string_view value) = 0;
+    // The displayed text of the text area at this index, as the user left it.
+    virtual string text(std::size_t control) const = 0;
+    // Shows the window, or brings it forward when it is shown already.
+    virtual void show() = 0;
+};
+
+struct table {
+    // True when the calling thread may put windows on screen. The first thread to be told true keeps the
+    // screen; every other thread is told false from then on.
+    bool (*claim)();
+    // A peer for the window, with its controls created and every text empty, not yet shown. Throws when
+    // the window cannot be created.
+    std::unique_ptr<peer> (*make)(window& model);
+    // Handles the screen's messages, waiting at most timeout_seconds for the first, and rethrows an
+    // exception that a handler raised meanwhile. Returns at once on a thread that does not own the screen
+    // or has no window shown on it.
+    void (*pump)(double timeout_seconds);
+};
+
+// The live table.
+table& calls() noexcept;
+
+// The real backend, for a test that wraps it.
+const table& real() noexcept;
+
+// A model text as the screen shows it, in UTF-8: each CR LF becomes one LF.
+std::string screen_text(std::u16string_view text);
+// A text from the screen as the model keeps it: each LF that follows no CR becomes CR LF.
+string model_text(std::string_view text);
+
+}  // namespace platform::screen

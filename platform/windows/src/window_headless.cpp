@@ -1,0 +1,27 @@
+// The on-screen backend of a library built without a toolkit: it never claims the screen, so every window
+// is headless.
+#include <new>
+
+#include "tarnwick/windows/window_screen.hpp"
+
+namespace platform::screen {
+namespace {
+
+constexpr table real_calls = {
+    [] { return false; },
+    [](window&) -> std::unique_ptr<peer> { throw std::bad_alloc(); },
+    [](double) {},
+};
+
+table live_calls = real_calls;
+
+}  // namespace
+
+table& calls() noexcept {
+    return live_calls;
+}
+const table& real() noexcept {
+    return real_calls;
+}
+
+}  // namespace platform::screen
