@@ -1,10 +1,11 @@
 # tarnwick_control(<name> SOURCES ... GLUE ... PLATFORM <platform libraries> DESCRIPTION <text>)
 #
 # One control library: its SOURCES compile once into <name>_objects, an object library that the tests
-# link with the platform libraries (so that the file-system seam they swap is the one the control uses); the
-# shared object <name> (alias <name>::<name>) is made from those objects plus the component GLUE
-# (dispatch table, events, the four entry points), which only the shared object carries. Headers are in
-# include/<name>/; install rules and packages come from tarnwick_package.
+# link with the platform libraries (so that the file-system seam they swap is the one the control
+# uses); the shared object <name> (alias <name>::<name>) is made from those objects plus the component
+# GLUE (its member table and class description) and the platform's four entry points, which only the
+# shared object carries. Headers are in include/<name>/; install rules and packages come from
+# tarnwick_package.
 function(tarnwick_control name)
     cmake_parse_arguments(C "" "DESCRIPTION" "SOURCES;GLUE;PLATFORM" ${ARGN})
     set(interface $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
@@ -14,7 +15,8 @@ function(tarnwick_control name)
     target_link_libraries(${name}_objects PUBLIC ${C_PLATFORM})
     tarnwick_warnings(${name}_objects)
 
-    add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects> ${C_GLUE})
+    add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects> ${C_GLUE}
+        ${PROJECT_SOURCE_DIR}/platform/components/src/plugin_entry.cpp)
     add_library(${name}::${name} ALIAS ${name})
     tarnwick_warnings(${name})
     target_link_libraries(${name} PRIVATE ${C_PLATFORM})

@@ -262,26 +262,7 @@ pc::variant interpreter::call(const std::string& target, const std::string& memb
             a->what == expression::kind::variable ? variables_.find(lower(a->name)) : variables_.end();
         if (found != variables_.end() && !found->second.is_object &&
             found->second.data.get().type != TWC_VT_EMPTY) {
-            twc_variant& held = found->second.data.get();
-            twc_variant ref = pc::make_empty();
-            ref.type = static_cast<std::uint16_t>(held.type | TWC_VT_BYREF);
-            switch (held.type) {
-                case TWC_VT_I2:
-                    ref.u.pi2 = &held.u.i2;
-                    break;
-                case TWC_VT_I4:
-                    ref.u.pi4 = &held.u.i4;
-                    break;
-                case TWC_VT_R4:
-                    ref.u.pr4 = &held.u.r4;
-                    break;
-                case TWC_VT_BOOL:
-                    ref.u.pbool = &held.u.boolean;
-                    break;
-                default:
-                    ref.u.pstr = &held.u.str;
-                    break;
-            }
+            twc_variant ref = pc::reference_to(found->second.data.get());
             args.push_back(ref);
         } else {
             temporaries.push_back(scalar(*a));

@@ -1,82 +1,80 @@
-// The reader control as a plug-in: its dispatch thunks and the four entry points of the library. The
-// reader raises no events.
-#include <array>
-
-#include "component.hpp"
-#include "tarnwick/components/control_object.hpp"
-#include "tarnwick/components/module.hpp"
+// The reader control as a plug-in: its member table and its class description (type library tw_ini
+// 5.0, class ini, interfaces _ini and __ini, which declares no events).
+#include "tarnwick/components/plugin.hpp"
 #include "tw_ini/ini.hpp"
 
 namespace tw_ini::component {
 namespace {
 
-using platform::component::arguments;
-using platform::component::make_bool;
-using platform::component::make_i4;
-using platform::component::make_string;
+namespace pc = platform::component;
 
 class reader {
-  public:
-    explicit reader(platform::component::control_base&) {}
+public:
+    explicit reader(pc::control_base&) {}
     ini& control() noexcept { return control_; }
     platform::user_control& surface() noexcept { return control_; }
 
-  private:
+private:
     ini control_;
 };
 
-using thunk = platform::component::thunk<reader>;
+constexpr std::uint16_t string_ref = TWC_VT_STRING | TWC_VT_BYREF;
+constexpr std::uint16_t long_ref = TWC_VT_I4 | TWC_VT_BYREF;
+constexpr twc_param to_input[] = {{"to_input", string_ref}};
+constexpr twc_param headername[] = {{"Headername", string_ref}};
+constexpr twc_param headername_setting[] = {{"Headername", string_ref}, {"setting", string_ref}};
+constexpr twc_param headername_position[] = {{"Headername", string_ref}, {"Position", long_ref}};
+constexpr twc_param position[] = {{"Position", long_ref}};
+constexpr twc_param filename[] = {{"Filename", string_ref}};
 
-// In the interface order of the class description's member table.
-constexpr std::array<thunk, 11> thunks = {
-    [](reader& c, const arguments&, twc_variant&) { c.control().ResetConf(); },
-    [](reader& c, const arguments& a, twc_variant&) { c.control().InputConf(a.text(0)); },
-    [](reader& c, const arguments& a, twc_variant& r) {
-        r = make_string(c.control().RCS(a.text(0), a.text(1)));
-    },
-    [](reader& c, const arguments& a, twc_variant& r) { r = make_i4(c.control().GetSettings(a.text(0))); },
-    [](reader& c, const arguments& a, twc_variant& r) {
-        r = make_string(c.control().ReadAtPosition(a.text(0), a.i4(1)));
-    },
-    [](reader& c, const arguments& a, twc_variant& r) {
-        r = make_string(c.control().SettingAtPosition(a.text(0), a.i4(1)));
-    },
-    [](reader& c, const arguments&, twc_variant& r) { r = make_i4(c.control().GetNumberOfHeaders()); },
-    [](reader& c, const arguments& a, twc_variant& r) {
-        r = make_string(c.control().GetHeaderAtPosition(a.i4(0)));
-    },
-    [](reader& c, const arguments& a, twc_variant& r) { r = make_bool(c.control().FindHeader(a.text(0))); },
-    [](reader& c, const arguments& a, twc_variant& r) { r = make_bool(c.control().AddHeader(a.text(0))); },
-    [](reader& c, const arguments& a, twc_variant& r) { r = make_bool(c.control().ReadFile(a.text(0))); },
+using row = pc::rows<reader>;
+// The interface _ini, in slot order.
+constexpr auto members = pc::make_table<reader>(
+    row::method<&ini::ResetConf>("ResetConf", 0x60030000, TWC_VT_EMPTY),
+    row::method<&ini::InputConf>("InputConf", 0x60030001, TWC_VT_EMPTY, to_input),
+    row::method<&ini::RCS>("RCS", 0x60030002, TWC_VT_STRING, headername_setting),
+    row::method<&ini::GetSettings>("GetSettings", 0x60030003, TWC_VT_I4, headername),
+    row::method<&ini::ReadAtPosition>("ReadAtPosition", 0x60030004, TWC_VT_STRING, headername_position),
+    row::method<&ini::SettingAtPosition>("SettingAtPosition", 0x60030005, TWC_VT_STRING, headername_position),
+    row::method<&ini::GetNumberOfHeaders>("GetNumberOfHeaders", 0x60030006, TWC_VT_I4),
+    row::method<&ini::GetHeaderAtPosition>("GetHeaderAtPosition", 0x60030007, TWC_VT_STRING, position),
+    row::method<&ini::FindHeader>("FindHeader", 0x60030008, TWC_VT_BOOL, headername),
+    row::method<&ini::AddHeader>("AddHeader", 0x60030009, TWC_VT_BOOL, headername),
+    row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename));
+
+constexpr twc_interface dispatch_interface = pc::interface_of(
+    "_ini", {0xda54786a, 0xd314, 0x4af0, {0x89, 0xed, 0x6e, 0xba, 0x83, 0x2e, 0xb4, 0x9c}},
+    TWC_INTERFACE_DISPATCH, members.members);
+constexpr twc_interface event_interface = pc::interface_of(
+    "__ini", {0x7ebc84c8, 0x8590, 0x4a27, {0xb0, 0x20, 0x5b, 0x3b, 0xbb, 0x4e, 0xc4, 0x10}},
+    TWC_INTERFACE_SOURCE, std::array<twc_member, 0>{});
+
+constexpr twc_type_info type_info = {
+    sizeof(twc_type_info),
+    "tw_ini",
+    5,
+    0,
+    "tw_ini",
+    {0xccd91de7, 0x4839, 0x440d, {0xb0, 0xd6, 0xd3, 0xdf, 0x9f, 0x3e, 0xf4, 0x33}},
+    "ini",
+    {0x06ce024a, 0x1fa9, 0x4b47, {0xbd, 0x76, 0x06, 0x91, 0x67, 0xeb, 0x29, 0x2a}},
+    &dispatch_interface,
+    &event_interface,
+    0,
+    nullptr,
 };
 
-twc_control* create() {
-    auto* made = new platform::component::control_object<reader>(class_info, thunks);
-    return made->as_control();
-}
-
-const platform::component::server_definition server = {&class_info, &create,
-                                                       reinterpret_cast<const void*>(&create)};
+// The design-time face: one push button that fills the control.
+constexpr twc_face face = {sizeof(twc_face), "button", "jj", "TW INI", 0, 0, 585, 555};
+static_assert(face.width == tw_ini::face.width && face.height == tw_ini::face.height);
+constexpr twc_version_record version = pc::version_of("tw_ini");
+constexpr twc_class_info class_info = pc::class_info_of("tw_ini.ini", {585, 555}, face, type_info, version);
 
 }  // namespace
 }  // namespace tw_ini::component
 
-extern "C" {
-
-TWC_EXPORT twc_status DllRegisterServer(void) {
-    return platform::component::register_server(tw_ini::component::server);
+const platform::component::server_definition& platform::component::this_library() noexcept {
+    using namespace tw_ini::component;
+    static const server_definition server = server_of<reader, members, class_info>();
+    return server;
 }
-
-TWC_EXPORT twc_status DllUnregisterServer(void) {
-    return platform::component::unregister_server(tw_ini::component::server);
-}
-
-TWC_EXPORT twc_status DllGetClassObject(const twc_guid* clsid, const twc_guid* iid, void** out) {
-    return platform::component::get_class_object(tw_ini::component::server, clsid, iid, out);
-}
-
-TWC_EXPORT twc_status DllCanUnloadNow(void) {
-    return platform::component::can_unload_now();
-}
-
-}  // extern "C"

@@ -2,7 +2,9 @@
 #include "penmoor/ini.hpp"
 
 #include <algorithm>
+#include <variant>
 
+#include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/utf8.hpp"
 
@@ -53,21 +55,14 @@ void ini::disconnect(ini_events& sink) {
 
 void ini::raise_State(std::int16_t code) {
     raising_scope scope(raising_, sinks_);
-    const std::size_t count = sinks_.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ini_events* sink = sinks_[i]) {
-            std::int16_t argument = code;  // each handler gets its own copy; what it writes is ignored
-            sink->State(argument);
-        }
-    }
+    platform::component::raise_to_each(sinks_, sinks_.size(), code,
+                                        [](ini_events& sink, std::int16_t& own) { sink.State(own); });
 }
 
 void ini::raise_hasWrite() {
     raising_scope scope(raising_, sinks_);
-    const std::size_t count = sinks_.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (ini_events* sink = sinks_[i]) sink->hasWrite();
-    }
+    platform::component::raise_to_each(sinks_, sinks_.size(), std::monostate{},
+                                        [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
 }
 
 platform::string ini::File() const { return fileBound_ ? boundPath_ : u"None"; }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "tarnwick/files/utf8.hpp"
 #include "tarnwick/files/runtime_error.hpp"
@@ -24,30 +25,18 @@ namespace {
 // The value behind a by-reference variant, as a plain one (a string still points to the caller's data).
 twc_variant dereference(const twc_variant& v) {
     if (!(v.type & TWC_VT_BYREF)) return v;
-    twc_variant out = make_empty();
-    out.type = base_type(v);
-    const void* target = v.u.pi2;
-    if (target == nullptr) mismatch("a by-reference argument points nowhere");
-    switch (out.type) {
-        case TWC_VT_I2:
-            out.u.i2 = *v.u.pi2;
-            break;
-        case TWC_VT_I4:
-            out.u.i4 = *v.u.pi4;
-            break;
-        case TWC_VT_R4:
-            out.u.r4 = *v.u.pr4;
-            break;
-        case TWC_VT_BOOL:
-            out.u.boolean = *v.u.pbool;
-            break;
-        case TWC_VT_STRING:
-            out.u.str = *v.u.pstr;
-            break;
-        default:
+    if (v.u.pi2 == nullptr) mismatch("a by-reference argument points nowhere");
+    return with_type(v.type, [&](auto type) -> twc_variant {
+        using T = decltype(type);
+        if constexpr (T::holds_value) {
+            twc_variant out = make_empty();
+            out.type = T::code;
+            T::value(out) = *T::pointer(v);
+            return out;
+        } else {
             mismatch("unsupported by-reference type " + std::to_string(v.type));
-    }
-    return out;
+        }
+    });
 }
 
 std::u16string_view view(const twc_string& s) {
@@ -99,27 +88,22 @@ bool parse_number(std::u16string_view text, double& out) {
 // The number a variant stands for, before range checks.
 double to_number(const twc_variant& raw) {
     const twc_variant v = dereference(raw);
-    switch (v.type) {
-        case TWC_VT_EMPTY:
+    return with_type(v.type, [&](auto type) -> double {
+        using T = decltype(type);
+        if constexpr (std::is_same_v<T, empty_type>) {
             return 0;
-        case TWC_VT_I2:
-            return v.u.i2;
-        case TWC_VT_I4:
-            return v.u.i4;
-        case TWC_VT_R4:
-            return v.u.r4;
-        case TWC_VT_BOOL:
-            return v.u.boolean ? -1 : 0;
-        case TWC_VT_STRING: {
+        } else if constexpr (std::is_same_v<T, bool_type>) {
+            return T::value(v) ? -1 : 0;
+        } else if constexpr (std::is_same_v<T, string_type>) {
             double d = 0;
-            if (!parse_number(view(v.u.str), d)) {
-                mismatch("\"" + to_utf8(view(v.u.str)) + "\" is not a number");
-            }
+            if (!parse_number(view(v.u.str), d)) mismatch("\"" + to_utf8(view(v.u.str)) + "\" is not a number");
             return d;
-        }
-        default:
+        } else if constexpr (T::holds_value) {
+            return T::value(v);
+        } else {
             mismatch("unsupported type " + std::to_string(v.type));
-    }
+        }
+    });
 }
 
 std::string number_text(double d) {
@@ -200,25 +184,24 @@ twc_variant make_string(std::u16string_view text) {
 
 string to_string(const twc_variant& raw) {
     const twc_variant v = dereference(raw);
-    switch (v.type) {
-        case TWC_VT_EMPTY:
+    return with_type(v.type, [&](auto type) -> string {
+        using T = decltype(type);
+        if constexpr (std::is_same_v<T, empty_type>) {
             return {};
-        case TWC_VT_I2:
-            return widen(std::to_string(v.u.i2));
-        case TWC_VT_I4:
-            return widen(std::to_string(v.u.i4));
-        case TWC_VT_R4: {
+        } else if constexpr (std::is_same_v<T, r4_type>) {
             char text[32];
-            std::snprintf(text, sizeof text, "%.7G", static_cast<double>(v.u.r4));
+            std::snprintf(text, sizeof text, "%.7G", static_cast<double>(T::value(v)));
             return widen(text);
-        }
-        case TWC_VT_BOOL:
-            return v.u.boolean ? u"True" : u"False";
-        case TWC_VT_STRING:
-            return string(view(v.u.str));
-        default:
+        } else if constexpr (std::is_same_v<T, bool_type>) {
+            return T::value(v) ? u"True" : u"False";
+        } else if constexpr (std::is_same_v<T, string_type>) {
+            return string(view(T::value(v)));
+        } else if constexpr (T::holds_value) {
+            return widen(std::to_string(T::value(v)));
+        } else {
             mismatch("unsupported type " + std::to_string(v.type));
-    }
+        }
+    });
 }
 
 std::int16_t to_i2(const twc_variant& v) {
@@ -252,24 +235,37 @@ boolean to_bool(const twc_variant& raw) {
 }
 
 twc_variant coerce(const twc_variant& v, std::uint16_t type) {
-    switch (type & ~TWC_VT_BYREF) {
-        case TWC_VT_I2:
+    return with_type(type, [&](auto target) -> twc_variant {
+        using T = decltype(target);
+        if constexpr (std::is_same_v<T, i2_type>) {
             return make_i2(to_i2(v));
-        case TWC_VT_I4:
+        } else if constexpr (std::is_same_v<T, i4_type>) {
             return make_i4(to_i4(v));
-        case TWC_VT_R4:
+        } else if constexpr (std::is_same_v<T, r4_type>) {
             return make_r4(to_r4(v));
-        case TWC_VT_BOOL:
+        } else if constexpr (std::is_same_v<T, bool_type>) {
             return make_bool(to_bool(v));
-        case TWC_VT_STRING:
+        } else if constexpr (std::is_same_v<T, string_type>) {
             return make_string(to_string(v));
-        case TWC_VT_VARIANT: {
+        } else if constexpr (std::is_same_v<T, any_type>) {
             const twc_variant plain = dereference(v);
             return plain.type == TWC_VT_STRING ? make_string(view(plain.u.str)) : plain;
-        }
-        default:
+        } else {
             mismatch("unsupported parameter type " + std::to_string(type));
-    }
+        }
+    });
+}
+
+twc_variant reference_to(twc_variant& held) noexcept {
+    twc_variant ref = make_empty();
+    with_type(held.type, [&](auto type) {
+        using T = decltype(type);
+        if constexpr (T::holds_value) {
+            ref.type = static_cast<std::uint16_t>(T::code | TWC_VT_BYREF);
+            T::pointer(ref) = &T::value(held);
+        }
+    });
+    return ref;
 }
 
 string display(const twc_variant& v) {
@@ -281,25 +277,14 @@ string display(const twc_variant& v) {
 }
 
 std::string type_name(std::uint16_t type) {
-    std::string prefix = (type & TWC_VT_BYREF) ? "ByRef " : "";
-    switch (type & ~TWC_VT_BYREF) {
-        case TWC_VT_EMPTY:
-            return prefix + "Empty";
-        case TWC_VT_I2:
-            return prefix + "Integer";
-        case TWC_VT_I4:
-            return prefix + "Long";
-        case TWC_VT_R4:
-            return prefix + "Single";
-        case TWC_VT_STRING:
-            return prefix + "String";
-        case TWC_VT_BOOL:
-            return prefix + "Boolean";
-        case TWC_VT_VARIANT:
-            return prefix + "Variant";
-        default:
+    const std::string prefix = (type & TWC_VT_BYREF) ? "ByRef " : "";
+    return with_type(type, [&](auto t) -> std::string {
+        if constexpr (std::is_same_v<decltype(t), unknown_type>) {
             return prefix + "type " + std::to_string(type & ~TWC_VT_BYREF);
-    }
+        } else {
+            return prefix + t.name;
+        }
+    });
 }
 
 }  // namespace platform::component

@@ -1,9 +1,9 @@
 // A control class made available as a twc_control: the dispatch table, argument checks and coercion,
 // the apartment rule, event sinks, extent and reference counting, shared by every plug-in.
 //
-// A plug-in describes its class as data (twc_class_info with its type information) and supplies one
-// thunk per member of the dispatch interface, in the same order. The thunk receives the arguments
-// already counted and coerced to the parameter types and only calls the control.
+// A plug-in describes its class as data (twc_class_info with its type information) and its members as a
+// table (member_table.hpp) whose calls receive the arguments already counted and coerced to the
+// parameter types and only call the control.
 #pragma once
 
 #include <atomic>
@@ -13,33 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "tarnwick/components/arguments.hpp"
 #include "tarnwick/components/component.h"
+#include "tarnwick/components/member_table.hpp"
 #include "tarnwick/files/types.hpp"
 #include "tarnwick/components/user_control.hpp"
 #include "tarnwick/components/variant.hpp"
 
 namespace platform::component {
-
-// The arguments of one call, coerced to the member's parameter types.
-class arguments {
-  public:
-    arguments(const twc_member& member, const twc_variant* args, std::uint32_t count);
-    arguments(const arguments&) = delete;
-    arguments& operator=(const arguments&) = delete;
-    ~arguments();
-
-    // Values by parameter index; the index and type are the member's own, so a mismatch is a bug of the
-    // plug-in's table and aborts.
-    const string& text(std::size_t i) const;
-    std::int16_t i2(std::size_t i) const;
-    std::int32_t i4(std::size_t i) const;
-    boolean flag(std::size_t i) const;
-
-  private:
-    const twc_variant& at(std::size_t i, std::uint16_t type) const;
-    std::vector<twc_variant> values_;
-    std::vector<string> texts_;
-};
 
 // Base of every control object: everything that does not depend on the control class.
 class control_base {
@@ -92,28 +73,24 @@ class control_base {
     std::uint32_t next_cookie_ = 1;
 };
 
-// Thunk of one member: calls the control with the coerced arguments and stores the result (left empty
-// for a member without one).
-template <class Control>
-using thunk = void (*)(Control& control, const arguments& args, twc_variant& result);
-
 // Control must be constructible from control_base& (to raise events through it) and give its
-// user_control through surface().
+// user_control through surface(); calls[i] calls the member described by the dispatch interface's
+// member i.
 template <class Control>
 class control_object final : public control_base {
-  public:
-    control_object(const twc_class_info& info, std::span<const thunk<Control>> thunks)
-        : control_base(info), control_(static_cast<control_base&>(*this)), thunks_(thunks) {}
+public:
+    control_object(const twc_class_info& info, std::span<const member_call<Control>> calls)
+        : control_base(info), control_(static_cast<control_base&>(*this)), calls_(calls) {}
 
-  protected:
+protected:
     void call(std::size_t member, const arguments& args, twc_variant& result) override {
-        thunks_[member](control_, args, result);
+        calls_[member](control_, args, result);
     }
     user_control& surface() noexcept override { return control_.surface(); }
 
-  private:
+private:
     Control control_;
-    std::span<const thunk<Control>> thunks_;
+    std::span<const member_call<Control>> calls_;
 };
 
 }  // namespace platform::component

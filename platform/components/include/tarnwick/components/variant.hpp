@@ -33,6 +33,74 @@ inline std::uint16_t base_type(const twc_variant& v) noexcept {
     return static_cast<std::uint16_t>(v.type & ~TWC_VT_BYREF);
 }
 
+// The value types of a variant, one description each: its type code, its name, and where its value and
+// a pointer to it sit in a twc_variant. with_type() is the one place that goes from a type code to its
+// description; everything that depends on a variant's type asks it.
+using variant_payload = decltype(twc_variant::u);
+
+template <std::uint16_t Code, class T, T variant_payload::*Value, T* variant_payload::*Pointer>
+struct value_type {
+    static constexpr std::uint16_t code = Code;
+    static constexpr bool holds_value = true;
+    using type = T;
+    static T& value(twc_variant& v) noexcept { return v.u.*Value; }
+    static const T& value(const twc_variant& v) noexcept { return v.u.*Value; }
+    static T*& pointer(twc_variant& v) noexcept { return v.u.*Pointer; }
+    static T* pointer(const twc_variant& v) noexcept { return v.u.*Pointer; }
+};
+
+struct i2_type : value_type<TWC_VT_I2, std::int16_t, &variant_payload::i2, &variant_payload::pi2> {
+    static constexpr const char* name = "Integer";
+};
+struct i4_type : value_type<TWC_VT_I4, std::int32_t, &variant_payload::i4, &variant_payload::pi4> {
+    static constexpr const char* name = "Long";
+};
+struct r4_type : value_type<TWC_VT_R4, float, &variant_payload::r4, &variant_payload::pr4> {
+    static constexpr const char* name = "Single";
+};
+struct bool_type : value_type<TWC_VT_BOOL, twc_bool, &variant_payload::boolean, &variant_payload::pbool> {
+    static constexpr const char* name = "Boolean";
+};
+struct string_type : value_type<TWC_VT_STRING, twc_string, &variant_payload::str, &variant_payload::pstr> {
+    static constexpr const char* name = "String";
+};
+// Types without a value of their own.
+struct empty_type {
+    static constexpr std::uint16_t code = TWC_VT_EMPTY;
+    static constexpr bool holds_value = false;
+    static constexpr const char* name = "Empty";
+};
+struct any_type {  // in type information only: a result of any type
+    static constexpr std::uint16_t code = TWC_VT_VARIANT;
+    static constexpr bool holds_value = false;
+    static constexpr const char* name = "Variant";
+};
+struct unknown_type {
+    static constexpr std::uint16_t code = 0xFFFF;
+    static constexpr bool holds_value = false;
+    static constexpr const char* name = "an unknown type";
+};
+
+// Calls f with the description of the type a type code names (its by-reference flag aside). f returns
+// the same type for every description.
+template <class F>
+decltype(auto) with_type(std::uint16_t type, F&& f) {
+    switch (type & ~TWC_VT_BYREF) {
+        case TWC_VT_EMPTY: return f(empty_type{});
+        case TWC_VT_I2: return f(i2_type{});
+        case TWC_VT_I4: return f(i4_type{});
+        case TWC_VT_R4: return f(r4_type{});
+        case TWC_VT_BOOL: return f(bool_type{});
+        case TWC_VT_STRING: return f(string_type{});
+        case TWC_VT_VARIANT: return f(any_type{});
+        default: return f(unknown_type{});
+    }
+}
+
+// A variant that refers to the value held by `held` (one of the value types): a by-reference argument
+// whose callee writes into `held`.
+twc_variant reference_to(twc_variant& held) noexcept;
+
 // Coercions; they throw platform::runtime_error 13 or 6 as described above.
 string to_string(const twc_variant& v);
 std::int16_t to_i2(const twc_variant& v);
