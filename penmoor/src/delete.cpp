@@ -105,7 +105,7 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
     }
     const auto name = rules::file_text(Setting);
     const outcome done = edit_file(
-        native_path_, platform::line_writer::ends::crlf,
+        native_path_, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
@@ -150,7 +150,7 @@ platform::boolean ini::deleteHeader(const platform::string& Header) {
         return platform::False;
     }
     const outcome done = edit_file(
-        native_path_, platform::line_writer::ends::crlf,
+        native_path_, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             out.write_line("\r\n");
             pass p(in, rules::header_line(Header), 0, &out);

@@ -19,7 +19,7 @@ platform::boolean ini::addHeader(const platform::string& Header) {
     // The file is copied byte for byte with the new header line after it, and the copy replaces it: an
     // append of any length lands whole or not at all.
     const outcome done = edit_file(
-        native_path_, platform::line_writer::ends::exact,
+        native_path_, copying::bytes,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), 0, &out);
             if (p.to_header()) return {{TW_HEADEREXISTS}};
@@ -44,7 +44,7 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
         return platform::False;
     }
     const outcome done = edit_file(
-        native_path_, platform::line_writer::ends::crlf,
+        native_path_, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), setting.size(), &out);
             // isHeader's and isSetting's (of isSetting), isHeader's, then its own.
@@ -81,7 +81,7 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
         return platform::False;
     }
     const outcome done = edit_file(
-        native_path_, platform::line_writer::ends::crlf,
+        native_path_, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), setting.size(), &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isSetting's and its isHeader's

@@ -7,7 +7,7 @@
 
 namespace penmoor {
 
-outcome edit_file(const std::string& path, platform::line_writer::ends how, const copy_pass& copy,
+outcome edit_file(const std::string& path, copying how, const copy_pass& copy,
                   const std::function<void(std::int16_t)>& raise) {
     write_lock lock(path);
     outcome found;
@@ -19,7 +19,9 @@ outcome edit_file(const std::string& path, platform::line_writer::ends how, cons
         {.write =
              [&](platform::file& temporary) {
                  platform::buffer_lease buffer;
-                 platform::line_writer out(temporary, buffer.span(), how);
+                 platform::line_writer out = how == copying::bytes
+                                                 ? platform::line_writer::exact(temporary, buffer.span())
+                                                 : platform::line_writer(temporary, buffer.span());
                  found = copy(lock.file(), out);
                  if (found.change) out.flush();
                  return found.change;

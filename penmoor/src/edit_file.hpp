@@ -29,8 +29,12 @@ using copy_pass = std::function<outcome(platform::file& in, platform::line_write
 // puts the copy in the file's place (platform::replace_file): the file keeps its owner, group and mode,
 // and one with more than one hard link is refused with run-time error 70 rather than split. The codes
 // are raised while the lock is held: before the copy replaces the file, or after an unchanged copy is
-// removed. how: line_writer::ends::crlf normalises line ends; ends::exact copies bytes as they stand.
-outcome edit_file(const std::string& path, platform::line_writer::ends how, const copy_pass& copy,
+// removed.
+enum class copying {
+    lines,  // the copy's lines end with CR LF, whatever ended them before
+    bytes,  // what is copied is copied byte for byte
+};
+outcome edit_file(const std::string& path, copying how, const copy_pass& copy,
                   const std::function<void(std::int16_t)>& raise);
 
 }  // namespace penmoor

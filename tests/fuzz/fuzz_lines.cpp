@@ -1,5 +1,6 @@
 // The line reader, its fast passage over lines, the line writer and the Windows-1252 codec on
-// arbitrary bytes. The first byte picks the buffer size, the second the text to pass over to.
+// arbitrary bytes. The first byte picks the buffer size and whether a lone LF ends a line, the second
+// the text to pass over to.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -16,9 +17,10 @@ namespace {
 
 class collector : public platform::line_sink {
 public:
+    explicit collector(bool lf) : lf_(lf) {}
     void lines(std::string_view raw) override {
         exact += raw;
-        for (auto& l : test::split_lines(raw)) got.push_back(std::move(l));
+        for (auto& l : test::split_lines(raw, lf_)) got.push_back(std::move(l));
     }
     void line(std::string_view text, std::string_view end) override {
         exact += std::string(text) + std::string(end);
@@ -35,6 +37,9 @@ public:
     std::vector<std::string> got;
     std::string exact;
     std::string partial;
+
+private:
+    bool lf_;
 };
 
 void check(bool condition) {
@@ -46,14 +51,16 @@ void check(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     const std::size_t buffer_size = 2 + data[0] % 64;
+    const bool lf = (data[0] & 0x80) != 0;
+    const auto ends = lf ? platform::line_ends::lf : platform::line_ends::crlf;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
-    const auto expected = test::split_lines(bytes);
+    const auto expected = test::split_lines(bytes, lf);
 
     // Every line, one by one.
     std::vector<char> buffer(buffer_size);
     {
         platform::file f = fuzz::memory_file(bytes);
-        platform::line_reader reader(f, buffer);
+        platform::line_reader reader(f, buffer, ends);
         std::vector<std::string> got;
         std::string_view line;
         while (reader.next(line)) got.emplace_back(line);
@@ -68,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             target = std::string(bytes.substr(from, 1 + data[0] % 16));
         }
         platform::file f = fuzz::memory_file(bytes);
-        platform::line_reader reader(f, buffer);
-        collector passed;
+        platform::line_reader reader(f, buffer, ends);
+        collector passed(lf);
         const bool found = reader.skip_to(target, &passed);
         std::size_t at = 0;
         while (at < expected.size() && expected[at] != target) ++at;
@@ -80,17 +87,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = at + 1; i < expected.size(); ++i) check(reader.next(line) && line == expected[i]);
         check(!reader.next(line));
     }
-    // The writer's runs of raw lines come out as the lines, each with CR LF.
+    // The writer's runs of raw lines come out as the lines, each with the mode's terminator.
     {
         platform::file source = fuzz::memory_file(bytes);
-        platform::line_reader reader(source, buffer);
+        platform::line_reader reader(source, buffer, ends);
         platform::file sink = fuzz::memory_file("");
         std::vector<char> out_buffer(1 + data[1] % 64);
-        platform::line_writer writer(sink, out_buffer);
+        platform::line_writer writer(sink, out_buffer, ends);
         reader.pass_all(writer);
         writer.flush();
         std::string joined;
-        for (const auto& l : expected) joined += l + "\r\n";
+        for (const auto& l : expected) joined += l + (lf ? "\n" : "\r\n");
         ::lseek(sink.fd(), 0, SEEK_SET);
         std::string written(joined.size() + 1, '\0');
         const std::size_t n = sink.read(written.data(), written.size());
@@ -99,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Streamed lines with a short head: the head, what is looked for ahead, and the rest make the line.
     {
         platform::file f = fuzz::memory_file(bytes);
-        platform::line_reader reader(f, buffer);
-        collector copied;
+        platform::line_reader reader(f, buffer, ends);
+        collector copied(lf);
         std::size_t i = 0;
         for (platform::line_head h; reader.head(h, 1 + data[1] % 8); ++i) {
             check(i < expected.size());
@@ -121,8 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An exact copy is the file byte for byte.
     {
         platform::file source = fuzz::memory_file(bytes);
-        platform::line_reader reader(source, buffer);
-        collector copied;
+        platform::line_reader reader(source, buffer, ends);
+        collector copied(lf);
         reader.pass_all(copied);
         check(copied.exact == bytes);
     }

@@ -14,10 +14,11 @@ namespace {
 
 using test::split_lines;
 
-std::vector<std::string> read_lines(const std::string& path, std::size_t buffer_size) {
+std::vector<std::string> read_lines(const std::string& path, std::size_t buffer_size,
+                                    platform::line_ends ends = platform::line_ends::crlf) {
     std::vector<char> buffer(buffer_size);
     platform::file f = platform::open_read(path);
-    platform::line_reader reader(f, buffer);
+    platform::line_reader reader(f, buffer, ends);
     std::vector<std::string> lines;
     std::string_view line;
     while (reader.next(line)) lines.emplace_back(line);
@@ -26,9 +27,10 @@ std::vector<std::string> read_lines(const std::string& path, std::size_t buffer_
 
 class LineReader : public ::testing::Test {
 protected:
-    std::vector<std::string> lines_of(std::string_view bytes, std::size_t buffer_size = 64) {
+    std::vector<std::string> lines_of(std::string_view bytes, std::size_t buffer_size = 64,
+                                      platform::line_ends ends = platform::line_ends::crlf) {
         test::write_file(dir_ / "f", bytes);
-        return read_lines(dir_ / "f", buffer_size);
+        return read_lines(dir_ / "f", buffer_size, ends);
     }
     test::temp_dir dir_;
 };
@@ -45,6 +47,15 @@ TEST_F(LineReader, TerminatorsAndTheEndOfTheFile) {
     EXPECT_THAT(lines_of("a\r\r\n\r"), ElementsAre("a", "", ""));
     EXPECT_THAT(lines_of("\n"), ElementsAre("\n"));
     EXPECT_THAT(lines_of(std::string("x\0y\r\n", 5)), ElementsAre(std::string("x\0y", 3)));
+}
+
+TEST_F(LineReader, WhereALoneLineFeedEndsALine) {
+    constexpr auto lf = platform::line_ends::lf;
+    EXPECT_THAT(lines_of("a\nb\n", 64, lf), ElementsAre("a", "b"));
+    EXPECT_THAT(lines_of("a\n\nb", 64, lf), ElementsAre("a", "", "b"));
+    EXPECT_THAT(lines_of("a\r\nb\rc\n", 64, lf), ElementsAre("a", "b", "c"));
+    EXPECT_THAT(lines_of("\n\r\n\r", 64, lf), ElementsAre("", "", ""));
+    EXPECT_THAT(lines_of("abc\r\ndef\n", 4, lf), ElementsAre("abc", "def"));  // CR LF split by the buffer
 }
 
 TEST_F(LineReader, CrLfSplitAcrossTwoFillsIsOneTerminator) {
@@ -71,9 +82,12 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
     for (int round = 0; round < 300; ++round) {
         std::string bytes(random() % 40, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
-        const auto expected = split_lines(bytes);
-        for (std::size_t size = 2; size <= 9; ++size) {
-            ASSERT_EQ(lines_of(bytes, size), expected) << "buffer " << size << " bytes '" << bytes << "'";
+        for (const bool lf : {false, true}) {
+            const auto expected = split_lines(bytes, lf);
+            for (std::size_t size = 2; size <= 9; ++size) {
+                ASSERT_EQ(lines_of(bytes, size, lf ? platform::line_ends::lf : platform::line_ends::crlf), expected)
+                    << "buffer " << size << (lf ? " LF" : "") << " bytes '" << bytes << "'";
+            }
         }
     }
 }
@@ -81,9 +95,10 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
 // Collects the lines a reader hands over, split by the same rules, and the bytes exactly as handed over.
 class collector : public platform::line_sink {
 public:
+    explicit collector(bool lf = false) : lf_(lf) {}
     void lines(std::string_view raw) override {
         exact += raw;
-        for (auto& l : split_lines(std::string(raw))) got.push_back(l);
+        for (auto& l : split_lines(std::string(raw), lf_)) got.push_back(l);
     }
     void line(std::string_view text, std::string_view end) override {
         exact += std::string(text) + std::string(end);
@@ -100,15 +115,19 @@ public:
     std::vector<std::string> got;
     std::string exact;
     std::string partial;
+
+private:
+    bool lf_;
 };
 
 TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
     std::mt19937 random(7);
     const char alphabet[] = {'\r', '\n', '[', 'a', ']'};
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < 800; ++round) {
+        const bool lf = round % 2 == 1;
         std::string bytes(random() % 48, ' ');
         for (char& c : bytes) c = alphabet[random() % sizeof alphabet];
-        const auto all = split_lines(bytes);
+        const auto all = split_lines(bytes, lf);
         // A target that is one of the lines (when there are lines), or one that may not occur.
         std::string target = "[a]";
         if (!all.empty() && random() % 2) target = all[random() % all.size()];
@@ -118,10 +137,10 @@ TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
             test::write_file(dir_ / "f", bytes);
             std::vector<char> buffer(size);
             platform::file f = platform::open_read(dir_ / "f");
-            platform::line_reader reader(f, buffer);
-            collector passed;
+            platform::line_reader reader(f, buffer, lf ? platform::line_ends::lf : platform::line_ends::crlf);
+            collector passed(lf);
             const bool hit = reader.skip_to(target, &passed);
-            SCOPED_TRACE("buffer " + std::to_string(size) + " target '" + target + "' bytes '" + bytes + "'");
+            SCOPED_TRACE("buffer " + std::to_string(size) + (lf ? " LF" : "") + " target '" + target + "' bytes '" + bytes + "'");
             ASSERT_EQ(hit, found != all.end());
             ASSERT_EQ(passed.got, std::vector<std::string>(all.begin(), found));
             ASSERT_EQ(bytes.substr(0, passed.exact.size()), passed.exact);  // byte for byte

@@ -76,6 +76,20 @@ class RegistryFile : public ::testing::Test {
     mode_t saved_umask_;
 };
 
+// Lines end at LF, as the registry writes them, and at CR LF, as an editor may have left them.
+TEST_F(RegistryFile, LinesEndingInCrLfReadTheSame) {
+    const std::string file = registry_with_first();
+    reg::add(file, second);
+    std::string crlf;
+    for (const char c : test::read_file(file)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    test::write_file(file, crlf);
+    const auto entries = reg::load(file);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].prog_id, "first.ini");
+    EXPECT_EQ(entries[1].path, "/lib/second.so");
+    EXPECT_EQ(entries[1].type_library_version, "1.0");
+}
+
 TEST_F(RegistryFile, AFileOrDirectoryOthersMayWriteIsRefusedAndLeftAsItWas) {
     const std::string file = registry_with_first();
     const std::string before = test::read_file(file);

@@ -60,7 +60,7 @@ std::string serialise(const std::vector<entry>& entries) {
     return out.str();
 }
 
-std::vector<entry> parse(std::string_view text, const std::string& file) {
+std::vector<entry> parse(platform::line_reader& lines, const std::string& file) {
     std::vector<entry> entries;
     int number = 0;
     int section_line = 0;  // of the last class's [class id] line
@@ -74,10 +74,8 @@ std::vector<entry> parse(std::string_view text, const std::string& file) {
                             "class " + format_guid(entries.back().class_id) + " has no library path (Path=)");
         }
     };
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string line(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    for (std::string_view text; lines.next(text);) {
+        const std::string line(text);
         ++number;
         if (line.empty() || line[0] == '#') continue;
         if (line.front() == '[' && line.back() == ']') {

@@ -10,7 +10,9 @@
 #include <optional>
 #include <utility>
 
+#include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/line_reader.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/sys.hpp"
@@ -94,11 +96,10 @@ std::pair<file, struct stat> open_trusted(const std::string& path) {
     return {std::move(f), status};
 }
 
-std::string read_all(file& f) {
-    std::string text;
-    char buffer[16 * 1024];
-    while (const std::size_t n = f.read(buffer, sizeof buffer)) text.append(buffer, n);
-    return text;
+std::vector<entry> parse_file(file& f, const std::string& path) {
+    buffer_lease buffer;
+    line_reader lines(f, buffer.span(), line_ends::lf);
+    return parse(lines, path);
 }
 
 // Makes directory and each missing directory on the way to it, the user's alone.
@@ -140,7 +141,7 @@ std::vector<entry> read_file(const std::string& file) {
         const place where = locate(file);
         if (!where.exists) return std::vector<entry>{};
         auto [f, status] = open_trusted(where.path);
-        return parse(read_all(f), where.path);
+        return parse_file(f, where.path);
     });
 }
 
@@ -162,7 +163,7 @@ void update_file(const std::string& file, const std::function<bool(std::vector<e
         std::optional<struct stat> original;
         if (link_status(target)) {
             auto [f, status] = open_trusted(target);
-            entries = parse(read_all(f), target);
+            entries = parse_file(f, target);
             original = status;
         }
         if (!change(entries)) return;

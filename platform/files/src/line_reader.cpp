@@ -10,20 +10,16 @@ namespace platform {
 // is_line_start and end_of_last_line. A CR that is the last byte read is not settled until the byte
 // after it is read (or the file ends there), which is how a CR LF split by the end of a read is one
 // terminator.
-namespace {
 
-bool ends_line(char c) { return c == '\r'; }
+bool line_reader::ends_line(char c) const noexcept { return c == '\r' || (lf_ends_ && c == '\n'); }
 
 // The first terminator byte of [data, data + size), or null.
-const char* first_end(const char* data, std::size_t size) {
-    return static_cast<const char*>(std::memchr(data, '\r', size));
+const char* line_reader::first_end(const char* data, std::size_t size) const noexcept {
+    const auto* cr = static_cast<const char*>(std::memchr(data, '\r', size));
+    if (!lf_ends_) return cr;
+    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', cr ? static_cast<std::size_t>(cr - data) : size));
+    return lf ? lf : cr;
 }
-
-const char* last_end(const char* data, std::size_t size) {
-    return static_cast<const char*>(::memrchr(data, '\r', size));
-}
-
-}  // namespace
 
 // The end of the data whose line ends are known: end_, less a CR that is the last byte read.
 std::size_t line_reader::settled() const noexcept {
@@ -38,9 +34,9 @@ std::size_t line_reader::find_end(std::size_t from) const noexcept {
     return end ? static_cast<std::size_t>(end - buffer_.data()) : std::string_view::npos;
 }
 
-// The length of the settled terminator at `at`: CR LF or a lone CR.
+// The length of the settled terminator at `at`: CR LF, or a lone CR or LF.
 std::size_t line_reader::end_length(std::size_t at) const noexcept {
-    return at + 1 < end_ && buffer_[at + 1] == '\n' ? 2 : 1;
+    return buffer_[at] == '\r' && at + 1 < end_ && buffer_[at + 1] == '\n' ? 2 : 1;
 }
 
 // Whether a line starts at `at`, given that one starts at begin_ and begin_ < at < settled().
@@ -48,7 +44,7 @@ bool line_reader::is_line_start(std::size_t at) const noexcept {
     const char* const base = buffer_.data();
     const char before = base[at - 1];
     if (before == '\r') return base[at] != '\n';  // a lone CR; after a CR LF, the line starts past the LF
-    return before == '\n' && at - 1 > begin_ && base[at - 2] == '\r';
+    return before == '\n' && (lf_ends_ || (at - 1 > begin_ && base[at - 2] == '\r'));
 }
 
 // Where the last complete line of [begin_, settled()) ends, its terminator included; begin_ when no line
@@ -57,7 +53,11 @@ std::size_t line_reader::end_of_last_line() const noexcept {
     const char* const base = buffer_.data();
     const std::size_t stop = settled();
     if (stop <= begin_) return begin_;
-    const char* end = last_end(base + begin_, stop - begin_);
+    const char* end = static_cast<const char*>(::memrchr(base + begin_, '\r', stop - begin_));
+    if (lf_ends_) {
+        const char* lf = static_cast<const char*>(::memrchr(base + begin_, '\n', stop - begin_));
+        if (lf && (!end || lf > end + 1)) end = lf;  // an LF just after a CR is part of a CR LF
+    }
     if (!end) return begin_;
     const auto at = static_cast<std::size_t>(end - base);
     return at + end_length(at);
@@ -144,7 +144,7 @@ bool line_reader::head(line_head& out, std::size_t want) {
 bool line_reader::rest_contains(char c) {
     if (!in_line_) return false;
     // 1: c comes first; 0: the line ends first; -1: neither is in this piece.
-    auto look = [c](const char* data, std::size_t size) -> int {
+    auto look = [this, c](const char* data, std::size_t size) -> int {
         const auto* found = static_cast<const char*>(std::memchr(data, c, size));
         if (first_end(data, found ? static_cast<std::size_t>(found - data) : size)) return 0;
         return found ? 1 : -1;
@@ -184,8 +184,8 @@ void line_reader::hand_over(std::size_t from, std::size_t to, line_sink* skipped
 }
 
 bool line_reader::skip_to(std::string_view text, line_sink* skipped) {
-    // No line holds a CR: such a text is never found, though its bytes may stand across two lines.
-    if (text.find('\r') != std::string_view::npos) {
+    // No line holds a terminator: such a text is never found, though its bytes may stand across two lines.
+    if (text.find_first_of(lf_ends_ ? std::string_view("\r\n") : std::string_view("\r")) != std::string_view::npos) {
         pass(nullptr, skipped);
         return false;
     }

@@ -44,7 +44,7 @@ void line_writer::put(std::string_view bytes) {
 
 void line_writer::write_line(std::initializer_list<std::string_view> pieces) {
     for (const std::string_view piece : pieces) put(piece);
-    put("\r\n");
+    put(end_);
 }
 
 void line_writer::line(std::string_view text, std::string_view end) {
@@ -52,19 +52,26 @@ void line_writer::line(std::string_view text, std::string_view end) {
     end_line(end);
 }
 
-void line_writer::end_line(std::string_view end) { put(how_ == ends::exact ? end : "\r\n"); }
+void line_writer::end_line(std::string_view end) { put(exact_ ? end : end_); }
 
 void line_writer::lines(std::string_view raw) {
-    if (how_ == ends::exact || (raw.size() >= 2 && raw.ends_with("\r\n") && only_crlf(raw.data(), raw.size()))) {
+    if (exact_) {
         put(raw);
         return;
     }
+    const bool lf = end_ == "\n";
+    // Runs whose every line already ends as it should are written as they stand.
+    if (raw.ends_with(end_) && (lf ? raw.find('\r') == std::string_view::npos : only_crlf(raw.data(), raw.size()))) {
+        put(raw);
+        return;
+    }
+    // Otherwise line by line: a line ends at CR LF, a lone CR, or (where a lone LF ends lines) a lone LF.
     while (!raw.empty()) {
-        const auto cr = raw.find('\r');
-        write_line(raw.substr(0, cr));
-        if (cr == std::string_view::npos) return;
-        raw.remove_prefix(cr + 1);
-        if (!raw.empty() && raw.front() == '\n') raw.remove_prefix(1);
+        const auto stop = raw.find_first_of(lf ? std::string_view("\r\n") : std::string_view("\r"));
+        write_line(raw.substr(0, stop));
+        if (stop == std::string_view::npos) return;
+        const bool crlf = raw[stop] == '\r' && stop + 1 < raw.size() && raw[stop + 1] == '\n';
+        raw.remove_prefix(stop + (crlf ? 2 : 1));
     }
 }
 

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "tarnwick/components/component.h"
+#include "tarnwick/files/line_reader.hpp"
 
 namespace platform::registry {
 
@@ -77,9 +78,10 @@ void add(const std::string& file, const entry& e);
 // Removes the entry of that class id; false when there was none.
 bool remove(const std::string& file, const twc_guid& class_id);
 
-// The entries of a registry file's text; file names it in messages. A malformed line is an error naming
-// the line: "malformed registry 'f': line 3: Path is not an absolute path: 'lib.so'".
-std::vector<entry> parse(std::string_view text, const std::string& file);
+// The entries of a registry file's lines (which end at LF, CR LF or CR); file names it in messages. A
+// malformed line is an error naming the line:
+// "malformed registry 'f': line 3: Path is not an absolute path: 'lib.so'".
+std::vector<entry> parse(platform::line_reader& lines, const std::string& file);
 
 // The text of a registry file holding the entries; parse gives them back.
 std::string serialise(const std::vector<entry>& entries);

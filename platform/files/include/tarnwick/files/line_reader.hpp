@@ -1,7 +1,7 @@
 // Reads a file one line at a time through a caller's buffer.
 //
-// A line ends at CR LF or at a lone CR; the terminator is not part of the line, and a lone LF stays in
-// the text. A final line without a terminator is a line; a file that ends with a terminator has no empty
+// A line ends at CR LF or at a lone CR, and with line_ends::lf also at a lone LF; otherwise a lone LF
+// stays in the text. The terminator is not part of the line. A final line without a terminator is a line; a file that ends with a terminator has no empty
 // line after it. A CR LF split across two fills of the buffer is one terminator: a CR that is the last
 // byte read ends no line until the byte after it is known. Only a read that returns nothing ends the
 // file: a short read is just a short read. Reads are positioned (pread), so several readers may share
@@ -38,7 +38,8 @@ public:
     static constexpr std::size_t all = std::numeric_limits<std::size_t>::max();
 
     // The buffer holds at least two bytes (a CR and the byte after it).
-    line_reader(file& source, std::span<char> buffer) noexcept : source_(source), buffer_(buffer) {}
+    line_reader(file& source, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept
+        : source_(source), buffer_(buffer), lf_ends_(ends == line_ends::lf) {}
 
     // The next whole line, valid until the next call; false at the end of the file. Read errors throw.
     bool next(std::string_view& line);
@@ -74,6 +75,8 @@ private:
     std::size_t find_end(std::size_t from) const noexcept;
     std::size_t end_length(std::size_t at) const noexcept;
     std::size_t end_of_last_line() const noexcept;
+    bool ends_line(char c) const noexcept;
+    const char* first_end(const char* data, std::size_t size) const noexcept;
     bool is_line_start(std::size_t at) const noexcept;
     std::string_view consume_end(std::size_t at) noexcept;
     void finish_line();
@@ -83,6 +86,7 @@ private:
 
     file& source_;
     std::span<char> buffer_;
+    bool lf_ends_;           // a lone LF ends a line
     std::size_t begin_ = 0;  // the unread data is [begin_, end_)
     std::size_t end_ = 0;
     off_t offset_ = 0;          // the file offset of end_

@@ -1,5 +1,5 @@
-// Writes lines to a file through a caller's buffer: each followed by CR LF, or, for an exact copy, by
-// the terminator it came with.
+// Writes lines to a file through a caller's buffer: each followed by CR LF or by LF, or, for an exact
+// copy, by the terminator it came with.
 #pragma once
 
 #include <cstddef>
@@ -14,21 +14,25 @@ namespace platform {
 
 class line_writer final : public line_sink {
 public:
-    enum class ends {
-        crlf,   // every line written ends with CR LF, whatever ended it in the file read
-        exact,  // lines handed over keep their own terminators: the copy is byte for byte
-    };
+    // Lines written end with the terminator of `ends`, whatever ended them in a file read; an exact
+    // writer writes lines handed over with their own terminators, so that a copy is byte for byte.
+    line_writer(file& sink, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept
+        : sink_(sink), buffer_(buffer), end_(ends == line_ends::lf ? "\n" : "\r\n") {}
+    static line_writer exact(file& sink, std::span<char> buffer) noexcept {
+        line_writer w(sink, buffer);
+        w.exact_ = true;
+        return w;
+    }
 
-    line_writer(file& sink, std::span<char> buffer, ends how = ends::crlf) noexcept
-        : sink_(sink), buffer_(buffer), how_(how) {}
+    // The terminator of the lines this writer writes itself.
+    std::string_view end() const noexcept { return end_; }
 
-    // Writes the pieces one after the other, then CR LF.
+    // Writes the pieces one after the other, then the terminator.
     void write_line(std::string_view text) { write_line({text}); }
     void write_line(std::initializer_list<std::string_view> pieces);
 
-    // Writes lines as a line reader hands them over: each line of raw (ended by CR LF, a lone CR, or the
-    // end of raw) is written followed by CR LF. Runs that end every line with CR LF already are written
-    // as they stand.
+    // Writes lines as a line reader hands them over, each followed by the terminator; runs whose lines
+    // all end with it already are written as they stand.
     void lines(std::string_view raw) override;
     void line(std::string_view text, std::string_view end) override;
     void piece(std::string_view text) override { put(text); }
@@ -44,7 +48,8 @@ private:
     file& sink_;
     std::span<char> buffer_;
     std::size_t used_ = 0;
-    ends how_;
+    std::string_view end_;
+    bool exact_ = false;
 };
 
 }  // namespace platform
