@@ -1,4 +1,4 @@
-// What twhost tells about libraries and classes: --register, --unregister, --list and --info.
+// What twhost tells about a class: --info.
 #pragma once
 
 #include <ostream>
@@ -6,15 +6,8 @@
 
 namespace twhost {
 
-// Each returns the process exit status and prints its result to out; failures raise host_error.
-
-// Registers (or unregisters) the library at path into the platform's registry.
-int register_library(const std::string& path, bool unregister, std::ostream& out);
-
-// Lists the registered classes: ProgID, class id, type library and library path.
-int list_classes(std::ostream& out);
-
-// Describes a class, named by ProgID or by library path: identity, type information, version record,
+// Describes a class, named by ProgID or by library path, and returns the process exit status; failures
+// raise host_error. What it prints: identity, type information, version record,
 // misc status, face, and the size it keeps when the host asks for another. With bitmap_file not empty,
 // also writes the toolbox bitmap there.
 int describe_class(const std::string& what, const std::string& bitmap_file, std::ostream& out);

@@ -5,16 +5,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "errors.hpp"
 #include "tarnwick/components/component.h"
 #include "tarnwick/windows/window_host.h"
 
 namespace twhost {
-
-// A failure of the host itself (loading, registry, options); its message is complete.
-class host_error : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // A loaded library, move-only. The destructor unloads it only when the library agrees
 // (DllCanUnloadNow); otherwise the library stays loaded, since code of a live control would vanish.

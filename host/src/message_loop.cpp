@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "parser.hpp"
+
 namespace twhost {
 namespace {
 

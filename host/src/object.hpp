@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "errors.hpp"
 #include "library.hpp"
 #include "tarnwick/components/component.h"
 #include "tarnwick/components/variant.hpp"
 
 namespace twhost {
-
-// A run-time error of a statement: the number and message a host reports.
-class script_error : public std::runtime_error {
-  public:
-    script_error(int number, const std::string& message) : std::runtime_error(message), number_(number) {}
-    int number() const noexcept { return number_; }
-
-  private:
-    int number_;
-};
 
 // Receives one line per event: "w.State 64 TW_MADEFILE".
 using event_printer = std::function<void(const std::string& line)>;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tarnwick/files/utf8.hpp"
-#include "script.hpp"
+#include "parser.hpp"
 
 namespace twhost {
 namespace {

@@ -33,13 +33,6 @@ namespace twhost {
 // Levels of parentheses, unary minus and argument lists one expression may nest.
 inline constexpr int max_nesting = 256;
 
-struct syntax_error : std::runtime_error {
-    syntax_error(int line_, int column_, const std::string& what)
-        : std::runtime_error(what), line(line_), column(column_) {}
-    int line;
-    int column;  // 1-based, in bytes of the line
-};
-
 struct expression;
 using expression_ptr = std::unique_ptr<expression>;
 
@@ -76,11 +69,5 @@ struct statement {
     std::vector<expression_ptr> arguments;  // call, click and close_window arguments; print items
     std::vector<char> separators;           // print: ',' or ';' after each item but the last
 };
-
-// Parses one line of text, numbered line, into its statements (none for an empty or comment line).
-std::vector<statement> parse_line(const std::string& text, int line);
-
-// Parses a whole script; the first syntax error ends the parse.
-std::vector<statement> parse_script(const std::string& text);
 
 }  // namespace twhost

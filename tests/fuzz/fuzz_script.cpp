@@ -20,7 +20,7 @@
 #include "interpreter.hpp"
 #include "library.hpp"
 #include "memory_file.hpp"
-#include "script.hpp"
+#include "parser.hpp"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "interpreter.hpp"
 #include "run_twhost.hpp"
-#include "script.hpp"
+#include "parser.hpp"
 #include "temp_dir.hpp"
 
 namespace {
