@@ -109,24 +109,15 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
-            p.copy();
-            bool found = false;  // isSetting's answer
             bool dropped = false;
-            while (p.next()) {
-                const auto& kind = p.kind();
-                if (kind.ends_lookup && !found) return {{TW_NOSETTING, TW_NOSETTING}};  // isSetting's, its own
-                const bool named = rules::is_setting(p.text(), name);
-                found = found || (kind.lookup && named);
-                if (kind.first && named) {
-                    p.drop();
-                    dropped = true;
-                    continue;
-                }
-                p.copy();
-                if (found && p.section().first_over()) break;
-            }
+            const auto found = p.edit_first_occurrence(name, [&](pass& line) {
+                line.drop();
+                dropped = true;
+                return true;
+            });
+            if (found == pass::search::ended_by_header) return {{TW_NOSETTING, TW_NOSETTING}};  // isSetting's, its own
             // Not in the section; or only beyond a repeat of the header line, where the copy does not go.
-            if (!found || !dropped) return {{TW_NOSETTING}};
+            if (found == pass::search::end_of_file || !dropped) return {{TW_NOSETTING}};
             p.copy_rest();
             return {{}, true};
         },

@@ -52,15 +52,12 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
             p.copy();
             out.write_line({setting, "=", value});
             outcome result{{}, true};
-            while (p.next()) {
-                const auto& kind = p.kind();
-                if (kind.lookup && rules::is_setting(p.text(), std::string_view(setting))) return {{TW_SETTINGEXISTS}};
-                p.copy();
-                if (kind.ends_lookup) {
-                    result.codes = {TW_NOSETTING};  // isSetting's
-                    break;
-                }
+            switch (p.find_setting(setting)) {
+                case pass::search::found: return {{TW_SETTINGEXISTS}};
+                case pass::search::ended_by_header: result.codes = {TW_NOSETTING}; break;  // isSetting's
+                case pass::search::end_of_file: break;
             }
+            p.copy();
             p.copy_rest();
             return result;
         },
@@ -85,29 +82,20 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), setting.size(), &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isSetting's and its isHeader's
-            p.copy();
             outcome result;
-            bool found = false;    // isSetting's answer
-            bool editing = true;   // until a second line of the name in the first occurrence
-            while (p.next()) {
-                const auto& kind = p.kind();
-                if (kind.ends_lookup && !found) return {{TW_NOSETTING}};  // isSetting's
-                const bool named = rules::is_setting(p.text(), std::string_view(setting));
-                found = found || (kind.lookup && named);
-                if (kind.first && editing && named) {
-                    if (!result.change) {
-                        out.write_line({setting, "=", value});
-                        p.drop();
-                        result.change = true;
-                        continue;
-                    }
+            const auto found = p.edit_first_occurrence(setting, [&](pass& line) {
+                if (result.change) {
+                    // A further line of the same name: reported once, and the rest is copied.
                     result.codes.push_back(TW_MANYSETTINGS);
-                    editing = false;
+                    return false;
                 }
-                p.copy();
-                if (found && (!editing || p.section().first_over())) break;
-            }
-            if (!found) return {};  // the section ran to the end of the file without it
+                out.write_line({setting, "=", value});
+                line.drop();
+                result.change = true;
+                return true;
+            });
+            if (found == pass::search::ended_by_header) return {{TW_NOSETTING}};  // isSetting's
+            if (found == pass::search::end_of_file) return {};  // not in the section: isSetting says nothing
             p.copy_rest();
             // The lookup read on past a repeat of the header line, where the copy does not go.
             if (!result.change) result.codes.push_back(TW_NOSETTING);

@@ -7,19 +7,6 @@
 namespace penmoor {
 namespace {
 
-enum class search { found, ended_by_header, end_of_file };
-
-// Reads the section, as the lookups read it, up to the first setting line named `name`, which is then
-// the pass's current line.
-search find_setting(pass& p, const std::optional<std::string>& name) {
-    while (p.next()) {
-        const auto& kind = p.kind();
-        if (kind.ends_lookup) return search::ended_by_header;
-        if (kind.lookup && rules::is_setting(p.text(), name)) return search::found;
-    }
-    return search::end_of_file;
-}
-
 std::size_t size_of(const std::optional<std::string>& name) { return name ? name->size() : 0; }
 
 }  // namespace
@@ -50,10 +37,10 @@ platform::boolean ini::isSetting(const platform::string& Header, const platform:
         raise_State(TW_NOHEADER);
         return platform::False;
     }
-    switch (find_setting(p, name)) {
-        case search::found: return platform::True;
-        case search::ended_by_header: raise_State(TW_NOSETTING); return platform::False;
-        case search::end_of_file: return platform::False;  // not found, and nothing to report
+    switch (p.find_setting(name)) {
+        case pass::search::found: return platform::True;
+        case pass::search::ended_by_header: raise_State(TW_NOSETTING); return platform::False;
+        case pass::search::end_of_file: return platform::False;  // not found, and nothing to report
     }
     return platform::False;
 }
@@ -73,14 +60,14 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
         raise_State(TW_NOHEADER);
         return {};
     }
-    switch (find_setting(p, name)) {
-        case search::found: {
+    switch (p.find_setting(name)) {
+        case pass::search::found: {
             std::string value(rules::setting_value(p.text()));
             if (!p.whole()) p.lines().append_rest(value);
             return platform::cp1252::decode(value);
         }
-        case search::ended_by_header: raise_State(TW_NOSETTING); return {};
-        case search::end_of_file: return {};
+        case pass::search::ended_by_header: raise_State(TW_NOSETTING); return {};
+        case pass::search::end_of_file: return {};
     }
     return {};
 }

@@ -9,6 +9,7 @@
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
+#include "line_rules.hpp"
 #include "section.hpp"
 
 namespace penmoor {
@@ -29,7 +30,7 @@ public:
         kind_ = section_.step(*section_.header());
         text_ = *section_.header();
         whole_ = true;
-        taken_ = true;
+        state_ = state::header_pending;
         return true;
     }
     // Takes the next line: false at the end of the file. Then text(), kind(), and one of copy() and
@@ -40,7 +41,7 @@ public:
         text_ = head.text;
         whole_ = head.whole;
         kind_ = section_.step(text_);
-        taken_ = false;
+        state_ = state::line_pending;
         return true;
     }
     // The line's head: the whole line, or at least enough of it to decide on (see section_cursor).
@@ -52,23 +53,64 @@ public:
     bool holds_equals() {
         return text_.find('=') != std::string_view::npos || (!whole_ && lines_.rest_contains('='));
     }
+    // Copies the current line, once; nothing after the first time, or after drop().
     void copy() {
-        if (taken_) {
-            if (out_) out_->line(text_, "\r\n");  // the header line that to_header() stepped over
-        } else if (out_) {
-            lines_.copy_line(*out_);
-        }
-        taken_ = true;
+        if (out_ && state_ == state::header_pending) out_->line(text_, {});
+        if (out_ && state_ == state::line_pending) lines_.copy_line(*out_);
+        state_ = state::done;
     }
     void drop() {
-        if (!taken_) lines_.skip_line();
-        taken_ = true;
+        if (state_ == state::line_pending) lines_.skip_line();
+        state_ = state::done;
     }
     // Copies every line left, at the speed of memchr.
     void copy_rest() {
         if (out_) lines_.pass_all(*out_);
     }
     platform::line_reader& lines() { return lines_; }
+
+    // What reading the section as the lookups read it found.
+    enum class search {
+        found,            // a setting line of the name: the pass's current line
+        ended_by_header,  // a line beginning with "[" ended the section: the current line
+        end_of_file,      // the section ran to the end of the file
+    };
+
+    // Reads the section as the lookups read it, copying the lines it passes over, up to the first
+    // setting line named `name`. Call it once the pass stands at the section's first header line.
+    search find_setting(const std::optional<std::string>& name) {
+        copy();
+        while (next()) {
+            if (kind_.ends_lookup) return search::ended_by_header;
+            if (kind_.lookup && rules::is_setting(text_, name)) return search::found;
+            copy();
+        }
+        return search::end_of_file;
+    }
+
+    // An edit of the setting lines named `name` in the section's first occurrence, made while the
+    // section is read as the lookups read it: edit(*this) is called on each such line (it copies, drops
+    // or replaces it, and returns false when the rest is to be copied unchanged); every other line is
+    // copied. Stops once the lookups' answer is known and the edit is over, at the end of the file, or
+    // where the lookups' reading ends without the name. Call it once the pass stands at the section's
+    // first header line.
+    template <class Edit>
+    search edit_first_occurrence(const std::optional<std::string>& name, Edit&& edit) {
+        copy();
+        bool found = false;
+        bool editing = true;
+        while (next()) {
+            if (kind_.ends_lookup && !found) return search::ended_by_header;
+            const bool named = rules::is_setting(text_, name);
+            found = found || (kind_.lookup && named);
+            if (kind_.first && editing && named) {
+                editing = edit(*this);
+            }
+            copy();  // nothing when the edit took the line
+            if (found && (!editing || section_.first_over())) return search::found;
+        }
+        return found ? search::found : search::end_of_file;
+    }
 
 private:
     platform::buffer_lease buffer_;
@@ -78,7 +120,9 @@ private:
     platform::line_sink* out_;
     std::string_view text_;
     bool whole_ = true;
-    bool taken_ = true;
+    // The current line: copied or dropped already, or still to be, as a header line that to_header()
+    // stepped over or as a line that next() took.
+    enum class state { done, header_pending, line_pending } state_ = state::done;
     section_cursor::line_kind kind_;
 };
 
