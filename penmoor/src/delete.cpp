@@ -98,14 +98,9 @@ private:
 // Drops every setting line of the name in the first occurrence of the section, which ends at the next
 // line beginning with "[" (a repeat of the same header line included).
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
-    if (fileBound_ == platform::False) {
-        raise_State(TW_NOFILE);
-        raise_hasWrite();
-        return platform::False;
-    }
     const auto name = rules::file_text(Setting);
-    const outcome done = edit_file(
-        native_path_, copying::lines,
+    return edit(
+        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
@@ -121,9 +116,7 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
             p.copy_rest();
             return {{}, true};
         },
-        [this](std::int16_t code) { raise_State(code); });
-    raise_hasWrite();
-    return done.change ? platform::True : platform::False;
+        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 // Drops every header line of the section, wherever it stands, and the setting lines that follow any of
@@ -135,13 +128,8 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // lines: a hasWrite for each distinct name of its first occurrence, then one more. They are raised once
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
-    if (fileBound_ == platform::False) {
-        raise_State(TW_NOFILE);
-        raise_hasWrite();
-        return platform::False;
-    }
-    const outcome done = edit_file(
-        native_path_, copying::lines,
+    return edit(
+        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             out.write_line("\r\n");
             pass p(in, rules::header_line(Header), 0, &out);
@@ -165,12 +153,7 @@ platform::boolean ini::deleteHeader(const platform::string& Header) {
             }
             return {{}, true, names.count()};
         },
-        [this](std::int16_t code) { raise_State(code); });
-    if (done.change) {
-        for (int i = 0; i < done.deletions; ++i) raise_hasWrite();
-    }
-    raise_hasWrite();
-    return done.change ? platform::True : platform::False;
+        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 }  // namespace penmoor

@@ -10,25 +10,17 @@ namespace penmoor {
 
 platform::boolean ini::addHeader(const platform::string& Header) {
     const std::string name = rules::writable(Header, "the section name");
-    if (fileBound_ == platform::False) {
-        raise_State(TW_NOFILE);  // isHeader's
-        raise_State(TW_NOFILE);
-        raise_hasWrite();
-        return platform::False;
-    }
     // The file is copied byte for byte with the new header line after it, and the copy replaces it: an
     // append of any length lands whole or not at all.
-    const outcome done = edit_file(
-        native_path_, copying::bytes,
+    return edit(
+        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE, TW_NOFILE}, copying::bytes,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), 0, &out);
             if (p.to_header()) return {{TW_HEADEREXISTS}};
             out.write_raw("\r\n\r\n[" + name + "]\r\n");
             return {{TW_NOHEADER}, true};  // isHeader's, which did not find it
         },
-        [this](std::int16_t code) { raise_State(code); });
-    raise_hasWrite();
-    return done.change ? platform::True : platform::False;
+        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 // The new line goes directly below the first header line of the section.
@@ -36,15 +28,8 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
                                   const platform::string& Value) {
     const std::string setting = rules::writable_name(Setting);
     const std::string value = rules::writable(Value, "the value");
-    if (fileBound_ == platform::False) {
-        raise_State(TW_NOFILE);  // isSetting's
-        raise_State(TW_NOFILE);  // isHeader's
-        raise_State(TW_NOHEADER);
-        raise_hasWrite();
-        return platform::False;
-    }
-    const outcome done = edit_file(
-        native_path_, copying::lines,
+    return edit(
+        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE, TW_NOFILE, TW_NOHEADER}, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), setting.size(), &out);
             // isHeader's and isSetting's (of isSetting), isHeader's, then its own.
@@ -61,9 +46,7 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
             p.copy_rest();
             return result;
         },
-        [this](std::int16_t code) { raise_State(code); });
-    raise_hasWrite();
-    return done.change ? platform::True : platform::False;
+        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 // Replaces the first line of the setting in the first occurrence of the section, which ends at the
@@ -72,13 +55,8 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
                                      const platform::string& Value) {
     const std::string setting = rules::writable_name(Setting);
     const std::string value = rules::writable(Value, "the value");
-    if (fileBound_ == platform::False) {
-        raise_State(TW_NOFILE);  // isSetting's
-        raise_hasWrite();
-        return platform::False;
-    }
-    const outcome done = edit_file(
-        native_path_, copying::lines,
+    return edit(
+        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
         [&](platform::file& in, platform::line_writer& out) -> outcome {
             pass p(in, rules::header_line(Header), setting.size(), &out);
             if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isSetting's and its isHeader's
@@ -101,9 +79,7 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
             if (!result.change) result.codes.push_back(TW_NOSETTING);
             return result;
         },
-        [this](std::int16_t code) { raise_State(code); });
-    raise_hasWrite();
-    return done.change ? platform::True : platform::False;
+        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 }  // namespace penmoor

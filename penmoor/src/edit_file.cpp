@@ -7,8 +7,11 @@
 
 namespace penmoor {
 
-outcome edit_file(const std::string& path, copying how, const copy_pass& copy,
-                  const std::function<void(std::int16_t)>& raise) {
+namespace {
+
+// The locked part of an edit: the pass, the replacement and the pass's codes.
+outcome edit_locked(const std::string& path, copying how, const copy_pass& copy,
+                    const std::function<void(std::int16_t)>& raise) {
     write_lock lock(path);
     outcome found;
     auto raise_all = [&] {
@@ -38,6 +41,23 @@ outcome edit_file(const std::string& path, copying how, const copy_pass& copy,
              }});
     if (!replaced) raise_all();
     return found;
+}
+
+}  // namespace
+
+platform::boolean edit(const std::string* path, std::initializer_list<std::int16_t> unbound, copying how,
+                       const copy_pass& copy, const edit_events& raise) {
+    if (path == nullptr) {
+        for (const std::int16_t code : unbound) raise.State(code);
+        raise.hasWrite();
+        return platform::False;
+    }
+    const outcome done = edit_locked(*path, how, copy, raise.State);
+    if (done.change) {
+        for (int i = 0; i < done.deletions; ++i) raise.hasWrite();
+    }
+    raise.hasWrite();
+    return done.change ? platform::True : platform::False;
 }
 
 }  // namespace penmoor
