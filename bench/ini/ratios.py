@@ -5,19 +5,13 @@
         --benchmark_format=json > out.json
     python3 ratios.py out.json
 """
-import json
-import statistics
+import os
 import sys
 
-UNIT = {"ns": 1, "us": 1e3, "ms": 1e6}
-runs = json.load(open(sys.argv[1]))["benchmarks"]
-real, cpu = {}, {}
-for b in runs:
-    if b.get("run_type") == "iteration":
-        real.setdefault(b["run_name"], []).append(b["real_time"] * UNIT[b["time_unit"]])
-        cpu.setdefault(b["run_name"], []).append(b["cpu_time"] * UNIT[b["time_unit"]])
-real = {name: statistics.median(times) for name, times in real.items()}
-cpu = {name: statistics.median(times) for name, times in cpu.items()}
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from medians import medians  # noqa: E402
+
+runs, real, cpu, _ = medians(sys.argv[1])
 
 
 def show(ns):

@@ -5,21 +5,13 @@
         --benchmark_format=json > out.json
     python3 ratios.py out.json
 """
-import json
-import statistics
+import os
 import sys
 
-UNIT = {"ns": 1, "us": 1e3, "ms": 1e6}
-runs = json.load(open(sys.argv[1]))["benchmarks"]
-real, share = {}, {}
-for b in runs:
-    if b.get("run_type") == "iteration":
-        b["run_name"] = b["run_name"].removesuffix("/real_time")
-        real.setdefault(b["run_name"], []).append(b["real_time"] * UNIT[b["time_unit"]])
-        if "fsync_share" in b:
-            share.setdefault(b["run_name"], []).append(b["fsync_share"])
-real = {name: statistics.median(times) for name, times in real.items()}
-share = {name: statistics.median(values) for name, values in share.items()}
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from medians import medians  # noqa: E402
+
+_, real, _, share = medians(sys.argv[1], "fsync_share")
 
 
 def show(ns):

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory_file.hpp"
+#include "collector.hpp"
 #include "split_lines.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/cp1252.hpp"
@@ -15,32 +16,7 @@
 
 namespace {
 
-class collector : public platform::line_sink {
-public:
-    explicit collector(bool lf) : lf_(lf) {}
-    void lines(std::string_view raw) override {
-        exact += raw;
-        for (auto& l : test::split_lines(raw, lf_)) got.push_back(std::move(l));
-    }
-    void line(std::string_view text, std::string_view end) override {
-        exact += std::string(text) + std::string(end);
-        got.emplace_back(text);
-    }
-    void piece(std::string_view text) override {
-        exact += text;
-        partial += text;
-    }
-    void end_line(std::string_view end) override {
-        exact += end;
-        got.push_back(std::exchange(partial, {}));
-    }
-    std::vector<std::string> got;
-    std::string exact;
-    std::string partial;
-
-private:
-    bool lf_;
-};
+using test::collector;
 
 void check(bool condition) {
     if (!condition) __builtin_trap();

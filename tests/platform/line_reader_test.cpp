@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "fault.hpp"
+#include "collector.hpp"
 #include "split_lines.hpp"
 #include "temp_dir.hpp"
 
 namespace {
+
+using test::collector;
 
 using test::split_lines;
 
@@ -91,34 +94,6 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
         }
     }
 }
-
-// Collects the lines a reader hands over, split by the same rules, and the bytes exactly as handed over.
-class collector : public platform::line_sink {
-public:
-    explicit collector(bool lf = false) : lf_(lf) {}
-    void lines(std::string_view raw) override {
-        exact += raw;
-        for (auto& l : split_lines(std::string(raw), lf_)) got.push_back(l);
-    }
-    void line(std::string_view text, std::string_view end) override {
-        exact += std::string(text) + std::string(end);
-        got.emplace_back(text);
-    }
-    void piece(std::string_view text) override {
-        exact += text;
-        partial += text;
-    }
-    void end_line(std::string_view end) override {
-        exact += end;
-        got.push_back(std::exchange(partial, {}));
-    }
-    std::vector<std::string> got;
-    std::string exact;
-    std::string partial;
-
-private:
-    bool lf_;
-};
 
 TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
     std::mt19937 random(7);

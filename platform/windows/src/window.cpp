@@ -132,6 +132,12 @@ void use_window_backend(window_backend backend) noexcept {
 
 namespace screen {
 
+// The live table starts as the backend's own (window_fltk.cpp or window_headless.cpp).
+table& calls() noexcept {
+    static table live = real();
+    return live;
+}
+
 std::string screen_text(std::u16string_view text) {
     string lines;
     lines.reserve(text.size());

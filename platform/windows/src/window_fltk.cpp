@@ -220,13 +220,8 @@ constexpr table real_calls = {
     pump,
 };
 
-table live_calls = real_calls;
-
 }  // namespace
 
-table& calls() noexcept {
-    return live_calls;
-}
 const table& real() noexcept {
     return real_calls;
 }
