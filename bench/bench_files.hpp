@@ -13,7 +13,9 @@
 namespace bench {
 
 // Paths and names in the benchmarks are ASCII: a byte for each UTF-16 unit.
-inline std::u16string u16(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::u16string u16(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 // A directory for the run's files, removed at exit. Its name lives on the heap and is never freed, so
 // that it is still there when the exit handler runs (a static string would be destroyed before it).
@@ -31,7 +33,8 @@ inline const std::string& scratch_dir() {
 
 inline void write_all(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) std::abort();
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+        std::abort();
 }
 
 // An INI text of about `bytes` bytes: sections of ten settings each, CR LF line ends, then `tail`.
@@ -41,8 +44,8 @@ inline std::string ini_text(std::size_t bytes, const std::string& tail) {
     for (int section = 0; text.size() < bytes; ++section) {
         text += "[Section" + std::to_string(section) + "]\r\n";
         for (int k = 0; k < 10; ++k) {
-            text += "Key" + std::to_string(k) + "=Some value of moderate length, " + std::to_string(section * 10 + k) +
-                    "\r\n";
+            text += "Key" + std::to_string(k) + "=Some value of moderate length, " +
+                    std::to_string(section * 10 + k) + "\r\n";
         }
     }
     return text + tail;

@@ -11,29 +11,45 @@ namespace {
 
 const char* code_name(std::int16_t code) {
     switch (code) {
-        case penmoor::TW_NOHEADER: return "TW_NOHEADER";
-        case penmoor::TW_NOSETTING: return "TW_NOSETTING";
-        case penmoor::TW_NOFILE: return "TW_NOFILE";
-        case penmoor::TW_OKFILE: return "TW_OKFILE";
-        case penmoor::TW_HEADEREXISTS: return "TW_HEADEREXISTS";
-        case penmoor::TW_FILEEXISTS: return "TW_FILEEXISTS";
-        case penmoor::TW_MADEFILE: return "TW_MADEFILE";
-        case penmoor::TW_MANYSETTINGS: return "TW_MANYSETTINGS";
-        case penmoor::TW_SETTINGEXISTS: return "TW_SETTINGEXISTS";
-        default: return "?";
+        case penmoor::TW_NOHEADER:
+            return "TW_NOHEADER";
+        case penmoor::TW_NOSETTING:
+            return "TW_NOSETTING";
+        case penmoor::TW_NOFILE:
+            return "TW_NOFILE";
+        case penmoor::TW_OKFILE:
+            return "TW_OKFILE";
+        case penmoor::TW_HEADEREXISTS:
+            return "TW_HEADEREXISTS";
+        case penmoor::TW_FILEEXISTS:
+            return "TW_FILEEXISTS";
+        case penmoor::TW_MADEFILE:
+            return "TW_MADEFILE";
+        case penmoor::TW_MANYSETTINGS:
+            return "TW_MANYSETTINGS";
+        case penmoor::TW_SETTINGEXISTS:
+            return "TW_SETTINGEXISTS";
+        default:
+            return "?";
     }
 }
 
 class printer : public penmoor::ini_events {
-public:
+  public:
     void State(std::int16_t& code) override { std::printf("  event State %d %s\n", code, code_name(code)); }
     void hasWrite() override { std::printf("  event hasWrite\n"); }
 };
 
 // Paths and names here are ASCII, so a byte-for-unit copy is their UTF-16 form.
-std::u16string wide(const std::string& s) { return {s.begin(), s.end()}; }
-std::string narrow(const std::u16string& s) { return {s.begin(), s.end()}; }
-const char* boolean(platform::boolean b) { return b ? "True" : "False"; }
+std::u16string wide(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+std::string narrow(const std::u16string& s) {
+    return {s.begin(), s.end()};
+}
+const char* boolean(platform::boolean b) {
+    return b ? "True" : "False";
+}
 
 }  // namespace
 

@@ -49,7 +49,7 @@ int timed_fsync(int fd) {
 }
 
 class fsync_share {
-public:
+  public:
     fsync_share() {
         platform::sys::calls().fsync = timed_fsync;
         fsync_time = {};
@@ -58,10 +58,11 @@ public:
     void report(benchmark::State& state) {
         const auto total = std::chrono::steady_clock::now() - start_;
         platform::sys::calls().fsync = platform::sys::real().fsync;
-        state.counters["fsync_share"] = static_cast<double>(fsync_time.count()) / static_cast<double>(total.count());
+        state.counters["fsync_share"] =
+            static_cast<double>(fsync_time.count()) / static_cast<double>(total.count());
     }
 
-private:
+  private:
     std::chrono::steady_clock::time_point start_;
 };
 
@@ -117,7 +118,8 @@ void update(benchmark::State& state, const std::string& path) {
     int i = 0;
     fsync_share share;
     for (auto _ : state) {
-        if (!w.updateSetting(u"Last", u"Target", u16("v" + std::to_string(++i)))) state.SkipWithError("failed");
+        if (!w.updateSetting(u"Last", u"Target", u16("v" + std::to_string(++i))))
+            state.SkipWithError("failed");
     }
     share.report(state);
     set_bytes(state, path);
@@ -151,19 +153,35 @@ void remove(benchmark::State& state, const std::string& path) {
     set_bytes(state, path);
 }
 
-void BM_EditFloor_50MB(benchmark::State& state) { edit_floor(state, file_of(kBig, "floor.ini")); }
-void BM_UpdateSetting_50MB(benchmark::State& state) { update(state, file_of(kBig, "edit.ini")); }
-void BM_AddSetting_50MB(benchmark::State& state) { add(state, file_of(kBig, "edit.ini")); }
-void BM_DeleteSetting_50MB(benchmark::State& state) { remove(state, file_of(kBig, "edit.ini")); }
+void BM_EditFloor_50MB(benchmark::State& state) {
+    edit_floor(state, file_of(kBig, "floor.ini"));
+}
+void BM_UpdateSetting_50MB(benchmark::State& state) {
+    update(state, file_of(kBig, "edit.ini"));
+}
+void BM_AddSetting_50MB(benchmark::State& state) {
+    add(state, file_of(kBig, "edit.ini"));
+}
+void BM_DeleteSetting_50MB(benchmark::State& state) {
+    remove(state, file_of(kBig, "edit.ini"));
+}
 BENCHMARK(BM_EditFloor_50MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UpdateSetting_50MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_AddSetting_50MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DeleteSetting_50MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_EditFloor_1KB(benchmark::State& state) { edit_floor(state, file_of(kSmall, "small_floor.ini")); }
-void BM_UpdateSetting_1KB(benchmark::State& state) { update(state, file_of(kSmall, "small.ini")); }
-void BM_AddSetting_1KB(benchmark::State& state) { add(state, file_of(kSmall, "small.ini")); }
-void BM_DeleteSetting_1KB(benchmark::State& state) { remove(state, file_of(kSmall, "small.ini")); }
+void BM_EditFloor_1KB(benchmark::State& state) {
+    edit_floor(state, file_of(kSmall, "small_floor.ini"));
+}
+void BM_UpdateSetting_1KB(benchmark::State& state) {
+    update(state, file_of(kSmall, "small.ini"));
+}
+void BM_AddSetting_1KB(benchmark::State& state) {
+    add(state, file_of(kSmall, "small.ini"));
+}
+void BM_DeleteSetting_1KB(benchmark::State& state) {
+    remove(state, file_of(kSmall, "small.ini"));
+}
 BENCHMARK(BM_EditFloor_1KB)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_UpdateSetting_1KB)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_AddSetting_1KB)->Unit(benchmark::kMicrosecond)->UseRealTime();
@@ -189,10 +207,18 @@ void BM_DeleteHeader_5MB(benchmark::State& state) {
         if (!w.deleteHeader(u"Victim")) state.SkipWithError("failed");
     }
 }
-BENCHMARK(BM_DeleteHeader_5MB)->Arg(10)->Arg(100)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DeleteHeader_5MB)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // One updateSetting of a 5 MB file, the yardstick of deleteHeader.
-void BM_UpdateSetting_5MB(benchmark::State& state) { update(state, file_of(5u << 20, "five.ini")); }
+void BM_UpdateSetting_5MB(benchmark::State& state) {
+    update(state, file_of(5u << 20, "five.ini"));
+}
 BENCHMARK(BM_UpdateSetting_5MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

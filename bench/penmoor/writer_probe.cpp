@@ -1,6 +1,7 @@
 // Measurements that are not timings:
 //   writer_probe getsetting FILE        one getSetting on FILE, for counting its system calls with strace
-//   writer_probe rss DIR MEGABYTES      makes a file of that size in DIR, runs every lookup and edit on it, and
+//   writer_probe rss DIR MEGABYTES      makes a file of that size in DIR, runs every lookup and edit on it,
+//   and
 //                                       prints the peak resident memory of the process after each
 #include <sys/resource.h>
 

@@ -8,9 +8,9 @@
 #include <new>
 #include <string_view>
 
-#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/components/registry.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace twhost {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "library.hpp"
 #include "object.hpp"
-#include "tarnwick/components/variant.hpp"
 #include "script.hpp"
+#include "tarnwick/components/variant.hpp"
 #include "windows.hpp"
 
 namespace twhost {

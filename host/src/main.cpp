@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "info.hpp"
-#include "registration.hpp"
 #include "interpreter.hpp"
 #include "library.hpp"
 #include "message_loop.hpp"
-#include "tarnwick/components/registry.hpp"
 #include "parser.hpp"
+#include "registration.hpp"
+#include "tarnwick/components/registry.hpp"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig, which the on-screen windows' text drawing loads, keeps its font cache until the process

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace twhost {
 

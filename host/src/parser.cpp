@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 
-#include "tarnwick/files/utf8.hpp"
 #include "parser.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace twhost {
 namespace {

@@ -9,12 +9,12 @@ namespace {
 namespace pc = platform::component;
 
 class reader {
-public:
+  public:
     explicit reader(pc::control_base&) {}
     ini& control() noexcept { return control_; }
     platform::user_control& surface() noexcept { return control_; }
 
-private:
+  private:
     ini control_;
 };
 
@@ -42,12 +42,12 @@ constexpr auto members = pc::make_table<reader>(
     row::method<&ini::AddHeader>("AddHeader", 0x60030009, TWC_VT_BOOL, headername),
     row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename));
 
-constexpr twc_interface dispatch_interface = pc::interface_of(
-    "_ini", {0xda54786a, 0xd314, 0x4af0, {0x89, 0xed, 0x6e, 0xba, 0x83, 0x2e, 0xb4, 0x9c}},
-    TWC_INTERFACE_DISPATCH, members.members);
-constexpr twc_interface event_interface = pc::interface_of(
-    "__ini", {0x7ebc84c8, 0x8590, 0x4a27, {0xb0, 0x20, 0x5b, 0x3b, 0xbb, 0x4e, 0xc4, 0x10}},
-    TWC_INTERFACE_SOURCE, std::array<twc_member, 0>{});
+constexpr twc_interface dispatch_interface =
+    pc::interface_of("_ini", {0xda54786a, 0xd314, 0x4af0, {0x89, 0xed, 0x6e, 0xba, 0x83, 0x2e, 0xb4, 0x9c}},
+                     TWC_INTERFACE_DISPATCH, members.members);
+constexpr twc_interface event_interface =
+    pc::interface_of("__ini", {0x7ebc84c8, 0x8590, 0x4a27, {0xb0, 0x20, 0x5b, 0x3b, 0xbb, 0x4e, 0xc4, 0x10}},
+                     TWC_INTERFACE_SOURCE, std::array<twc_member, 0>{});
 
 constexpr twc_type_info type_info = {
     sizeof(twc_type_info),

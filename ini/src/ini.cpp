@@ -1,10 +1,10 @@
 // The control itself: sizing, and filling the tables (reset, one line, a whole file).
 #include "tw_ini/ini.hpp"
 
+#include "state.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/utf8.hpp"
-#include "state.hpp"
 
 namespace tw_ini {
 

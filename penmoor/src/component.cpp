@@ -16,7 +16,7 @@ constexpr twc_dispid id_hasWrite = 2;
 
 // One instance: the control and the bridge from its events to the component's sinks.
 class writer final : public ini_events {
-public:
+  public:
     explicit writer(pc::control_base& owner) : owner_(owner) { control_.connect(*this); }
     writer(const writer&) = delete;
     writer& operator=(const writer&) = delete;
@@ -34,7 +34,7 @@ public:
     }
     void hasWrite() override { owner_.fire(id_hasWrite, nullptr, 0); }
 
-private:
+  private:
     ini control_;
     pc::control_base& owner_;
 };
@@ -58,7 +58,7 @@ constexpr auto members = pc::make_table<writer>(
     row::method<&ini::addHeader>("addHeader", 0x60030006, TWC_VT_BOOL, header),
     row::method<&ini::addFile>("addFile", 0x60030007, TWC_VT_BOOL, file),
     row::get<static_cast<platform::boolean (ini::*)() const>(&ini::CreateNew)>("CreateNew", 0x68030000,
-                                                                                 TWC_VT_BOOL),
+                                                                               TWC_VT_BOOL),
     row::put<static_cast<void (ini::*)(platform::boolean)>(&ini::CreateNew)>("CreateNew", 0x68030000,
                                                                              flag_value),
     row::method<&ini::addSetting>("addSetting", 0x60030008, TWC_VT_BOOL, header_setting_value),
@@ -75,18 +75,22 @@ constexpr std::array<twc_member, 2> events = {{
     {sizeof(twc_member), "hasWrite", id_hasWrite, TWC_INVOKE_METHOD, TWC_VT_EMPTY, 0, nullptr},
 }};
 
-constexpr twc_interface dispatch_interface = pc::interface_of(
-    "_ini", {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},
-    TWC_INTERFACE_DISPATCH, members.members);
-constexpr twc_interface event_interface = pc::interface_of(
-    "__ini", {0xdd8c70ea, 0x4f20, 0x4242, {0x9d, 0xb6, 0xaa, 0xb3, 0x20, 0xbc, 0x1a, 0x50}},
-    TWC_INTERFACE_SOURCE, events);
+constexpr twc_interface dispatch_interface =
+    pc::interface_of("_ini", {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},
+                     TWC_INTERFACE_DISPATCH, members.members);
+constexpr twc_interface event_interface =
+    pc::interface_of("__ini", {0xdd8c70ea, 0x4f20, 0x4242, {0x9d, 0xb6, 0xaa, 0xb3, 0x20, 0xbc, 0x1a, 0x50}},
+                     TWC_INTERFACE_SOURCE, events);
 
 constexpr twc_constant constants[] = {
-    {"TW_NOHEADER", TW_NOHEADER},         {"TW_NOSETTING", TW_NOSETTING},
-    {"TW_NOFILE", TW_NOFILE},             {"TW_OKFILE", TW_OKFILE},
-    {"TW_HEADEREXISTS", TW_HEADEREXISTS}, {"TW_FILEEXISTS", TW_FILEEXISTS},
-    {"TW_MADEFILE", TW_MADEFILE},         {"TW_MANYSETTINGS", TW_MANYSETTINGS},
+    {"TW_NOHEADER", TW_NOHEADER},
+    {"TW_NOSETTING", TW_NOSETTING},
+    {"TW_NOFILE", TW_NOFILE},
+    {"TW_OKFILE", TW_OKFILE},
+    {"TW_HEADEREXISTS", TW_HEADEREXISTS},
+    {"TW_FILEEXISTS", TW_FILEEXISTS},
+    {"TW_MADEFILE", TW_MADEFILE},
+    {"TW_MANYSETTINGS", TW_MANYSETTINGS},
     {"TW_SETTINGEXISTS", TW_SETTINGEXISTS},
 };
 
@@ -116,7 +120,6 @@ constexpr twc_class_info class_info = pc::class_info_of("quillset.ini", {585, 64
 // The library's windows (the constants window) are reachable through its window host table.
 const platform::component::server_definition& platform::component::this_library() noexcept {
     using namespace penmoor::component;
-    static const server_definition server =
-        server_of<writer, members, class_info>(platform::window_host());
+    static const server_definition server = server_of<writer, members, class_info>(platform::window_host());
     return server;
 }

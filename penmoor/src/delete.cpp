@@ -18,7 +18,7 @@ namespace {
 // not their length: a name longer than kept_whole is kept as its length, a hash and the place of its
 // line in the file, and told apart from another of the same hash by reading both back.
 class distinct_names {
-public:
+  public:
     explicit distinct_names(platform::file& source) : source_(source) {}
 
     // The name of the pass's current line, a setting line, which is read to its end.
@@ -54,7 +54,7 @@ public:
 
     int count() const { return static_cast<int>(short_.size() + long_.size()); }
 
-private:
+  private:
     static constexpr std::size_t kept_whole = 256;
     static constexpr std::uint64_t offset_basis = 14695981039346656037ull;  // FNV-1a
     static constexpr std::uint64_t prime = 1099511628211ull;
@@ -68,7 +68,8 @@ private:
     std::size_t read_fully(char* buffer, std::size_t count, off_t offset) {
         std::size_t done = 0;
         while (done < count) {
-            const std::size_t n = source_.read_at(buffer + done, count - done, offset + static_cast<off_t>(done));
+            const std::size_t n =
+                source_.read_at(buffer + done, count - done, offset + static_cast<off_t>(done));
             if (n == 0) break;
             done += n;
         }
@@ -79,7 +80,8 @@ private:
         if (a.length != b.length) return false;
         char x[4096], y[4096];
         for (std::uint64_t done = 0; done < a.length;) {
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof x, a.length - done));
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(sizeof x, a.length - done));
             const auto at = static_cast<off_t>(done);
             if (read_fully(x, n, a.offset + at) != n || read_fully(y, n, b.offset + at) != n) return false;
             if (std::memcmp(x, y, n) != 0) return false;
@@ -99,24 +101,25 @@ private:
 // line beginning with "[" (a repeat of the same header line included).
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
     const auto name = rules::file_text(Setting);
-    return edit(
-        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
-        [&](platform::file& in, platform::line_writer& out) -> outcome {
-            pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
-            if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
-            bool dropped = false;
-            const auto found = p.edit_first_occurrence(name, [&](pass& line) {
-                line.drop();
-                dropped = true;
-                return true;
-            });
-            if (found == pass::search::ended_by_header) return {{TW_NOSETTING, TW_NOSETTING}};  // isSetting's, its own
-            // Not in the section; or only beyond a repeat of the header line, where the copy does not go.
-            if (found == pass::search::end_of_file || !dropped) return {{TW_NOSETTING}};
-            p.copy_rest();
-            return {{}, true};
-        },
-        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+    return edit(fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
+                [&](platform::file& in, platform::line_writer& out) -> outcome {
+                    pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
+                    if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
+                    bool dropped = false;
+                    const auto found = p.edit_first_occurrence(name, [&](pass& line) {
+                        line.drop();
+                        dropped = true;
+                        return true;
+                    });
+                    if (found == pass::search::ended_by_header)
+                        return {{TW_NOSETTING, TW_NOSETTING}};  // isSetting's, its own
+                    // Not in the section; or only beyond a repeat of the header line, where the copy does not
+                    // go.
+                    if (found == pass::search::end_of_file || !dropped) return {{TW_NOSETTING}};
+                    p.copy_rest();
+                    return {{}, true};
+                },
+                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 // Drops every header line of the section, wherever it stands, and the setting lines that follow any of
@@ -128,32 +131,31 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // lines: a hasWrite for each distinct name of its first occurrence, then one more. They are raised once
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
-    return edit(
-        fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
-        [&](platform::file& in, platform::line_writer& out) -> outcome {
-            out.write_line("\r\n");
-            pass p(in, rules::header_line(Header), 0, &out);
-            if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
-            p.drop();
-            distinct_names names(in);
-            for (;;) {
-                if (!p.section().in_any()) {  // up to a later repeat of the header line, if any
-                    if (!p.to_header()) break;
+    return edit(fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
+                [&](platform::file& in, platform::line_writer& out) -> outcome {
+                    out.write_line("\r\n");
+                    pass p(in, rules::header_line(Header), 0, &out);
+                    if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
                     p.drop();
-                    continue;
-                }
-                if (!p.next()) break;
-                const auto& kind = p.kind();
-                if (kind.header || (kind.any && p.holds_equals())) {
-                    if (kind.first && !kind.header) names.add(p);
-                    p.drop();
-                } else {
-                    p.copy();
-                }
-            }
-            return {{}, true, names.count()};
-        },
-        {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                    distinct_names names(in);
+                    for (;;) {
+                        if (!p.section().in_any()) {  // up to a later repeat of the header line, if any
+                            if (!p.to_header()) break;
+                            p.drop();
+                            continue;
+                        }
+                        if (!p.next()) break;
+                        const auto& kind = p.kind();
+                        if (kind.header || (kind.any && p.holds_equals())) {
+                            if (kind.first && !kind.header) names.add(p);
+                            p.drop();
+                        } else {
+                            p.copy();
+                        }
+                    }
+                    return {{}, true, names.count()};
+                },
+                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
 }
 
 }  // namespace penmoor

@@ -16,7 +16,7 @@ constexpr float designed_height = 645;
 
 // Raising an event is balanced even when a handler throws.
 class raising_scope {
-public:
+  public:
     raising_scope(int& depth, std::vector<ini_events*>& sinks) : depth_(depth), sinks_(sinks) { ++depth_; }
     ~raising_scope() {
         if (--depth_ == 0) std::erase(sinks_, nullptr);
@@ -24,7 +24,7 @@ public:
     raising_scope(const raising_scope&) = delete;
     raising_scope& operator=(const raising_scope&) = delete;
 
-private:
+  private:
     int& depth_;
     std::vector<ini_events*>& sinks_;
 };
@@ -40,7 +40,9 @@ void ini::Resize() {
     Height(designed_height);
 }
 
-void ini::connect(ini_events& sink) { sinks_.push_back(&sink); }
+void ini::connect(ini_events& sink) {
+    sinks_.push_back(&sink);
+}
 
 void ini::disconnect(ini_events& sink) {
     const auto found = std::find(sinks_.begin(), sinks_.end(), &sink);
@@ -56,21 +58,24 @@ void ini::disconnect(ini_events& sink) {
 void ini::raise_State(std::int16_t code) {
     raising_scope scope(raising_, sinks_);
     platform::component::raise_to_each(sinks_, sinks_.size(), code,
-                                        [](ini_events& sink, std::int16_t& own) { sink.State(own); });
+                                       [](ini_events& sink, std::int16_t& own) { sink.State(own); });
 }
 
 void ini::raise_hasWrite() {
     raising_scope scope(raising_, sinks_);
     platform::component::raise_to_each(sinks_, sinks_.size(), std::monostate{},
-                                        [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
+                                       [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
 }
 
-platform::string ini::File() const { return fileBound_ ? boundPath_ : u"None"; }
+platform::string ini::File() const {
+    return fileBound_ ? boundPath_ : u"None";
+}
 
 void ini::File(platform::string path) {
     std::string native = platform::native_path(path);
     std::int16_t code = TW_NOFILE;
-    if (platform::is_regular_file(native) || (CreateNew_ != platform::False && addFile(path) != platform::False)) {
+    if (platform::is_regular_file(native) ||
+        (CreateNew_ != platform::False && addFile(path) != platform::False)) {
         boundPath_ = std::move(path);
         native_path_ = std::move(native);
         fileBound_ = platform::True;
@@ -79,13 +84,18 @@ void ini::File(platform::string path) {
     raise_State(code);
 }
 
-platform::boolean ini::CreateNew() const { return CreateNew_; }
+platform::boolean ini::CreateNew() const {
+    return CreateNew_;
+}
 
-void ini::CreateNew(platform::boolean value) { CreateNew_ = value; }
+void ini::CreateNew(platform::boolean value) {
+    CreateNew_ = value;
+}
 
 platform::boolean ini::addFile(const platform::string& File) {
     const std::string native = platform::native_path(File);
-    if (native.empty()) throw platform::runtime_error(platform::err::bad_file_name, "the empty path names no file");
+    if (native.empty())
+        throw platform::runtime_error(platform::err::bad_file_name, "the empty path names no file");
     platform::boolean result = platform::False;
     if (platform::is_regular_file(native)) {
         raise_State(TW_FILEEXISTS);

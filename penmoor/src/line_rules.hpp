@@ -21,7 +21,9 @@ inline std::optional<std::string> header_line(const platform::string& name) {
 }
 
 // A name to compare with the names in the file; nothing when it cannot occur there.
-inline std::optional<std::string> file_text(const platform::string& name) { return platform::cp1252::encode(name); }
+inline std::optional<std::string> file_text(const platform::string& name) {
+    return platform::cp1252::encode(name);
+}
 
 // Text that the writer is about to write into the file, in the file's bytes. A CR would split it into
 // lines of its own, and a character outside the file's character set would be written as something else:
@@ -34,8 +36,9 @@ inline std::string writable(const platform::string& text, const char* what) {
                                       std::string(what) + " holds a character that the file cannot store");
     }
     if (bytes->find('\r') != std::string::npos) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      std::string(what) + " holds a carriage return, which would split the line");
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            std::string(what) + " holds a carriage return, which would split the line");
     }
     return std::move(*bytes);
 }
@@ -46,12 +49,14 @@ inline std::string writable(const platform::string& text, const char* what) {
 inline std::string writable_name(const platform::string& name) {
     std::string bytes = writable(name, "the setting name");
     if (!bytes.empty() && bytes.front() == '[') {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      "the setting name begins with \"[\", so its line would end the section");
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            "the setting name begins with \"[\", so its line would end the section");
     }
     if (bytes.find('=') != std::string::npos) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      "the setting name holds \"=\", so its line would read back as another name");
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            "the setting name holds \"=\", so its line would read back as another name");
     }
     return bytes;
 }
@@ -61,7 +66,9 @@ inline bool matches(std::string_view line, const std::optional<std::string>& tar
 }
 
 // Any line whose first character is "[" ends a section, whether or not it is well formed.
-inline bool begins_section(std::string_view line) { return !line.empty() && line.front() == '['; }
+inline bool begins_section(std::string_view line) {
+    return !line.empty() && line.front() == '[';
+}
 
 // The name of a setting line (the text before the first "="); nothing for a line without "=".
 inline std::optional<std::string_view> setting_name(std::string_view line) {
@@ -80,6 +87,8 @@ inline bool is_setting(std::string_view line, const std::optional<std::string>& 
 }
 
 // The value of a setting line: the text after the first "=".
-inline std::string_view setting_value(std::string_view line) { return line.substr(line.find('=') + 1); }
+inline std::string_view setting_value(std::string_view line) {
+    return line.substr(line.find('=') + 1);
+}
 
 }  // namespace penmoor::rules

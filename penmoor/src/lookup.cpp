@@ -7,7 +7,9 @@
 namespace penmoor {
 namespace {
 
-std::size_t size_of(const std::optional<std::string>& name) { return name ? name->size() : 0; }
+std::size_t size_of(const std::optional<std::string>& name) {
+    return name ? name->size() : 0;
+}
 
 }  // namespace
 
@@ -38,9 +40,13 @@ platform::boolean ini::isSetting(const platform::string& Header, const platform:
         return platform::False;
     }
     switch (p.find_setting(name)) {
-        case pass::search::found: return platform::True;
-        case pass::search::ended_by_header: raise_State(TW_NOSETTING); return platform::False;
-        case pass::search::end_of_file: return platform::False;  // not found, and nothing to report
+        case pass::search::found:
+            return platform::True;
+        case pass::search::ended_by_header:
+            raise_State(TW_NOSETTING);
+            return platform::False;
+        case pass::search::end_of_file:
+            return platform::False;  // not found, and nothing to report
     }
     return platform::False;
 }
@@ -66,8 +72,11 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
             if (!p.whole()) p.lines().append_rest(value);
             return platform::cp1252::decode(value);
         }
-        case pass::search::ended_by_header: raise_State(TW_NOSETTING); return {};
-        case pass::search::end_of_file: return {};
+        case pass::search::ended_by_header:
+            raise_State(TW_NOSETTING);
+            return {};
+        case pass::search::end_of_file:
+            return {};
     }
     return {};
 }

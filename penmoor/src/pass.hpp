@@ -6,21 +6,23 @@
 #include <string>
 #include <string_view>
 
+#include "line_rules.hpp"
+#include "section.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
-#include "line_rules.hpp"
-#include "section.hpp"
 
 namespace penmoor {
 
 class pass {
-public:
+  public:
     // A pass over source for the section of header line `header`, deciding about setting names of at
     // most name_size bytes. Lines are copied to out when there is one.
     pass(platform::file& source, std::optional<std::string> header, std::size_t name_size,
          platform::line_sink* out = nullptr)
-        : lines_(source, buffer_.span()), section_(std::move(header)), want_(section_.want(name_size)),
+        : lines_(source, buffer_.span()),
+          section_(std::move(header)),
+          want_(section_.want(name_size)),
           out_(out) {}
 
     // Passes over (copying) the lines up to the next header line of the section, and steps over that
@@ -112,7 +114,7 @@ public:
         return found ? search::found : search::end_of_file;
     }
 
-private:
+  private:
     platform::buffer_lease buffer_;
     platform::line_reader lines_;
     section_cursor section_;

@@ -18,18 +18,18 @@
 namespace penmoor {
 
 class section_cursor {
-public:
+  public:
     // header: the section's header line; nothing for a name that cannot occur in a file.
     explicit section_cursor(std::optional<std::string> header) : header_(std::move(header)) {}
 
     // What a line is, for the line just stepped over.
     struct line_kind {
-        bool header = false;        // a header line of the section: the first one or a repeat
-        bool opening = false;       // the first header line of the section
-        bool ends_lookup = false;   // the line that ends the section as the lookups read it
-        bool first = false;         // a line of the first occurrence (not its header line)
-        bool lookup = false;        // a line of the section as the lookups read it (not a header line)
-        bool any = false;           // a line of some occurrence (not a header line)
+        bool header = false;       // a header line of the section: the first one or a repeat
+        bool opening = false;      // the first header line of the section
+        bool ends_lookup = false;  // the line that ends the section as the lookups read it
+        bool first = false;        // a line of the first occurrence (not its header line)
+        bool lookup = false;       // a line of the section as the lookups read it (not a header line)
+        bool any = false;          // a line of some occurrence (not a header line)
     };
 
     // Steps over the next line, given its head (at least want() bytes of a longer line).
@@ -56,9 +56,7 @@ public:
 
     // The bytes of a line's head that every decision about it needs: enough to tell whether the line
     // is the header line, and whether its setting name is one of at most `name` bytes.
-    std::size_t want(std::size_t name = 0) const {
-        return std::max(header_ ? header_->size() : 0, name) + 1;
-    }
+    std::size_t want(std::size_t name = 0) const { return std::max(header_ ? header_->size() : 0, name) + 1; }
 
     const std::optional<std::string>& header() const { return header_; }
     bool opened() const { return opened_; }
@@ -67,7 +65,7 @@ public:
     bool lookup_over() const { return opened_ && !in_lookup_; }
     bool in_any() const { return in_any_; }
 
-private:
+  private:
     std::optional<std::string> header_;
     bool opened_ = false;
     bool in_first_ = false;

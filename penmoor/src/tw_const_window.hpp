@@ -9,7 +9,7 @@
 namespace penmoor {
 
 class tw_const_window final : public platform::window {
-public:
+  public:
     // The declarations, nine lines joined by CR LF, with none after the last. Fixed texts: they do not
     // follow the values of the result codes.
     static constexpr std::u16string_view module_text =
@@ -43,7 +43,7 @@ public:
 
     tw_const_window();
 
-private:
+  private:
     void load() override;
     void clicked(std::string_view button) override;
 };

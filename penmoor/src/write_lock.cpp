@@ -27,7 +27,9 @@ std::vector<file_id>& held_here() {
     return held;
 }
 
-file_id id_of(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+file_id id_of(const struct stat& st) {
+    return {st.st_dev, st.st_ino};
+}
 
 [[noreturn]] void kept_busy(const std::string& path) {
     throw platform::runtime_error(platform::err::permission_denied,
@@ -61,8 +63,8 @@ write_lock::write_lock(const std::string& path) {
     for (;;) {
         auto [target, linked] = resolve_once(path);
         // O_NOFOLLOW: the resolved file is no link; if it has become one since, start over.
-        const int fd = platform::sys::calls().open(target.c_str(),
-                                                   O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+        const int fd = platform::sys::calls().open(
+            target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
         if (fd < 0) {
             if (errno == ELOOP && clock::now() < deadline) continue;
             platform::throw_errno(errno, "open for writing", target);

@@ -20,7 +20,7 @@ namespace penmoor {
 extern std::chrono::milliseconds lock_wait_limit;
 
 class write_lock {
-public:
+  public:
     // Locks the file that path leads to. A file that this thread is editing already (an event handler
     // starting a second edit of it) is run-time error 55, raised before anything is looked at.
     explicit write_lock(const std::string& path);
@@ -34,7 +34,7 @@ public:
     const std::string& target() const noexcept { return target_; }
     const struct stat& status() const noexcept { return status_; }
 
-private:
+  private:
     platform::file file_;
     std::string target_;
     struct stat status_ {};

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "tarnwick/components/registry.hpp"
 #include "plugin.hpp"
+#include "tarnwick/components/registry.hpp"
 
 namespace {
 

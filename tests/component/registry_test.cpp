@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
-#include "tarnwick/components/registry.hpp"
 #include "plugin.hpp"
 #include "run.hpp"
+#include "tarnwick/components/registry.hpp"
 #include "temp_dir.hpp"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
+#include "plugin.hpp"
 #include "run.hpp"
 #include "tarnwick/windows/window.hpp"
 #include "tarnwick/windows/window_host.h"
-#include "plugin.hpp"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "memory_file.hpp"
 #include "collector.hpp"
+#include "memory_file.hpp"
 #include "split_lines.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/cp1252.hpp"
@@ -57,10 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t at = 0;
         while (at < expected.size() && expected[at] != target) ++at;
         check(found == (at < expected.size()));
-        check(passed.got == std::vector<std::string>(expected.begin(), expected.begin() + static_cast<long>(at)));
+        check(passed.got ==
+              std::vector<std::string>(expected.begin(), expected.begin() + static_cast<long>(at)));
         check(bytes.substr(0, passed.exact.size()) == passed.exact);
         std::string_view line;
-        for (std::size_t i = at + 1; i < expected.size(); ++i) check(reader.next(line) && line == expected[i]);
+        for (std::size_t i = at + 1; i < expected.size(); ++i)
+            check(reader.next(line) && line == expected[i]);
         check(!reader.next(line));
     }
     // The writer's runs of raw lines come out as the lines, each with the mode's terminator.

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "memory_file.hpp"
-#include "tarnwick/files/cp1252.hpp"
 #include "split_lines.hpp"
 #include "table_model.hpp"
+#include "tarnwick/files/cp1252.hpp"
 #include "temp_dir.hpp"
 #include "tw_ini/ini.hpp"
 

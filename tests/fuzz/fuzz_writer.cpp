@@ -13,9 +13,9 @@
 #include "fault.hpp"
 #include "memory_file.hpp"
 #include "penmoor/ini.hpp"
+#include "split_lines.hpp"
 #include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/sys.hpp"
-#include "split_lines.hpp"
 #include "temp_dir.hpp"
 #include "writer_model.hpp"
 
@@ -26,7 +26,7 @@ void check(bool condition) {
 }
 
 class recorder : public penmoor::ini_events {
-public:
+  public:
     void State(std::int16_t& code) override { events.push_back(code); }
     void hasWrite() override { events.push_back(0); }
     std::vector<std::int16_t> events;  // 0 stands for hasWrite
@@ -78,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string after_success = before;  // the file after the operation, when it ends normally
     std::vector<std::int16_t> expected;  // its events, 0 for hasWrite
     bool writes_text = true;
-    auto codes = [&](std::vector<std::int16_t> more) { expected.insert(expected.end(), more.begin(), more.end()); };
+    auto codes = [&](std::vector<std::int16_t> more) {
+        expected.insert(expected.end(), more.begin(), more.end());
+    };
     std::optional<std::string> result;
     switch (op) {
         case 0:
@@ -140,19 +142,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         test::fault_injector faults;
         switch (fault % 4) {
-            case 1: faults.fail(test::call::any, 1 + fault / 4 % 40, fault / 4 < 20 ? EIO : ENOSPC); break;
-            case 2: faults.short_counts(1 + static_cast<std::size_t>(fault / 4)); break;
-            case 3: faults.interrupt_every_transfer(); break;
-            default: break;
+            case 1:
+                faults.fail(test::call::any, 1 + fault / 4 % 40, fault / 4 < 20 ? EIO : ENOSPC);
+                break;
+            case 2:
+                faults.short_counts(1 + static_cast<std::size_t>(fault / 4));
+                break;
+            case 3:
+                faults.interrupt_every_transfer();
+                break;
+            default:
+                break;
         }
         try {
             switch (op) {
-                case 0: w.addHeader(H); break;
-                case 1: w.addSetting(H, S, V); break;
-                case 2: w.updateSetting(H, S, V); break;
-                case 3: w.deleteSetting(H, S); break;
-                case 4: w.deleteHeader(H); break;
-                default: check(platform::cp1252::encode(w.getSetting(H, S)) == result); break;
+                case 0:
+                    w.addHeader(H);
+                    break;
+                case 1:
+                    w.addSetting(H, S, V);
+                    break;
+                case 2:
+                    w.updateSetting(H, S, V);
+                    break;
+                case 3:
+                    w.deleteSetting(H, S);
+                    break;
+                case 4:
+                    w.deleteHeader(H);
+                    break;
+                default:
+                    check(platform::cp1252::encode(w.getSetting(H, S)) == result);
+                    break;
             }
         } catch (const platform::runtime_error& e) {
             number = e.number();

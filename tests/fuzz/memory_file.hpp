@@ -31,7 +31,8 @@ inline platform::file memory_file(std::string_view bytes) {
 // handler runs (a static string would be destroyed before it).
 inline const std::string& scratch_dir() {
     static const std::string& dir = *[] {
-        std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-XXXXXX");
+        std::string pattern =
+            (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/fuzz-XXXXXX");
         if (!::mkdtemp(pattern.data())) std::abort();
         auto* name = new std::string(pattern);
         std::atexit([] {

@@ -19,7 +19,9 @@ inline std::string join(const lines& ls) {
     return out;
 }
 
-inline bool opens_section(const std::string& l) { return !l.empty() && l[0] == '['; }
+inline bool opens_section(const std::string& l) {
+    return !l.empty() && l[0] == '[';
+}
 
 inline std::optional<std::string> name_of(const std::string& l) {
     const auto eq = l.find('=');
@@ -35,7 +37,8 @@ inline std::ptrdiff_t first_index(const lines& ls, const std::string& l) {
 }
 
 // The value the lookups find: the section runs on past repeats of its header line.
-inline std::optional<std::string> looked_up(const lines& ls, const std::string& header, const std::string& name) {
+inline std::optional<std::string> looked_up(const lines& ls, const std::string& header,
+                                            const std::string& name) {
     const auto at = first_index(ls, header);
     if (at < 0) return std::nullopt;
     for (std::size_t i = static_cast<std::size_t>(at) + 1; i < ls.size(); ++i) {
@@ -66,8 +69,8 @@ inline std::pair<std::size_t, std::size_t> first_occurrence(const lines& ls, std
     return {static_cast<std::size_t>(at) + 1, end};
 }
 
-inline std::optional<std::string> add_setting(const lines& ls, const std::string& header, const std::string& name,
-                                              const std::string& value) {
+inline std::optional<std::string> add_setting(const lines& ls, const std::string& header,
+                                              const std::string& name, const std::string& value) {
     const auto at = first_index(ls, header);
     if (looked_up(ls, header, name) || at < 0) return std::nullopt;
     lines out = ls;
@@ -77,7 +80,8 @@ inline std::optional<std::string> add_setting(const lines& ls, const std::string
 
 // updateSetting's own codes once isSetting has found the setting: a second line of the name in the first
 // occurrence (128), or no line there at all (2).
-inline std::vector<std::int16_t> update_codes(const lines& ls, const std::string& header, const std::string& name) {
+inline std::vector<std::int16_t> update_codes(const lines& ls, const std::string& header,
+                                              const std::string& name) {
     const auto [from, to] = first_occurrence(ls, first_index(ls, header));
     int named = 0;
     for (std::size_t i = from; i < to; ++i) named += name_of(ls[i]) == name ? 1 : 0;
@@ -85,8 +89,8 @@ inline std::vector<std::int16_t> update_codes(const lines& ls, const std::string
     return named > 1 ? std::vector<std::int16_t>{128} : std::vector<std::int16_t>{};
 }
 
-inline std::optional<std::string> update_setting(const lines& ls, const std::string& header, const std::string& name,
-                                                 const std::string& value) {
+inline std::optional<std::string> update_setting(const lines& ls, const std::string& header,
+                                                 const std::string& name, const std::string& value) {
     if (!looked_up(ls, header, name)) return std::nullopt;
     const auto [from, to] = first_occurrence(ls, first_index(ls, header));
     for (std::size_t i = from; i < to; ++i) {
@@ -99,7 +103,8 @@ inline std::optional<std::string> update_setting(const lines& ls, const std::str
     return std::nullopt;
 }
 
-inline std::optional<lines> delete_setting(const lines& ls, const std::string& header, const std::string& name) {
+inline std::optional<lines> delete_setting(const lines& ls, const std::string& header,
+                                           const std::string& name) {
     if (first_index(ls, header) < 0 || !looked_up(ls, header, name)) return std::nullopt;
     const auto [from, to] = first_occurrence(ls, first_index(ls, header));
     lines out(ls.begin(), ls.begin() + static_cast<std::ptrdiff_t>(from));

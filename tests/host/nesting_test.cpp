@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "interpreter.hpp"
-#include "run_twhost.hpp"
 #include "parser.hpp"
+#include "run_twhost.hpp"
 #include "temp_dir.hpp"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "fixture.hpp"
-#include "tarnwick/files/cp1252.hpp"
 #include "split_lines.hpp"
 #include "table_model.hpp"
+#include "tarnwick/files/cp1252.hpp"
 
 namespace {
 

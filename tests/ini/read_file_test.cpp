@@ -174,7 +174,8 @@ class ChangingFile : public reader_test {
     ChangingFile() {
         const std::string filler = "filler=" + std::string(200, 'f') + "\r\n";
         for (headers = 0; content.size() <= 2 * platform::io_buffer_size; ++headers) {
-            content += "[h" + std::to_string(headers) + "]\r\nkey=value number " + std::to_string(headers) + "\r\n";
+            content +=
+                "[h" + std::to_string(headers) + "]\r\nkey=value number " + std::to_string(headers) + "\r\n";
             for (int k = 0; k < 4; ++k) content += filler;
         }
         write_file(dir / "app.ini", content);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/files/types.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace test {
 
@@ -125,7 +125,8 @@ std::optional<std::string> first_difference(Control& control, const model& m,
     settings.push_back(u"zz");
     if (control.GetNumberOfHeaders() != m.GetNumberOfHeaders()) return "GetNumberOfHeaders";
     for (std::int32_t p = -2; p <= m.GetNumberOfHeaders() + 2; ++p) {
-        if (control.GetHeaderAtPosition(p) != m.GetHeaderAtPosition(p)) return "GetHeaderAtPosition " + std::to_string(p);
+        if (control.GetHeaderAtPosition(p) != m.GetHeaderAtPosition(p))
+            return "GetHeaderAtPosition " + std::to_string(p);
     }
     for (const std::u16string& name : names) {
         if (control.FindHeader(name) != m.FindHeader(name)) return differ("FindHeader", name);

@@ -6,7 +6,8 @@ using namespace test;
 constexpr auto T = platform::True;
 constexpr auto F = platform::False;
 
-const std::string kSample = "[Paths]\r\nHome=C:\\x\r\n; drive\r\nTemp=C:\\t\r\n\r\n[Colors]\r\nBack=white\r\n";
+const std::string kSample =
+    "[Paths]\r\nHome=C:\\x\r\n; drive\r\nTemp=C:\\t\r\n\r\n[Colors]\r\nBack=white\r\n";
 
 class DeleteSetting : public writer_test {};
 

@@ -15,7 +15,7 @@ namespace test {
 
 // Records events as "State <code>" and "hasWrite", in order.
 class recorder : public penmoor::ini_events {
-public:
+  public:
     void State(std::int16_t& State) override { events.push_back("State " + std::to_string(State)); }
     void hasWrite() override { events.push_back("hasWrite"); }
     // The events so far, and a fresh start.
@@ -25,7 +25,7 @@ public:
 };
 
 class writer_test : public ::testing::Test {
-protected:
+  protected:
     writer_test() { control.connect(events); }
 
     // Writes content to path (relative to the directory) and binds the control to it. Events recorded

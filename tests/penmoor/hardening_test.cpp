@@ -107,8 +107,12 @@ TEST_F(Hardening, ALinkRepointedDuringAnEditNeverMixesTwoFiles) {
     ::kill(flipper, SIGKILL);
     ::waitpid(flipper, nullptr, 0);
     const std::string a = read_file(dir / "A.ini"), b = read_file(dir / "B.ini");
-    EXPECT_TRUE(a.starts_with("[S]\r\n") && a.ends_with("\r\nwho=A\r\n") && a.find("who=B") == std::string::npos) << a;
-    EXPECT_TRUE(b.starts_with("[S]\r\nk=") && b.ends_with("\r\nwho=B\r\n") && b.find("who=A") == std::string::npos) << b;
+    EXPECT_TRUE(a.starts_with("[S]\r\n") && a.ends_with("\r\nwho=A\r\n") &&
+                a.find("who=B") == std::string::npos)
+        << a;
+    EXPECT_TRUE(b.starts_with("[S]\r\nk=") && b.ends_with("\r\nwho=B\r\n") &&
+                b.find("who=A") == std::string::npos)
+        << b;
 }
 
 // A rewrite keeps owner, group and mode, set-user-id and set-group-id included.
@@ -171,10 +175,11 @@ TEST_F(Hardening, AFileTheCallerMayNotWriteIsNeverReplaced) {
         const int outcome = as_user(1001, 1001, [&] {
             penmoor::ini w;
             w.File(u16(path));
-            for (const int number : {error_of([&] { w.updateSetting(u"S", u"k", u"2"); }),
-                                     error_of([&] { w.deleteSetting(u"S", u"k"); }),
-                                     error_of([&] { w.addSetting(u"S", u"j", u"2"); }),
-                                     error_of([&] { w.deleteHeader(u"S"); }), error_of([&] { w.addHeader(u"N"); })}) {
+            for (const int number :
+                 {error_of([&] { w.updateSetting(u"S", u"k", u"2"); }),
+                  error_of([&] { w.deleteSetting(u"S", u"k"); }),
+                  error_of([&] { w.addSetting(u"S", u"j", u"2"); }), error_of([&] { w.deleteHeader(u"S"); }),
+                  error_of([&] { w.addHeader(u"N"); })}) {
                 if (number != 70) return number;
             }
             // Reading is still fine.
@@ -232,8 +237,9 @@ TEST_F(Hardening, RacingWritersAddEachSettingAndSectionOnce) {
         }
         return total;
     };
-    EXPECT_EQ(race([](penmoor::ini& w, int i) { return w.addSetting(u"S", u16("k" + std::to_string(i)), u"v"); }),
-              names);
+    EXPECT_EQ(
+        race([](penmoor::ini& w, int i) { return w.addSetting(u"S", u16("k" + std::to_string(i)), u"v"); }),
+        names);
     const std::string settings = content();
     for (int i = 0; i < names; ++i) {
         const std::string line = "\r\nk" + std::to_string(i) + "=v\r\n";

@@ -36,12 +36,24 @@ void give(void* p) noexcept {
 
 }  // namespace
 
-void* operator new(std::size_t n) { return take(n); }
-void* operator new[](std::size_t n) { return take(n); }
-void operator delete(void* p) noexcept { give(p); }
-void operator delete[](void* p) noexcept { give(p); }
-void operator delete(void* p, std::size_t) noexcept { give(p); }
-void operator delete[](void* p, std::size_t) noexcept { give(p); }
+void* operator new(std::size_t n) {
+    return take(n);
+}
+void* operator new[](std::size_t n) {
+    return take(n);
+}
+void operator delete(void* p) noexcept {
+    give(p);
+}
+void operator delete[](void* p) noexcept {
+    give(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    give(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    give(p);
+}
 
 namespace {
 

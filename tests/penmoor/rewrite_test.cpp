@@ -33,7 +33,9 @@ struct operation {
 
 std::vector<operation> operations() {
     return {
-        {"addHeader", [](penmoor::ini& c) { c.addHeader(u"Sizes"); }, {kSample, kSample + "\r\n\r\n[Sizes]\r\n"}},
+        {"addHeader",
+         [](penmoor::ini& c) { c.addHeader(u"Sizes"); },
+         {kSample, kSample + "\r\n\r\n[Sizes]\r\n"}},
         {"addSetting",
          [](penmoor::ini& c) { c.addSetting(u"Colors", u"Fore", u"black"); },
          {kSample, "[Paths]\r\nHome=C:\\x\r\nTemp=C:\\t\r\n[Colors]\r\nFore=black\r\nBack=white\r\n"}},
@@ -46,7 +48,9 @@ std::vector<operation> operations() {
         {"updateSetting finding nothing to change",
          [](penmoor::ini& c) { c.updateSetting(u"A", u"y", u"3"); },
          {kRepeated}},
-        {"deleteSetting finding nothing to drop", [](penmoor::ini& c) { c.deleteSetting(u"A", u"y"); }, {kRepeated}},
+        {"deleteSetting finding nothing to drop",
+         [](penmoor::ini& c) { c.deleteSetting(u"A", u"y"); },
+         {kRepeated}},
         {"deleteHeader",
          [](penmoor::ini& c) { c.deleteHeader(u"Paths"); },
          {kSample, "\r\n\r\n[Colors]\r\nBack=white\r\n"}},
@@ -65,7 +69,8 @@ class Rewrite : public writer_test {};
 TEST_F(Rewrite, AFailureAtAnyCallLeavesTheOldOrTheNewFileAndNoTemporary) {
     for (const int errno_value : {EIO, ENOSPC, EACCES}) {
         for (const auto& op : operations()) {
-            if (errno_value != EIO && op.states.back().size() > 4096) continue;  // one errno is enough for the big one
+            if (errno_value != EIO && op.states.back().size() > 4096)
+                continue;  // one errno is enough for the big one
             bind(op.states.front());
             op.run(control);
             const std::vector<std::string> complete = events.take();
@@ -117,7 +122,8 @@ TEST_F(Rewrite, ShortAndInterruptedTransfersChangeNothing) {
         const bool small = op.states.front().size() + op.states.back().size() < 4096;
         for (const std::size_t most : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 30}) {
             for (const bool interrupt : {false, true}) {
-                if (most == 1 && !small) continue;  // a byte at a time through megabytes: too slow to be useful
+                if (most == 1 && !small)
+                    continue;  // a byte at a time through megabytes: too slow to be useful
                 bind(op.states.front());
                 {
                     fault_injector faults;
@@ -125,7 +131,8 @@ TEST_F(Rewrite, ShortAndInterruptedTransfersChangeNothing) {
                     if (interrupt) faults.interrupt_every_transfer();
                     op.run(control);
                 }
-                SCOPED_TRACE(std::string(op.name) + " at most " + std::to_string(most) + (interrupt ? ", interrupted" : ""));
+                SCOPED_TRACE(std::string(op.name) + " at most " + std::to_string(most) +
+                             (interrupt ? ", interrupted" : ""));
                 EXPECT_EQ(events.take(), complete);
                 EXPECT_EQ(content(), done);
                 EXPECT_FALSE(exists(dir / "app.ini.twtemp"));
@@ -139,7 +146,7 @@ TEST_F(Rewrite, FailuresCarryTheirOwnNumbers) {
         call which;
         int errno_value;
         int number;
-    } cases[] = {{call::open, EACCES, 70}, {call::open, EROFS, 70}, {call::read, EIO, 57},
+    } cases[] = {{call::open, EACCES, 70},  {call::open, EROFS, 70}, {call::read, EIO, 57},
                  {call::write, ENOSPC, 61}, {call::fsync, EIO, 57},  {call::rename, EACCES, 70}};
     for (const auto& c : cases) {
         bind(kSample);
@@ -296,7 +303,8 @@ TEST_F(Rewrite, ConcurrentWritersOfDifferentSettingsLoseNoUpdate) {
     }
     const std::string final_content = content();
     for (int i = 0; i < writers * per_writer; ++i) {
-        EXPECT_NE(final_content.find("k" + std::to_string(i) + "=new" + std::to_string(i) + "\r\n"), std::string::npos)
+        EXPECT_NE(final_content.find("k" + std::to_string(i) + "=new" + std::to_string(i) + "\r\n"),
+                  std::string::npos)
             << "lost update of k" << i;
     }
 }

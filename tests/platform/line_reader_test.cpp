@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "fault.hpp"
 #include "collector.hpp"
+#include "fault.hpp"
 #include "split_lines.hpp"
 #include "temp_dir.hpp"
 
@@ -29,7 +29,7 @@ std::vector<std::string> read_lines(const std::string& path, std::size_t buffer_
 }
 
 class LineReader : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> lines_of(std::string_view bytes, std::size_t buffer_size = 64,
                                       platform::line_ends ends = platform::line_ends::crlf) {
         test::write_file(dir_ / "f", bytes);
@@ -88,7 +88,8 @@ TEST_F(LineReader, AgreesWithTheRulesOnRandomBytesAndEveryBufferSize) {
         for (const bool lf : {false, true}) {
             const auto expected = split_lines(bytes, lf);
             for (std::size_t size = 2; size <= 9; ++size) {
-                ASSERT_EQ(lines_of(bytes, size, lf ? platform::line_ends::lf : platform::line_ends::crlf), expected)
+                ASSERT_EQ(lines_of(bytes, size, lf ? platform::line_ends::lf : platform::line_ends::crlf),
+                          expected)
                     << "buffer " << size << (lf ? " LF" : "") << " bytes '" << bytes << "'";
             }
         }
@@ -115,7 +116,8 @@ TEST_F(LineReader, SkipToHandsOverExactlyTheLinesBeforeTheTarget) {
             platform::line_reader reader(f, buffer, lf ? platform::line_ends::lf : platform::line_ends::crlf);
             collector passed(lf);
             const bool hit = reader.skip_to(target, &passed);
-            SCOPED_TRACE("buffer " + std::to_string(size) + (lf ? " LF" : "") + " target '" + target + "' bytes '" + bytes + "'");
+            SCOPED_TRACE("buffer " + std::to_string(size) + (lf ? " LF" : "") + " target '" + target +
+                         "' bytes '" + bytes + "'");
             ASSERT_EQ(hit, found != all.end());
             ASSERT_EQ(passed.got, std::vector<std::string>(all.begin(), found));
             ASSERT_EQ(bytes.substr(0, passed.exact.size()), passed.exact);  // byte for byte
@@ -185,7 +187,8 @@ TEST_F(LineReader, SkipToNeverFindsATextThatHoldsALineBreak) {
 // every read moves one byte, one byte fewer than asked, or is first interrupted by a signal.
 TEST_F(LineReader, ShortAndInterruptedReadsAreNotTheEndOfTheFile) {
     std::string bytes;
-    for (int i = 0; i < 3000; ++i) bytes += "[s" + std::to_string(i) + "]\r\nkey=value\r" + (i % 3 ? "\n" : "");
+    for (int i = 0; i < 3000; ++i)
+        bytes += "[s" + std::to_string(i) + "]\r\nkey=value\r" + (i % 3 ? "\n" : "");
     const auto expected = split_lines(bytes);
     for (const std::size_t most : {std::size_t{1}, std::size_t{4095}, std::size_t{1} << 20}) {
         for (const bool interrupt : {false, true}) {

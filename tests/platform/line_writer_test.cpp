@@ -29,7 +29,8 @@ TEST(LineWriter, EveryLineEndsWithCrLfAndBytesPassUnchanged) {
 TEST(LineWriter, RawRunsComeOutWithCrLfAfterEveryLine) {
     test::temp_dir dir;
     const std::string path = dir / "out";
-    const std::string runs[] = {"a\r\nb\r\n", "c\rd\r\n", "e\n\r\n", "f", "\r", std::string(200, 'g') + "\r\n"};
+    const std::string runs[] = {"a\r\nb\r\n", "c\rd\r\n", "e\n\r\n",
+                                "f",          "\r",       std::string(200, 'g') + "\r\n"};
     {
         auto f = platform::create_exclusive(path, 0644);
         std::vector<char> buffer(64);
@@ -58,9 +59,11 @@ TEST(LineWriter, LineFeedEndsAndExactCopies) {
         return test::read_file(path);
     };
     EXPECT_EQ(write(dir / "lf",
-                    [](platform::file& f, std::vector<char>& b) { return platform::line_writer(f, b, platform::line_ends::lf); }),
+                    [](platform::file& f, std::vector<char>& b) {
+                        return platform::line_writer(f, b, platform::line_ends::lf);
+                    }),
               "[h]\na\nb\nc\nd\ne\nf\n\n" + std::string(200, 'g') + "\np\n");
-    EXPECT_EQ(write(dir / "exact",
-                    [](platform::file& f, std::vector<char>& b) { return platform::line_writer::exact(f, b); }),
+    EXPECT_EQ(write(dir / "exact", [](platform::file& f,
+                                      std::vector<char>& b) { return platform::line_writer::exact(f, b); }),
               "[h]\r\na\nb\nc\r\nd\re\nf\n" + std::string(200, 'g') + "\r\np\r");
 }

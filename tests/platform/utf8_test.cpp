@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tarnwick/files/runtime_error.hpp"
 #include "run.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace {
 

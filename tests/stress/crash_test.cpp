@@ -11,10 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
@@ -58,12 +58,12 @@ std::string start_content() {
 
 // Records the file after every hasWrite: the states an operation passes through.
 class snapshots : public penmoor::ini_events {
-public:
+  public:
     explicit snapshots(std::string path) : path_(std::move(path)) {}
     void hasWrite() override { states.push_back(test::read_file(path_)); }
     std::vector<std::string> states;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -80,7 +80,8 @@ struct reference {
 }
 
 // How long a child takes from fork to its end, at most over a few runs: the range of the kill delays.
-std::chrono::microseconds time_in_child(const operation& op, const std::string& path, const std::string& start) {
+std::chrono::microseconds time_in_child(const operation& op, const std::string& path,
+                                        const std::string& start) {
     std::chrono::microseconds longest{0};
     for (int run = 0; run < 3; ++run) {
         test::write_file(path, start);
@@ -191,7 +192,8 @@ int main(int argc, char** argv) {
         try {
             penmoor::ini w;
             w.File(test::u16(path));
-            if (w.updateSetting(u"Untouched", u"k", u"after a kill") != platform::True) throw std::runtime_error("False");
+            if (w.updateSetting(u"Untouched", u"k", u"after a kill") != platform::True)
+                throw std::runtime_error("False");
         } catch (const std::exception& e) {
             std::printf("round %d (%s): the next update failed: %s\n", round, op.name, e.what());
             ++failures;
@@ -211,7 +213,8 @@ int main(int argc, char** argv) {
         std::printf("%-14s before %d after %d\n", operations[i].name, count(0), count(1));
     }
     std::printf("children killed before they ended: %d of %d\n", killed_midway, kills);
-    std::printf("stale temporary files found after a kill and removed by the next update: %d\n", stale_temporaries);
+    std::printf("stale temporary files found after a kill and removed by the next update: %d\n",
+                stale_temporaries);
     std::printf("failures: %d\n", failures);
     return failures == 0 ? 0 : 1;
 }

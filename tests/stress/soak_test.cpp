@@ -26,8 +26,12 @@ namespace {
 constexpr int kWriters = 4, kReaders = 4, kKeys = 10;
 using clock_type = std::chrono::steady_clock;
 
-std::u16string section(int w) { return test::u16("W" + std::to_string(w)); }
-std::u16string key(int k) { return test::u16("k" + std::to_string(k)); }
+std::u16string section(int w) {
+    return test::u16("W" + std::to_string(w));
+}
+std::u16string key(int k) {
+    return test::u16("k" + std::to_string(k));
+}
 
 int writer(int w, const std::string& path, clock_type::time_point deadline, const std::string& result) {
     std::vector<long> last(kKeys, 0);
@@ -37,7 +41,8 @@ int writer(int w, const std::string& path, clock_type::time_point deadline, cons
         control.File(test::u16(path));
         while (clock_type::now() < deadline) {
             const int k = static_cast<int>(rounds % kKeys);
-            if (control.updateSetting(section(w), key(k), test::u16(std::to_string(last[k] + 1))) != platform::True) {
+            if (control.updateSetting(section(w), key(k), test::u16(std::to_string(last[k] + 1))) !=
+                platform::True) {
                 std::fprintf(stderr, "writer %d: update of k%d returned False\n", w, k);
                 return 1;
             }
@@ -71,7 +76,8 @@ int reader(int r, const std::string& path, clock_type::time_point deadline) {
         }
         ++loads;
         if (control.GetNumberOfHeaders() != kWriters - 1) {
-            std::fprintf(stderr, "reader %d: %d sections in load %ld\n", r, control.GetNumberOfHeaders() + 1, loads);
+            std::fprintf(stderr, "reader %d: %d sections in load %ld\n", r, control.GetNumberOfHeaders() + 1,
+                         loads);
             return 1;
         }
         for (int w = 0; w < kWriters; ++w) {
@@ -79,7 +85,8 @@ int reader(int r, const std::string& path, clock_type::time_point deadline) {
                 const std::u16string text = control.RCS(section(w), key(k));
                 const long value = text.empty() ? -1 : std::stol(std::string(text.begin(), text.end()));
                 if (value < seen[w][k]) {
-                    std::fprintf(stderr, "reader %d: W%d k%d went from %ld to %ld\n", r, w, k, seen[w][k], value);
+                    std::fprintf(stderr, "reader %d: W%d k%d went from %ld to %ld\n", r, w, k, seen[w][k],
+                                 value);
                     return 1;
                 }
                 seen[w][k] = value;

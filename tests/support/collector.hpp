@@ -13,7 +13,7 @@
 namespace test {
 
 class collector : public platform::line_sink {
-public:
+  public:
     explicit collector(bool lf = false) : lf_(lf) {}
     void lines(std::string_view raw) override {
         exact += raw;
@@ -36,7 +36,7 @@ public:
     std::string exact;             // the bytes
     std::string partial;           // the pieces of a line handed over so far
 
-private:
+  private:
     bool lf_;
 };
 

@@ -20,9 +20,9 @@ struct plan {
     call hook_target = call::any;
     int hook_at = 0;  // 0: no action planned
     std::function<void()> hook;
-    std::size_t most = 0;       // 0: transfers are not cut short
+    std::size_t most = 0;  // 0: transfers are not cut short
     bool interrupt = false;
-    bool interrupted = false;   // the next transfer goes through: the one before was interrupted
+    bool interrupted = false;  // the next transfer goes through: the one before was interrupted
 } state;
 
 bool should_fail(call kind) {
@@ -64,7 +64,9 @@ std::size_t allowed(std::size_t count) {
     return std::min(state.most, count - 1);
 }
 
-const platform::sys::table& real() { return platform::sys::real(); }
+const platform::sys::table& real() {
+    return platform::sys::real();
+}
 
 constexpr platform::sys::table counting = {
     [](const char* p, int f, mode_t m) { return should_fail(call::open) ? -1 : real().open(p, f, m); },
@@ -101,7 +103,9 @@ constexpr platform::sys::table counting = {
         return real().pread(fd, b, allowed(n), at);
     },
     [](const char* p, mode_t m) { return should_fail(call::mkdir) ? -1 : real().mkdir(p, m); },
-    [](const char* p, char* r) -> char* { return should_fail(call::realpath) ? nullptr : real().realpath(p, r); },
+    [](const char* p, char* r) -> char* {
+        return should_fail(call::realpath) ? nullptr : real().realpath(p, r);
+    },
     [](int from, int to, std::size_t n) -> ssize_t {
         if (should_fail(call::copy) || interrupted_now()) return -1;
         return real().copy_file_range(from, to, allowed(n));
@@ -115,7 +119,9 @@ fault_injector::fault_injector() {
     platform::sys::calls() = counting;
 }
 
-fault_injector::~fault_injector() { platform::sys::calls() = platform::sys::real(); }
+fault_injector::~fault_injector() {
+    platform::sys::calls() = platform::sys::real();
+}
 
 void fault_injector::fail(call which, int nth, int errno_value, bool every_later) {
     state.target = which;
@@ -133,14 +139,24 @@ void fault_injector::before(call which, int nth, std::function<void()> action) {
     state.hook = std::move(action);
 }
 
-void fault_injector::short_counts(std::size_t most) { state.most = most; }
+void fault_injector::short_counts(std::size_t most) {
+    state.most = most;
+}
 
-void fault_injector::interrupt_every_transfer() { state.interrupt = true; }
+void fault_injector::interrupt_every_transfer() {
+    state.interrupt = true;
+}
 
-int fault_injector::count(call which) const { return state.counts[static_cast<int>(which)]; }
+int fault_injector::count(call which) const {
+    return state.counts[static_cast<int>(which)];
+}
 
-bool fault_injector::fired() const { return state.fired; }
+bool fault_injector::fired() const {
+    return state.fired;
+}
 
-call fault_injector::failed_call() const { return state.failed; }
+call fault_injector::failed_call() const {
+    return state.failed;
+}
 
 }  // namespace test

@@ -32,7 +32,7 @@ enum class call {
 inline constexpr int call_kinds = static_cast<int>(call::any) + 1;
 
 class fault_injector {
-public:
+  public:
     fault_injector();   // counts calls, fails none
     ~fault_injector();  // restores the real calls
     fault_injector(const fault_injector&) = delete;

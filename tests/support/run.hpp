@@ -39,7 +39,9 @@ void on_new_thread(F&& f) {
 }
 
 // Whether this process may act as other users (it runs as root).
-inline bool can_act_as_others() { return ::geteuid() == 0; }
+inline bool can_act_as_others() {
+    return ::geteuid() == 0;
+}
 
 // Runs f in a child process that has become user uid with group gid (and no other group), and returns
 // what f returns (0 to 255), or -1 when the child did not end normally. f must not use the test

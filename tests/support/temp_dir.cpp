@@ -46,6 +46,8 @@ int open_descriptors() {
     return count;
 }
 
-std::u16string u16(std::string_view utf8) { return platform::from_utf8(utf8); }
+std::u16string u16(std::string_view utf8) {
+    return platform::from_utf8(utf8);
+}
 
 }  // namespace test

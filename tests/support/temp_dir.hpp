@@ -7,7 +7,7 @@
 namespace test {
 
 class temp_dir {
-public:
+  public:
     temp_dir();
     ~temp_dir();
     temp_dir(const temp_dir&) = delete;
@@ -17,7 +17,7 @@ public:
     // The path of a name inside the directory.
     std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "run.hpp"
 #include "penmoor/ini.hpp"
+#include "run.hpp"
 #include "tarnwick/windows/window.hpp"
 #include "temp_dir.hpp"
 
@@ -18,7 +18,7 @@ constexpr const char* window_name = "tw_const_window";
 
 // Every scenario runs on a fresh thread of a process whose windows are all headless.
 class ConstantsWindow : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { platform::use_window_backend(platform::window_backend::headless); }
 };
 

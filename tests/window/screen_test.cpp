@@ -62,7 +62,7 @@ std::filesystem::path on_path(const std::string& name) {
 
 // An Xvfb server on a display number it picks itself, stopped with the object.
 class xvfb {
-public:
+  public:
     explicit xvfb(const std::filesystem::path& program, const std::filesystem::path& log) {
         int ready[2];
         if (::pipe(ready) != 0) return;
@@ -109,7 +109,7 @@ public:
     // ":N", or empty when the server did not start.
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "run.hpp"
 #include "penmoor/ini.hpp"
+#include "run.hpp"
 #include "tarnwick/windows/window_host.h"
 
 namespace {

@@ -30,7 +30,7 @@ struct fake_screen {
 fake_screen* screen = nullptr;
 
 class fake_peer final : public platform::screen::peer {
-public:
+  public:
     explicit fake_peer(platform::window& model) : model_(model), texts_(model.layout().controls.size()) {
         ++screen->made;
         screen->last = this;
@@ -52,7 +52,7 @@ public:
     void close() { model_.close(); }
     const platform::string& shown_text(std::size_t control) const { return texts_.at(control); }
 
-private:
+  private:
     platform::window& model_;
     std::vector<platform::string> texts_;
 };
@@ -61,7 +61,7 @@ constexpr std::size_t area = 0;
 constexpr std::size_t ok = 1;
 
 class sample_window final : public platform::window {
-public:
+  public:
     explicit sample_window(std::string name = "sample")
         : window({std::move(name),
                   u"Sample",
@@ -74,7 +74,7 @@ public:
     bool fail_load = false;
     std::vector<std::string> clicks;
 
-private:
+  private:
     void load() override {
         ++loads;
         if (fail_load) throw std::runtime_error("load failed");
@@ -87,7 +87,7 @@ private:
 };
 
 class WindowModel : public ::testing::Test {
-protected:
+  protected:
     WindowModel() {
         screen = &log;
         platform::use_window_backend(platform::window_backend::automatic);

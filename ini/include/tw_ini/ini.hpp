@@ -17,9 +17,9 @@
 #include <memory>
 #include <string_view>
 
+#include "tarnwick/components/user_control.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/types.hpp"
-#include "tarnwick/components/user_control.hpp"
 
 #define TW_INI_API [[gnu::visibility("default")]]
 

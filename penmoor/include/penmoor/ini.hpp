@@ -13,36 +13,36 @@
 #include <cstdint>
 #include <vector>
 
+#include "tarnwick/components/user_control.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/types.hpp"
-#include "tarnwick/components/user_control.hpp"
 
 #define PENMOOR_API [[gnu::visibility("default")]]
 
 namespace penmoor {
 
 // Result codes carried by State: exactly one per event, never combined.
-inline constexpr std::int16_t TW_NOHEADER = 1;        // the section does not exist
-inline constexpr std::int16_t TW_NOSETTING = 2;       // the setting does not exist in the section
-inline constexpr std::int16_t TW_NOFILE = 4;          // no file is bound / the path names no file
-inline constexpr std::int16_t TW_OKFILE = 8;          // the file is now bound
-inline constexpr std::int16_t TW_HEADEREXISTS = 16;   // addHeader: the section exists already
-inline constexpr std::int16_t TW_FILEEXISTS = 32;     // addFile: the file exists already
-inline constexpr std::int16_t TW_MADEFILE = 64;       // addFile: an empty file was created
-inline constexpr std::int16_t TW_MANYSETTINGS = 128;  // updateSetting: a further line of that name follows
-inline constexpr std::int16_t TW_SETTINGEXISTS = 256; // addSetting: the setting exists already
+inline constexpr std::int16_t TW_NOHEADER = 1;         // the section does not exist
+inline constexpr std::int16_t TW_NOSETTING = 2;        // the setting does not exist in the section
+inline constexpr std::int16_t TW_NOFILE = 4;           // no file is bound / the path names no file
+inline constexpr std::int16_t TW_OKFILE = 8;           // the file is now bound
+inline constexpr std::int16_t TW_HEADEREXISTS = 16;    // addHeader: the section exists already
+inline constexpr std::int16_t TW_FILEEXISTS = 32;      // addFile: the file exists already
+inline constexpr std::int16_t TW_MADEFILE = 64;        // addFile: an empty file was created
+inline constexpr std::int16_t TW_MANYSETTINGS = 128;   // updateSetting: a further line of that name follows
+inline constexpr std::int16_t TW_SETTINGEXISTS = 256;  // addSetting: the setting exists already
 
 // The event interface. Handlers run inside the call that raises the event and may call the control
 // again; a value written into State's argument is ignored.
 class PENMOOR_API ini_events {
-public:
+  public:
     virtual ~ini_events() = default;
     virtual void State(std::int16_t& State) { (void)State; }
     virtual void hasWrite() {}
 };
 
 class PENMOOR_API ini : public platform::user_control {
-public:
+  public:
     // Unbound, CreateNew False, 585 x 645 twips.
     ini();
     ini(const ini&) = delete;
@@ -95,11 +95,11 @@ public:
     // Opens or brings forward the thread's constants window; no file, state or event. Cannot show: error 7.
     void showConstants();
 
-protected:
+  protected:
     // Keeps the control at 585 x 645 twips.
     void Resize() override;
 
-private:
+  private:
     void raise_State(std::int16_t code);
     void raise_hasWrite();
 

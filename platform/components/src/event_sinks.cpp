@@ -71,13 +71,15 @@ event_arguments::event_arguments(const twc_variant* args, std::uint32_t count)
     point_into_values();
 }
 
-event_arguments::event_arguments(const event_arguments& other) : values_(other.values_), passed_(other.passed_) {
+event_arguments::event_arguments(const event_arguments& other)
+    : values_(other.values_), passed_(other.passed_) {
     point_into_values();
 }
 
 void event_arguments::point_into_values() {
     for (std::size_t i = 0; i < passed_.size(); ++i) {
-        if ((passed_[i].type & TWC_VT_BYREF) && passed_[i].u.pi2 != nullptr) passed_[i] = reference_to(values_[i]);
+        if ((passed_[i].type & TWC_VT_BYREF) && passed_[i].u.pi2 != nullptr)
+            passed_[i] = reference_to(values_[i]);
     }
 }
 

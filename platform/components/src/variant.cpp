@@ -9,8 +9,8 @@
 #include <new>
 #include <type_traits>
 
-#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace platform::component {
 namespace {
@@ -96,7 +96,8 @@ double to_number(const twc_variant& raw) {
             return T::value(v) ? -1 : 0;
         } else if constexpr (std::is_same_v<T, string_type>) {
             double d = 0;
-            if (!parse_number(view(v.u.str), d)) mismatch("\"" + to_utf8(view(v.u.str)) + "\" is not a number");
+            if (!parse_number(view(v.u.str), d))
+                mismatch("\"" + to_utf8(view(v.u.str)) + "\" is not a number");
             return d;
         } else if constexpr (T::holds_value) {
             return T::value(v);

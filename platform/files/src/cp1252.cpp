@@ -24,7 +24,9 @@ constexpr std::array<char16_t, 256> to_unicode = make_table();
 
 }  // namespace
 
-char16_t decode(unsigned char byte) noexcept { return to_unicode[byte]; }
+char16_t decode(unsigned char byte) noexcept {
+    return to_unicode[byte];
+}
 
 bool encode(char16_t ch, unsigned char& byte) noexcept {
     if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF)) {

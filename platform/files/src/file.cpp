@@ -15,7 +15,9 @@
 namespace platform {
 namespace {
 
-sys::table& os() { return sys::calls(); }
+sys::table& os() {
+    return sys::calls();
+}
 
 bool is_directory(const std::string& path) {
     struct stat st;
@@ -38,25 +40,35 @@ std::string directory_of(const std::string& path) {
 
 int error_number(int errno_value, const std::string& path) {
     switch (errno_value) {
-        case ENOENT: return is_directory(directory_of(path)) ? err::file_not_found : err::path_not_found;
-        case ENOTDIR: return err::path_not_found;
+        case ENOENT:
+            return is_directory(directory_of(path)) ? err::file_not_found : err::path_not_found;
+        case ENOTDIR:
+            return err::path_not_found;
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
         case EBUSY:
-        case EWOULDBLOCK: return err::permission_denied;
+        case EWOULDBLOCK:
+            return err::permission_denied;
         case ENOSPC:
         case EDQUOT:
-        case EFBIG: return err::disk_full;
-        case EIO: return err::device_io;
+        case EFBIG:
+            return err::disk_full;
+        case EIO:
+            return err::device_io;
         case EMFILE:
-        case ENFILE: return err::too_many_files;
+        case ENFILE:
+            return err::too_many_files;
         case ENAMETOOLONG:
-        case ELOOP: return err::bad_file_name;
-        case EEXIST: return err::file_exists;
-        case ENOMEM: return err::out_of_memory;
-        default: return err::path_file_access;
+        case ELOOP:
+            return err::bad_file_name;
+        case EEXIST:
+            return err::file_exists;
+        case ENOMEM:
+            return err::out_of_memory;
+        default:
+            return err::path_file_access;
     }
 }
 
@@ -167,7 +179,9 @@ file open_regular(const std::string& path, int flags) {
     return f;
 }
 
-file open_read(const std::string& path) { return open_regular(path, O_RDONLY); }
+file open_read(const std::string& path) {
+    return open_regular(path, O_RDONLY);
+}
 
 std::optional<file> open_if_regular(const std::string& path) {
     if (path.empty()) return std::nullopt;

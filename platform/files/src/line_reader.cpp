@@ -11,13 +11,16 @@ namespace platform {
 // after it is read (or the file ends there), which is how a CR LF split by the end of a read is one
 // terminator.
 
-bool line_reader::ends_line(char c) const noexcept { return c == '\r' || (lf_ends_ && c == '\n'); }
+bool line_reader::ends_line(char c) const noexcept {
+    return c == '\r' || (lf_ends_ && c == '\n');
+}
 
 // The first terminator byte of [data, data + size), or null.
 const char* line_reader::first_end(const char* data, std::size_t size) const noexcept {
     const auto* cr = static_cast<const char*>(std::memchr(data, '\r', size));
     if (!lf_ends_) return cr;
-    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', cr ? static_cast<std::size_t>(cr - data) : size));
+    const auto* lf =
+        static_cast<const char*>(std::memchr(data, '\n', cr ? static_cast<std::size_t>(cr - data) : size));
     return lf ? lf : cr;
 }
 
@@ -185,7 +188,8 @@ void line_reader::hand_over(std::size_t from, std::size_t to, line_sink* skipped
 
 bool line_reader::skip_to(std::string_view text, line_sink* skipped) {
     // No line holds a terminator: such a text is never found, though its bytes may stand across two lines.
-    if (text.find_first_of(lf_ends_ ? std::string_view("\r\n") : std::string_view("\r")) != std::string_view::npos) {
+    if (text.find_first_of(lf_ends_ ? std::string_view("\r\n") : std::string_view("\r")) !=
+        std::string_view::npos) {
         pass(nullptr, skipped);
         return false;
     }
@@ -204,7 +208,9 @@ bool line_reader::skip_to(std::string_view text, line_sink* skipped) {
     return pass(&text, skipped);
 }
 
-void line_reader::pass_all(line_sink& skipped) { pass(nullptr, &skipped); }
+void line_reader::pass_all(line_sink& skipped) {
+    pass(nullptr, &skipped);
+}
 
 // Hands over the line that fills the whole buffer, which has no settled end in it, as it streams.
 void line_reader::stream_long_line(line_sink* skipped) {

@@ -52,7 +52,9 @@ void line_writer::line(std::string_view text, std::string_view end) {
     end_line(end);
 }
 
-void line_writer::end_line(std::string_view end) { put(exact_ ? end : end_); }
+void line_writer::end_line(std::string_view end) {
+    put(exact_ ? end : end_);
+}
 
 void line_writer::lines(std::string_view raw) {
     if (exact_) {
@@ -61,7 +63,8 @@ void line_writer::lines(std::string_view raw) {
     }
     const bool lf = end_ == "\n";
     // Runs whose every line already ends as it should are written as they stand.
-    if (raw.ends_with(end_) && (lf ? raw.find('\r') == std::string_view::npos : only_crlf(raw.data(), raw.size()))) {
+    if (raw.ends_with(end_) &&
+        (lf ? raw.find('\r') == std::string_view::npos : only_crlf(raw.data(), raw.size()))) {
         put(raw);
         return;
     }

@@ -14,7 +14,7 @@ namespace {
 
 // Removes the copy when a failure ends the replacement.
 class copy_guard {
-public:
+  public:
     explicit copy_guard(const std::string& path) : path_(path) {}
     ~copy_guard() {
         if (!released_) sys::calls().unlink(path_.c_str());
@@ -24,7 +24,7 @@ public:
     // The copy is no longer this guard's to remove: renamed into place, or removed already.
     void release() { released_ = true; }
 
-private:
+  private:
     const std::string& path_;
     bool released_ = false;
 };
@@ -32,8 +32,8 @@ private:
 void remove_stale(const std::string& target, const std::string& temp) {
     if (sys::calls().unlink(temp.c_str()) == 0 || errno == ENOENT) return;
     if (errno == ENAMETOOLONG) {
-        throw runtime_error(err::bad_file_name, "the name of '" + target +
-                                                    "' is too long for its temporary copy '" + temp + "'");
+        throw runtime_error(err::bad_file_name,
+                            "the name of '" + target + "' is too long for its temporary copy '" + temp + "'");
     }
     throw_errno(errno, "delete", temp);
 }
@@ -43,12 +43,11 @@ void take_ownership_and_mode(file& copy, const struct stat& original) {
     if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid) &&
         sys::calls().fchown(copy.fd(), original.st_uid, original.st_gid) != 0) {
         const int e = errno;
-        throw runtime_error(err::permission_denied,
-                            "cannot give the copy '" + copy.path() + "' the owner " +
-                                std::to_string(original.st_uid) + " and group " +
-                                std::to_string(original.st_gid) + " of the file it replaces (" +
-                                std::string(std::strerror(e)) +
-                                "): the edit would take the file away from its owner");
+        throw runtime_error(
+            err::permission_denied,
+            "cannot give the copy '" + copy.path() + "' the owner " + std::to_string(original.st_uid) +
+                " and group " + std::to_string(original.st_gid) + " of the file it replaces (" +
+                std::string(std::strerror(e)) + "): the edit would take the file away from its owner");
     }
     if (sys::calls().fchmod(copy.fd(), original.st_mode & 07777) != 0) {
         throw_errno(errno, "set the permissions of", copy.path());

@@ -27,14 +27,20 @@ constexpr table real_calls = {
     ::pread,
     ::mkdir,
     [](const char* path, char* resolved) { return ::realpath(path, resolved); },
-    [](int from, int to, std::size_t count) { return ::copy_file_range(from, nullptr, to, nullptr, count, 0); },
+    [](int from, int to, std::size_t count) {
+        return ::copy_file_range(from, nullptr, to, nullptr, count, 0);
+    },
 };
 
 table live_calls = real_calls;
 
 }  // namespace
 
-table& calls() noexcept { return live_calls; }
-const table& real() noexcept { return real_calls; }
+table& calls() noexcept {
+    return live_calls;
+}
+const table& real() noexcept {
+    return real_calls;
+}
 
 }  // namespace platform::sys

@@ -5,8 +5,12 @@
 namespace platform {
 namespace {
 
-bool is_high(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool is_low(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool is_high(char16_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool is_low(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 void append_utf8(char32_t cp, std::string& out) {
     if (cp < 0x80) {
@@ -73,7 +77,9 @@ std::u16string from_utf8(std::string_view text) {
         auto cont = [&](std::size_t k) {
             return i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
         };
-        auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F); };
+        auto byte = [&](std::size_t k) {
+            return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F);
+        };
         if (b0 < 0x80) {
             cp = b0;
         } else if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {

@@ -6,8 +6,8 @@
 #include <new>
 #include <utility>
 
-#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
 #include "tarnwick/windows/window_screen.hpp"
 
 namespace platform {

@@ -84,7 +84,7 @@ struct buffer_holder {
 
 // A text area with the usual editing commands on its keys (FLTK's own) and on a context menu.
 class text_area final : private buffer_holder, public Fl_Text_Editor {
-public:
+  public:
     text_area(int x, int y, int w, int h) : Fl_Text_Editor(x, y, w, h) {
         buffer(&storage);
         textsize(text_size);
@@ -103,7 +103,7 @@ public:
         return Fl_Text_Editor::handle(event);
     }
 
-private:
+  private:
     void context_menu() {
         take_focus();
         const int unless_selected = storage.selected() != 0 ? 0 : FL_MENU_INACTIVE;
@@ -123,7 +123,7 @@ private:
 };
 
 class fltk_peer final : public peer {
-public:
+  public:
     explicit fltk_peer(window& model) : model_(model) {
         const window_layout& layout = model.layout();
         frame_ = new Fl_Double_Window(pixels(layout.width), pixels(layout.height));
@@ -185,7 +185,7 @@ public:
 
     void show() override { frame_->show(); }
 
-private:
+  private:
     // The user closing the window. Escape reaches a window's callback too; it closes nothing here.
     static void on_close(Fl_Widget*, void* self) {
         if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;

@@ -20,7 +20,7 @@ struct argument_error {
 };
 
 class arguments {
-public:
+  public:
     // Coerces args[0 .. count) to the member's parameter types; throws argument_error.
     arguments(const twc_member& member, const twc_variant* args, std::uint32_t count);
     arguments(const arguments&) = delete;
@@ -54,7 +54,7 @@ public:
         }
     }
 
-private:
+  private:
     const twc_variant& at(std::size_t i, std::uint16_t type) const;
 
     const twc_member& member_;

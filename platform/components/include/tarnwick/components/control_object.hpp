@@ -16,9 +16,9 @@
 #include "tarnwick/components/arguments.hpp"
 #include "tarnwick/components/component.h"
 #include "tarnwick/components/member_table.hpp"
-#include "tarnwick/files/types.hpp"
 #include "tarnwick/components/user_control.hpp"
 #include "tarnwick/components/variant.hpp"
+#include "tarnwick/files/types.hpp"
 
 namespace platform::component {
 
@@ -78,17 +78,17 @@ class control_base {
 // member i.
 template <class Control>
 class control_object final : public control_base {
-public:
+  public:
     control_object(const twc_class_info& info, std::span<const member_call<Control>> calls)
         : control_base(info), control_(static_cast<control_base&>(*this)), calls_(calls) {}
 
-protected:
+  protected:
     void call(std::size_t member, const arguments& args, twc_variant& result) override {
         calls_[member](control_, args, result);
     }
     user_control& surface() noexcept override { return control_.surface(); }
 
-private:
+  private:
     Control control_;
     std::span<const member_call<Control>> calls_;
 };

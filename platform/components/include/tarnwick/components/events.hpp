@@ -27,7 +27,7 @@ void raise_to_each(Handlers& handlers, std::size_t count, const Arguments& argum
 // The arguments of an event of the component interface. A copy refers to values of its own: a
 // by-reference argument of the copy points into the copy.
 class event_arguments {
-public:
+  public:
     event_arguments(const twc_variant* args, std::uint32_t count);
     event_arguments(const event_arguments& other);
     event_arguments& operator=(const event_arguments&) = delete;
@@ -35,7 +35,7 @@ public:
     twc_variant* data() noexcept { return passed_.data(); }
     std::uint32_t count() const noexcept { return static_cast<std::uint32_t>(passed_.size()); }
 
-private:
+  private:
     void point_into_values();
 
     std::vector<twc_variant> values_;  // the values behind by-reference arguments, as plain variants

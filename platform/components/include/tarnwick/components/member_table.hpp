@@ -40,7 +40,7 @@ struct member_row {
 
 template <class Bridge, std::size_t N>
 struct member_table {
-    std::array<twc_member, N> members;       // the interface's members, in slot order
+    std::array<twc_member, N> members;         // the interface's members, in slot order
     std::array<member_call<Bridge>, N> calls;  // the call of each, in the same order
 };
 
@@ -101,7 +101,8 @@ void call_member(Bridge& bridge, const arguments& args, twc_variant& result) {
                 (control.*Member)(args.as<std::tuple_element_t<I, typename sig::params>>(I)...),
                 args.member().result_type);
         }
-    }(std::make_index_sequence<std::tuple_size_v<typename sig::params>>{});
+    }
+    (std::make_index_sequence<std::tuple_size_v<typename sig::params>>{});
 }
 
 constexpr bool same_text(const char* a, const char* b) {
@@ -125,7 +126,8 @@ struct rows {
             if (!(detail::carries<std::tuple_element_t<I, typename sig::params>>(params[I].type) && ...)) {
                 throw "a parameter type does not fit the member's signature";
             }
-        }(std::make_index_sequence<N>{});
+        }
+        (std::make_index_sequence<N>{});
         if (!detail::returns<typename sig::result>(result)) throw "the result type does not fit the member's";
         return {{sizeof(twc_member), name, id, kind, result, N, N ? params : nullptr},
                 &detail::call_member<Member, Bridge>};

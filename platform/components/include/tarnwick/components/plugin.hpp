@@ -29,9 +29,18 @@ constexpr twc_version_record version_of(const char* library) {
 // that creates it, and carries the platform's toolbox bitmap.
 constexpr twc_class_info class_info_of(const char* prog_id, twc_extent design_size, const twc_face& face,
                                        const twc_type_info& type_info, const twc_version_record& version) {
-    return {sizeof(twc_class_info), TWC_ABI_VERSION, prog_id, "Apartment", invisible_control_status,
-            design_size,            &face,           &type_info, &version, toolbox_bitmap_id,
-            toolbox_bitmap,         toolbox_bitmap_size};
+    return {sizeof(twc_class_info),
+            TWC_ABI_VERSION,
+            prog_id,
+            "Apartment",
+            invisible_control_status,
+            design_size,
+            &face,
+            &type_info,
+            &version,
+            toolbox_bitmap_id,
+            toolbox_bitmap,
+            toolbox_bitmap_size};
 }
 
 // The class factory's work: a new control of class Info behind the plug-in's object Bridge, whose

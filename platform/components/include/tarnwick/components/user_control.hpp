@@ -6,7 +6,7 @@ namespace platform {
 // Base of every control. The host asks for a size with resize(); the control's Resize handler then runs
 // and may set its own Width and Height, which run Resize again when they change the size.
 class [[gnu::visibility("default")]] user_control {
-public:
+  public:
     virtual ~user_control() = default;
 
     // The host's request: the size becomes width x height twips, then Resize runs.
@@ -16,10 +16,14 @@ public:
         Resize();
     }
 
-    float Width() const noexcept { return width_; }
-    float Height() const noexcept { return height_; }
+    float Width() const noexcept {
+        return width_;
+    }
+    float Height() const noexcept {
+        return height_;
+    }
 
-protected:
+  protected:
     // A control starts at the size it was designed at.
     user_control(float width, float height) noexcept : width_(width), height_(height) {}
     user_control(const user_control&) = default;
@@ -42,7 +46,7 @@ protected:
     // The Resize notification; a control that keeps a fixed size sets it here.
     virtual void Resize() {}
 
-private:
+  private:
     float width_;
     float height_;
 };

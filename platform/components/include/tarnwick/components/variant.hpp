@@ -86,14 +86,22 @@ struct unknown_type {
 template <class F>
 decltype(auto) with_type(std::uint16_t type, F&& f) {
     switch (type & ~TWC_VT_BYREF) {
-        case TWC_VT_EMPTY: return f(empty_type{});
-        case TWC_VT_I2: return f(i2_type{});
-        case TWC_VT_I4: return f(i4_type{});
-        case TWC_VT_R4: return f(r4_type{});
-        case TWC_VT_BOOL: return f(bool_type{});
-        case TWC_VT_STRING: return f(string_type{});
-        case TWC_VT_VARIANT: return f(any_type{});
-        default: return f(unknown_type{});
+        case TWC_VT_EMPTY:
+            return f(empty_type{});
+        case TWC_VT_I2:
+            return f(i2_type{});
+        case TWC_VT_I4:
+            return f(i4_type{});
+        case TWC_VT_R4:
+            return f(r4_type{});
+        case TWC_VT_BOOL:
+            return f(bool_type{});
+        case TWC_VT_STRING:
+            return f(string_type{});
+        case TWC_VT_VARIANT:
+            return f(any_type{});
+        default:
+            return f(unknown_type{});
     }
 }
 

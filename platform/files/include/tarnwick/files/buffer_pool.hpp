@@ -15,7 +15,7 @@ namespace platform {
 inline constexpr std::size_t io_buffer_size = 1024 * 1024;
 
 class buffer_lease {
-public:
+  public:
     buffer_lease();
     ~buffer_lease();
     buffer_lease(const buffer_lease&) = delete;
@@ -23,7 +23,7 @@ public:
 
     std::span<char> span() noexcept { return {buffer_.get(), io_buffer_size}; }
 
-private:
+  private:
     std::unique_ptr<char[]> buffer_;
 };
 

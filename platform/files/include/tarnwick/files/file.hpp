@@ -28,7 +28,7 @@ int error_number(int errno_value, const std::string& path);
 
 // An open file descriptor. The destructor closes it and ignores errors; close() reports them.
 class file {
-public:
+  public:
     file() noexcept = default;
     file(int fd, std::string path) noexcept : fd_(fd), path_(std::move(path)) {}
     file(file&& other) noexcept;
@@ -57,7 +57,7 @@ public:
     // Closes and reports a failure of the close itself (a deferred write error, for instance).
     void close();
 
-private:
+  private:
     int fd_ = -1;
     std::string path_;
 };

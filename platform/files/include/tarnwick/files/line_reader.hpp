@@ -1,11 +1,11 @@
 // Reads a file one line at a time through a caller's buffer.
 //
 // A line ends at CR LF or at a lone CR, and with line_ends::lf also at a lone LF; otherwise a lone LF
-// stays in the text. The terminator is not part of the line. A final line without a terminator is a line; a file that ends with a terminator has no empty
-// line after it. A CR LF split across two fills of the buffer is one terminator: a CR that is the last
-// byte read ends no line until the byte after it is known. Only a read that returns nothing ends the
-// file: a short read is just a short read. Reads are positioned (pread), so several readers may share
-// one open file, and the file's own offset is left alone.
+// stays in the text. The terminator is not part of the line. A final line without a terminator is a line; a
+// file that ends with a terminator has no empty line after it. A CR LF split across two fills of the buffer
+// is one terminator: a CR that is the last byte read ends no line until the byte after it is known. Only a
+// read that returns nothing ends the file: a short read is just a short read. Reads are positioned (pread),
+// so several readers may share one open file, and the file's own offset is left alone.
 //
 // Lines are taken in one of three ways:
 // - whole, with next(): a line longer than the buffer is gathered in memory of the reader's own (for a
@@ -34,7 +34,7 @@ struct line_head {
 };
 
 class line_reader {
-public:
+  public:
     static constexpr std::size_t all = std::numeric_limits<std::size_t>::max();
 
     // The buffer holds at least two bytes (a CR and the byte after it).
@@ -69,7 +69,7 @@ public:
     // Passes every remaining line to skipped.
     void pass_all(line_sink& skipped);
 
-private:
+  private:
     bool fill();
     std::size_t settled() const noexcept;
     std::size_t find_end(std::size_t from) const noexcept;
@@ -89,13 +89,13 @@ private:
     bool lf_ends_;           // a lone LF ends a line
     std::size_t begin_ = 0;  // the unread data is [begin_, end_)
     std::size_t end_ = 0;
-    off_t offset_ = 0;          // the file offset of end_
-    bool at_eof_ = false;       // a read returned nothing
-    bool in_line_ = false;      // a head was taken and [begin_, ...) continues its line
-    std::string_view head_;     // the head last handed out
-    std::string_view head_end_; // and its terminator, when the head is the whole line
+    off_t offset_ = 0;           // the file offset of end_
+    bool at_eof_ = false;        // a read returned nothing
+    bool in_line_ = false;       // a head was taken and [begin_, ...) continues its line
+    std::string_view head_;      // the head last handed out
+    std::string_view head_end_;  // and its terminator, when the head is the whole line
     off_t line_offset_ = 0;
-    std::string aside_;         // a gathered line, or the head of one
+    std::string aside_;  // a gathered line, or the head of one
 };
 
 template <class Each>

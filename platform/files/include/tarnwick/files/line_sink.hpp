@@ -1,8 +1,8 @@
 // Where a line reader hands the lines it passes over, and how a line is handed over in pieces.
 //
 // Every line comes with its terminator exactly as it stands in the file: "\r\n", "\r", "\n" (where a lone
-// LF ends a line), or nothing for a last line that has none. A sink that normalises line ends ignores it; one that copies bytes as they
-// stand writes it.
+// LF ends a line), or nothing for a last line that has none. A sink that normalises line ends ignores it; one
+// that copies bytes as they stand writes it.
 #pragma once
 
 #include <string_view>
@@ -16,7 +16,7 @@ enum class line_ends {
 };
 
 class line_sink {
-public:
+  public:
     virtual ~line_sink() = default;
     // Whole lines as they stand in the file, each with its terminator; the last line of the file may
     // come without one.

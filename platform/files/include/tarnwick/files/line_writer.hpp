@@ -13,7 +13,7 @@
 namespace platform {
 
 class line_writer final : public line_sink {
-public:
+  public:
     // Lines written end with the terminator of `ends`, whatever ended them in a file read; an exact
     // writer writes lines handed over with their own terminators, so that a copy is byte for byte.
     line_writer(file& sink, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept
@@ -42,7 +42,7 @@ public:
     // Writes what is buffered. Call before closing the file; the destructor does not flush.
     void flush();
 
-private:
+  private:
     void put(std::string_view bytes);
 
     file& sink_;

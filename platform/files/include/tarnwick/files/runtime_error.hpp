@@ -36,41 +36,65 @@ inline constexpr int wrong_arguments = 450;     // Wrong number of arguments or 
 // object-defined error" for a number without one.
 inline std::string_view describe(int number) noexcept {
     switch (number) {
-        case err::invalid_call: return "Invalid procedure call or argument";
-        case err::overflow: return "Overflow";
-        case err::out_of_memory: return "Out of memory";
-        case err::subscript: return "Subscript out of range";
-        case err::out_of_string_space: return "Out of string space";
-        case err::type_mismatch: return "Type mismatch";
-        case err::bad_file_name: return "Bad file name or number";
-        case err::file_not_found: return "File not found";
-        case err::file_already_open: return "File already open";
-        case err::device_io: return "Device I/O error";
-        case err::file_exists: return "File already exists";
-        case err::disk_full: return "Disk full";
-        case err::too_many_files: return "Too many files";
-        case err::permission_denied: return "Permission denied";
-        case err::path_file_access: return "Path/File access error";
-        case err::path_not_found: return "Path not found";
-        case err::object_required: return "Object required";
-        case err::cannot_create: return "Cannot create object";
-        case err::no_member: return "Object doesn't support this property or method";
-        case err::automation: return "Automation error";
-        case err::wrong_arguments: return "Wrong number of arguments or invalid property assignment";
-        default: return "Application-defined or object-defined error";
+        case err::invalid_call:
+            return "Invalid procedure call or argument";
+        case err::overflow:
+            return "Overflow";
+        case err::out_of_memory:
+            return "Out of memory";
+        case err::subscript:
+            return "Subscript out of range";
+        case err::out_of_string_space:
+            return "Out of string space";
+        case err::type_mismatch:
+            return "Type mismatch";
+        case err::bad_file_name:
+            return "Bad file name or number";
+        case err::file_not_found:
+            return "File not found";
+        case err::file_already_open:
+            return "File already open";
+        case err::device_io:
+            return "Device I/O error";
+        case err::file_exists:
+            return "File already exists";
+        case err::disk_full:
+            return "Disk full";
+        case err::too_many_files:
+            return "Too many files";
+        case err::permission_denied:
+            return "Permission denied";
+        case err::path_file_access:
+            return "Path/File access error";
+        case err::path_not_found:
+            return "Path not found";
+        case err::object_required:
+            return "Object required";
+        case err::cannot_create:
+            return "Cannot create object";
+        case err::no_member:
+            return "Object doesn't support this property or method";
+        case err::automation:
+            return "Automation error";
+        case err::wrong_arguments:
+            return "Wrong number of arguments or invalid property assignment";
+        default:
+            return "Application-defined or object-defined error";
     }
 }
 
 // what() is the standard description, followed by the detail when there is one:
 // "Disk full: cannot write 'app.ini.twtemp' (No space left on device)".
 class [[gnu::visibility("default")]] runtime_error : public std::runtime_error {
-public:
+  public:
     explicit runtime_error(int number, std::string_view detail = {})
         : std::runtime_error(compose(number, detail)), number_(number) {}
 
-    int number() const noexcept { return number_; }
+    int number() const noexcept {
+        return number_;
+    }
 
-private:
+  private:
     static std::string compose(int number, std::string_view detail) {
         std::string text(describe(number));
         if (!detail.empty()) {

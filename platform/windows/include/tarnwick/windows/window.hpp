@@ -66,7 +66,7 @@ class peer;
 }
 
 class window {
-public:
+  public:
     // A closed window of the calling thread.
     explicit window(window_layout layout);
     // Takes the window off the screen when it is shown there.
@@ -100,13 +100,13 @@ public:
     // A name that no button has, or a closed window: runtime_error 5.
     void click(std::string_view button);
 
-protected:
+  protected:
     // The load step: runs each time the window opens, before it is displayed, with every text empty.
     virtual void load() {}
     // A click on a button.
     virtual void clicked(std::string_view button) { (void)button; }
 
-private:
+  private:
     friend window* find_window(std::string_view name) noexcept;
     friend bool any_window_open() noexcept;
     friend bool any_window_on_screen() noexcept;

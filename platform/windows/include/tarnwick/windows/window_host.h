@@ -1,12 +1,12 @@
 /* A plug-in's windows as its host sees them, in plain C, across the library boundary.
  *
  * Each plug-in carries its own copy of the platform layer, so its windows are out of reach of the host's C++
- * (tarnwick/windows/window.hpp). The plug-in hands the host this table instead: platform::window_host() gives the
- * table of the library it is linked into, and a plug-in with windows returns it from DllGetClassObject(NULL,
- * &TWC_IID_WINDOW_HOST, &out). Every function works on the calling thread's windows of that library. The
- * conventions are those of tarnwick/components/component.h: the table starts with its size and only grows at the end,
- * names are UTF-8, no C++ exception crosses, and a failing call fills error (which MAY be NULL) with the
- * run-time error number and a malloc'd message.
+ * (tarnwick/windows/window.hpp). The plug-in hands the host this table instead: platform::window_host() gives
+ * the table of the library it is linked into, and a plug-in with windows returns it from
+ * DllGetClassObject(NULL, &TWC_IID_WINDOW_HOST, &out). Every function works on the calling thread's windows
+ * of that library. The conventions are those of tarnwick/components/component.h: the table starts with its
+ * size and only grows at the end, names are UTF-8, no C++ exception crosses, and a failing call fills error
+ * (which MAY be NULL) with the run-time error number and a malloc'd message.
  *
  * A host's loop, for example:
  *

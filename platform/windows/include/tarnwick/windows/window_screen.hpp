@@ -22,7 +22,7 @@ namespace platform::screen {
 // closing to the model through window::click() and window::close(); close() destroys the peer, which must
 // then touch nothing of its own.
 class peer {
-public:
+  public:
     virtual ~peer() = default;
 
     // Sets the displayed text of the control at this index of the layout.
