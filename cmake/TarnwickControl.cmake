@@ -27,6 +27,8 @@ function(tarnwick_control name)
     target_include_directories(${name} PUBLIC ${interface} $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
     target_compile_features(${name} PUBLIC cxx_std_20)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/platform/components/src/plugin_entry.cpp TARGET_DIRECTORY ${name}
+        PROPERTIES COMPILE_DEFINITIONS "TARNWICK_PLUGIN_SONAME=\"$<TARGET_SONAME_FILE_NAME:${name}>\"")
 
     tarnwick_package(${name} DESCRIPTION "${C_DESCRIPTION}" HEADER_DIR ${CMAKE_CURRENT_SOURCE_DIR}/include/${name})
 endfunction()

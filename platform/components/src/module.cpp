@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "tarnwick/components/registry.hpp"
+#include "tarnwick/files/file.hpp"
 #include "tarnwick/files/sys.hpp"
 
 namespace platform::component {
@@ -102,22 +103,27 @@ class factory {
     const server_definition* server_;
 };
 
-// The library's absolute path, from an address inside it.
-std::string library_path(const void* address) {
+// The library's absolute path, from an address inside it: the link named soname beside the library
+// when there is one that leads to it, else the library's own file.
+std::string library_path(const void* address, const char* soname) {
     Dl_info info{};
     if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
     char resolved[PATH_MAX];
     if (sys::calls().realpath(info.dli_fname, resolved) == nullptr) return {};
+    if (soname == nullptr || *soname == '\0') return resolved;
+    const std::string link = directory_of(resolved) + "/" + soname;
+    char target[PATH_MAX];
+    if (sys::calls().realpath(link.c_str(), target) != nullptr && std::strcmp(target, resolved) == 0) return link;
     return resolved;
 }
 
-registry::entry entry_of(const server_definition& server) {
+registry::entry entry_of(const server_definition& server, const char* soname) {
     const twc_class_info& info = *server.info;
     const twc_type_info& type = *info.type_info;
     registry::entry e;
     e.class_id = type.class_id;
     e.prog_id = info.prog_id;
-    e.path = library_path(server.address);
+    e.path = library_path(server.address, soname);
     e.threading_model = info.threading_model;
     e.misc_status = info.misc_status;
     e.toolbox_bitmap = info.toolbox_bitmap_id;
@@ -137,9 +143,9 @@ void object_destroyed() noexcept {
     --live_objects;
 }
 
-twc_status register_server(const server_definition& server) noexcept {
+twc_status register_server(const server_definition& server, const char* soname) noexcept {
     return registration([&] {
-        const registry::entry e = entry_of(server);
+        const registry::entry e = entry_of(server, soname);
         if (e.path.empty()) {
             remember_failure("the library cannot find its own path to register");
             return TWC_E_FAIL;

@@ -1,12 +1,13 @@
 // The four entry points of a plug-in library. This file is compiled into each plug-in (not into the
 // platform's static library, whose unreferenced objects a link would leave out); each serves the class
-// that the library names with this_library().
+// that the library names with this_library(). The build defines TARNWICK_PLUGIN_SONAME, the library's
+// soname, by which it is registered.
 #include "tarnwick/components/plugin.hpp"
 
 extern "C" {
 
 TWC_EXPORT twc_status DllRegisterServer(void) {
-    return platform::component::register_server(platform::component::this_library());
+    return platform::component::register_server(platform::component::this_library(), TARNWICK_PLUGIN_SONAME);
 }
 
 TWC_EXPORT twc_status DllUnregisterServer(void) {

@@ -26,7 +26,10 @@ struct server_definition {
     const twc_window_host* windows = nullptr;
 };
 
-twc_status register_server(const server_definition& server) noexcept;
+// Registers the library's class. soname: the library's soname ("libpenmoor.so.1"); the registry then
+// names the library by the link of that name beside it, which a compatible upgrade keeps pointing at the
+// current file, rather than by the fully versioned file itself.
+twc_status register_server(const server_definition& server, const char* soname = nullptr) noexcept;
 twc_status unregister_server(const server_definition& server) noexcept;
 twc_status get_class_object(const server_definition& server, const twc_guid* clsid, const twc_guid* iid,
                             void** out) noexcept;
