@@ -1,5 +1,7 @@
 # Install rules for one control library: its headers, the shared object, a CMake package
-# (find_package(<name> CONFIG) gives <name>::<name>) and a pkg-config file.
+# (find_package(<name> CONFIG) gives <name>::<name>) and a pkg-config file. The shared object is of the
+# install component `runtime`; the rest, the link that development links with included, of
+# `development` (TarnwickDebian.cmake makes a Debian package of each).
 include(CMakePackageConfigHelpers)
 
 function(tarnwick_package target)
@@ -8,30 +10,31 @@ function(tarnwick_package target)
         return()
     endif()
     install(TARGETS ${target} EXPORT ${target}Targets
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-    install(DIRECTORY ${PKG_HEADER_DIR} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+    install(DIRECTORY ${PKG_HEADER_DIR} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
     foreach(header IN LISTS PLATFORM_PUBLIC_HEADERS)
-        get_filename_component(subdir ${header} DIRECTORY)
-        string(REGEX MATCH "^tarnwick/([a-z]+)/" part ${header})
-        install(FILES ${PROJECT_SOURCE_DIR}/platform/${CMAKE_MATCH_1}/include/${header}
-            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${subdir})
+        string(REGEX REPLACE "^[a-z]+/include/" "" installed ${header})
+        get_filename_component(subdir ${installed} DIRECTORY)
+        install(FILES ${PROJECT_SOURCE_DIR}/platform/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${subdir}
+            COMPONENT development)
     endforeach()
 
     set(config_dir ${CMAKE_INSTALL_LIBDIR}/cmake/${target})
-    install(EXPORT ${target}Targets NAMESPACE ${target}:: DESTINATION ${config_dir})
+    install(EXPORT ${target}Targets NAMESPACE ${target}:: DESTINATION ${config_dir} COMPONENT development)
     set(PACKAGE_NAME ${target})
     configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/PackageConfig.cmake.in
         ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake INSTALL_DESTINATION ${config_dir})
     write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake
         VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
-        ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir})
+        ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir} COMPONENT development)
 
     # Relocatable: the prefix is found from where the .pc file lies.
     file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
     set(PC_NAME ${target})
     set(PC_DESCRIPTION "${PKG_DESCRIPTION}")
     configure_file(${PROJECT_SOURCE_DIR}/cmake/package.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+        COMPONENT development)
 endfunction()

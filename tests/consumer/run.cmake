@@ -1,6 +1,7 @@
-# Installs the build tree into a fresh prefix, then builds and runs an outside project against it, once
-# through the CMake packages and once through pkg-config.
-#   -DBUILD_DIR= -DSOURCE_DIR= -DWORK_DIR= -DCXX= -DCXX_FLAGS=
+# Installs the build tree into a fresh prefix (or takes PREFIX, where packages were unpacked), then builds
+# and runs an outside project against it, once through the CMake packages and once through pkg-config:
+# a C++ program of both controls, and a C host that loads the writer's plug-in.
+#   -DBUILD_DIR= | -DPREFIX=, -DSOURCE_DIR= -DWORK_DIR= -DCXX= -DCC= -DCXX_FLAGS=
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT status EQUAL 0)
@@ -10,13 +11,20 @@ function(run)
 endfunction()
 
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+if(PREFIX)
+    set(prefix ${PREFIX})
+else()
+    set(prefix ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/project -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${prefix}
-    -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" -DCMAKE_BUILD_TYPE=Debug)
+    -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_C_COMPILER=${CC} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+    "-DCMAKE_C_FLAGS=${CXX_FLAGS}" -DCMAKE_BUILD_TYPE=Debug)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer ${WORK_DIR}/cmake.ini)
+file(READ ${WORK_DIR}/build/plugin.txt plugin)
+run(${WORK_DIR}/build/c_host ${plugin})
 
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
@@ -28,8 +36,13 @@ if(PKG_CONFIG)
     separate_arguments(flags UNIX_COMMAND "${flags}")
     separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
     run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/project/main.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
+    execute_process(COMMAND ${PKG_CONFIG} --cflags penmoor
+        OUTPUT_VARIABLE cflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    separate_arguments(cflags UNIX_COMMAND "${cflags}")
+    run(${CC} -std=c11 ${extra} ${SOURCE_DIR}/project/host.c ${cflags} -ldl -o ${WORK_DIR}/pc-host)
     file(GLOB lib_dirs ${prefix}/lib ${prefix}/lib64 ${prefix}/lib/*-linux-gnu)
     string(REPLACE ";" ":" lib_path "${lib_dirs}")
     set(ENV{LD_LIBRARY_PATH} "${lib_path}")
     run(${WORK_DIR}/pc-consumer ${WORK_DIR}/pkgconfig.ini)
+    run(${WORK_DIR}/pc-host ${plugin})
 endif()

@@ -20,6 +20,7 @@
 #include "tarnwick/components/user_control.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/types.hpp"
+#include "tarnwick/version.h"  // TARNWICK_VERSION_MAJOR ... TARNWICK_VERSION_STRING
 
 #define TW_INI_API [[gnu::visibility("default")]]
 
