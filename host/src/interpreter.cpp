@@ -44,14 +44,17 @@ std::string absolute(const std::string& path) {
 
 }  // namespace
 
-interpreter::interpreter(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+interpreter::interpreter(std::ostream& out, std::ostream& err, std::ostream* events)
+    : out_(out), err_(err), events_(events) {}
 
 interpreter::~interpreter() {
     shutdown();
 }
 
 void interpreter::event(const std::string& line) {
-    out_ << line << '\n';
+    if (events_ == nullptr) return;
+    if (events_ != &out_) out_.flush();
+    *events_ << line << '\n';
 }
 
 void interpreter::report(const std::string& source, int line, int number, std::string_view message) {

@@ -19,9 +19,10 @@ namespace twhost {
 
 class interpreter {
   public:
-    // Printed results and events go to out; run-time errors to err (after out is flushed, so that a
-    // combined transcript keeps the order).
-    interpreter(std::ostream& out, std::ostream& err);
+    // Printed results go to out; run-time errors to err; events to `events`, which may be out or err,
+    // or nothing for none. Whatever goes to err or to events after a print comes after out is flushed,
+    // so that a combined transcript keeps the order.
+    interpreter(std::ostream& out, std::ostream& err, std::ostream* events);
     interpreter(const interpreter&) = delete;
     interpreter& operator=(const interpreter&) = delete;
     ~interpreter();
@@ -65,6 +66,7 @@ class interpreter {
 
     std::ostream& out_;
     std::ostream& err_;
+    std::ostream* events_;
     std::map<std::string, value> variables_;                     // by lower-case name
     std::map<std::string, std::shared_ptr<library>> libraries_;  // by path
     window_hosts windows_;                                       // of the libraries, while loaded

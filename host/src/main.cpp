@@ -1,6 +1,8 @@
 // twhost: a container for control plug-ins. It loads them only through their C entry points (by ProgID
 // from the platform's registry, or by library path), creates controls, and runs statements against them,
 // printing every event and every printed result.
+#include <unistd.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iostream>
@@ -15,6 +17,7 @@
 #include "parser.hpp"
 #include "registration.hpp"
 #include "tarnwick/components/registry.hpp"
+#include "tarnwick/version.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig, which the on-screen windows' text drawing loads, keeps its font cache until the process
@@ -28,9 +31,9 @@ namespace {
 
 constexpr const char* usage = R"(usage: twhost [options] [SCRIPT | -]
 
-Runs statements against control plug-ins, printing each event ("w.State 64 TW_MADEFILE", "w.hasWrite")
-and each printed result. Without SCRIPT or -e, reads statements from standard input, interactively on a
-terminal.
+Runs statements against control plug-ins, printing each printed result on standard output and each
+event ("w.State 64 TW_MADEFILE", "w.hasWrite") where --events says. Without SCRIPT or -e, reads
+statements from standard input, interactively on a terminal.
 
   -e STATEMENTS     run STATEMENTS (may be given more than once, numbered -e#1, -e#2, ... in
                     messages; runs before SCRIPT)
@@ -43,6 +46,10 @@ terminal.
   --info CLASS      describe a class, named by ProgID or library path: type information, version
                     record, misc status, design-time face and toolbox bitmap
   --bitmap FILE     with --info: also write the class's toolbox bitmap (.bmp) to FILE
+  --events=WHERE    where event lines go: stdout, stderr or none; by default standard output when it
+                    is a terminal and standard error otherwise, so that $(twhost -e 'Print ...')
+                    captures printed values only
+  --version         show the version
   -h, --help        show this help
 
 Statements:
@@ -95,6 +102,8 @@ int main(int argc, char** argv) {
     bool wait = true;
     bool headless = false;
     bool script_given = false;
+    // Events go to the terminal when there is one; a pipe or a file gets printed values only.
+    std::ostream* events = ::isatty(STDOUT_FILENO) ? &std::cout : &std::cerr;
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -109,6 +118,21 @@ int main(int argc, char** argv) {
         if (a == "-h" || a == "--help") {
             std::cout << usage;
             return 0;
+        } else if (a == "--version") {
+            std::cout << "twhost " << TARNWICK_VERSION_STRING << '\n';
+            return 0;
+        } else if (a.starts_with("--events=")) {
+            const std::string where = a.substr(9);
+            if (where == "stdout") {
+                events = &std::cout;
+            } else if (where == "stderr") {
+                events = &std::cerr;
+            } else if (where == "none") {
+                events = nullptr;
+            } else {
+                std::cerr << "twhost: --events takes stdout, stderr or none, not '" << where << "'\n";
+                return 2;
+            }
         } else if (a == "-e") {
             snippets.push_back(value());
         } else if (a == "-k" || a == "--keep-going") {
@@ -194,7 +218,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    twhost::interpreter host(std::cout, std::cerr);
+    twhost::interpreter host(std::cout, std::cerr, events);
     if (headless) host.windows().headless();
     for (const auto& [source, statements] : sources) {
         if (!host.run(statements, source, keep_going)) {

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::ostream discard(nullptr);
     {
-        twhost::interpreter host(discard, discard);
+        twhost::interpreter host(discard, discard, &discard);
         host.windows().headless();
         host.limit_strings(max_string);
         host.run(statements, "fuzz", true);

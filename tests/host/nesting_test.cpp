@@ -99,7 +99,7 @@ TEST(Nesting, ConcatenationKeepsItsOrderAndCoercesEachOperand) {
 
 TEST(Strings, AConcatenationPastTheBoundIsError14AndTheRunGoesOnWithKeepGoing) {
     std::ostringstream out, err;
-    twhost::interpreter host(out, err);
+    twhost::interpreter host(out, err, &out);
     host.limit_strings(8);
     const auto statements = twhost::parse_script(
         "a = \"abcd\" & \"efgh\" : Print a\n"
