@@ -26,6 +26,7 @@ constexpr twc_param headername_setting[] = {{"Headername", string_ref}, {"settin
 constexpr twc_param headername_position[] = {{"Headername", string_ref}, {"Position", long_ref}};
 constexpr twc_param position[] = {{"Position", long_ref}};
 constexpr twc_param filename[] = {{"Filename", string_ref}};
+constexpr twc_param mode_value[] = {{"value", TWC_VT_I2}};
 
 using row = pc::rows<reader>;
 // The interface _ini, in slot order.
@@ -40,7 +41,10 @@ constexpr auto members = pc::make_table<reader>(
     row::method<&ini::GetHeaderAtPosition>("GetHeaderAtPosition", 0x60030007, TWC_VT_STRING, position),
     row::method<&ini::FindHeader>("FindHeader", 0x60030008, TWC_VT_BOOL, headername),
     row::method<&ini::AddHeader>("AddHeader", 0x60030009, TWC_VT_BOOL, headername),
-    row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename));
+    row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename),
+    // Beyond the specified members.
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000C, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000C, mode_value));
 
 constexpr twc_interface dispatch_interface =
     pc::interface_of("_ini", {0xda54786a, 0xd314, 0x4af0, {0x89, 0xed, 0x6e, 0xba, 0x83, 0x2e, 0xb4, 0x9c}},

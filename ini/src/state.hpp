@@ -10,6 +10,7 @@ namespace tw_ini {
 struct ini::state {
     detail::tables tables;
     detail::name_index index;
+    std::int16_t line_ends = 0;  // LineEnds
 };
 
 }  // namespace tw_ini

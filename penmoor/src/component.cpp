@@ -47,6 +47,7 @@ constexpr twc_param header_setting_value[] = {
 constexpr twc_param file[] = {{"File", string_ref}};
 constexpr twc_param path_value[] = {{"path", TWC_VT_STRING}};
 constexpr twc_param flag_value[] = {{"value", TWC_VT_BOOL}};
+constexpr twc_param mode_value[] = {{"value", TWC_VT_I2}};
 
 using row = pc::rows<writer>;
 // The interface _ini, in slot order.
@@ -67,7 +68,10 @@ constexpr auto members = pc::make_table<writer>(
     row::method<&ini::deleteSetting>("deleteSetting", 0x6003000B, TWC_VT_BOOL, header_setting),
     row::method<&ini::deleteHeader>("deleteHeader", 0x6003000C, TWC_VT_BOOL, header),
     // The result is an empty variant.
-    row::method<&ini::showConstants>("showConstants", 0x6003000D, TWC_VT_VARIANT));
+    row::method<&ini::showConstants>("showConstants", 0x6003000D, TWC_VT_VARIANT),
+    // Beyond the specified members.
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000E, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000E, mode_value));
 
 constexpr twc_param state[] = {{"State", TWC_VT_I2 | TWC_VT_BYREF}};
 constexpr std::array<twc_member, 2> events = {{

@@ -101,9 +101,9 @@ class distinct_names {
 // line beginning with "[" (a repeat of the same header line included).
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
     const auto name = rules::file_text(Setting);
-    return edit(fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
-                [&](platform::file& in, platform::line_writer& out) -> outcome {
-                    pass p(in, rules::header_line(Header), name ? name->size() : 0, &out);
+    return edit(target(), {TW_NOFILE}, copying::lines,
+                [&](platform::file& in, platform::line_writer& out, platform::line_ends ends) -> outcome {
+                    pass p(in, ends, rules::header_line(Header), name ? name->size() : 0, &out);
                     if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
                     bool dropped = false;
                     const auto found = p.edit_first_occurrence(name, [&](pass& line) {
@@ -131,10 +131,10 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // lines: a hasWrite for each distinct name of its first occurrence, then one more. They are raised once
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
-    return edit(fileBound_ != platform::False ? &native_path_ : nullptr, {TW_NOFILE}, copying::lines,
-                [&](platform::file& in, platform::line_writer& out) -> outcome {
-                    out.write_line("\r\n");
-                    pass p(in, rules::header_line(Header), 0, &out);
+    return edit(target(), {TW_NOFILE}, copying::lines,
+                [&](platform::file& in, platform::line_writer& out, platform::line_ends ends) -> outcome {
+                    out.write_line(out.end());
+                    pass p(in, ends, rules::header_line(Header), 0, &out);
                     if (!p.to_header()) return {{TW_NOHEADER, TW_NOHEADER}};  // isHeader's, then its own
                     p.drop();
                     distinct_names names(in);

@@ -1,63 +1,90 @@
 #include "edit_file.hpp"
 
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/line_reader.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/runtime_error.hpp"
-#include "write_lock.hpp"
 
 namespace penmoor {
-
 namespace {
 
+void refuse_hard_links(const write_lock& lock) {
+    if (lock.status().st_nlink > 1) {
+        throw platform::runtime_error(platform::err::permission_denied,
+                                      "'" + lock.target() + "' has " + std::to_string(lock.status().st_nlink) +
+                                          " hard links: replacing it would leave the other names with the "
+                                          "old content");
+    }
+}
+
+// Runs the pass from `in` into the copy; true when the copy holds a change, flushed to it.
+outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode, const copy_pass& pass) {
+    const platform::line_ends ends = resolve_line_ends(mode, in);
+    platform::buffer_lease buffer;
+    platform::line_writer out = how == copying::bytes ? platform::line_writer::exact(copy, buffer.span())
+                                                      : platform::line_writer(copy, buffer.span(), ends);
+    outcome found = pass(in, out, ends);
+    if (found.change) out.flush();
+    return found;
+}
+
 // The locked part of an edit: the pass, the replacement and the pass's codes.
-outcome edit_locked(const std::string& path, copying how, const copy_pass& copy,
+outcome edit_locked(const edit_target& target, copying how, const copy_pass& pass,
                     const std::function<void(std::int16_t)>& raise) {
-    write_lock lock(path);
-    outcome found;
+    std::optional<write_lock> own_lock;
+    write_lock& lock = target.batch ? target.batch->lock : own_lock.emplace(*target.path);
+    platform::file& in = target.batch ? target.batch->current() : lock.file();
+    platform::replacement_copy copy(lock.target());
+    const outcome found = run_pass(in, copy.copy(), how, target.line_ends, pass);
     auto raise_all = [&] {
         for (const std::int16_t code : found.codes) raise(code);
     };
-    const bool replaced = platform::replace_file(
-        lock.target(), &lock.status(),
-        {.write =
-             [&](platform::file& temporary) {
-                 platform::buffer_lease buffer;
-                 platform::line_writer out = how == copying::bytes
-                                                 ? platform::line_writer::exact(temporary, buffer.span())
-                                                 : platform::line_writer(temporary, buffer.span());
-                 found = copy(lock.file(), out);
-                 if (found.change) out.flush();
-                 return found.change;
-             },
-         .before_rename =
-             [&] {
-                 if (lock.status().st_nlink > 1) {
-                     throw platform::runtime_error(
-                         platform::err::permission_denied,
-                         "'" + lock.target() + "' has " + std::to_string(lock.status().st_nlink) +
-                             " hard links: replacing it would leave the other names with the old content");
-                 }
-                 raise_all();
-             }});
-    if (!replaced) raise_all();
+    if (!found.change) {
+        copy.abandon();
+    } else if (target.batch) {
+        target.batch->latest = copy.release_unnamed();
+    } else {
+        copy.replace(&lock.status(), 0600, [&] {
+            refuse_hard_links(lock);
+            raise_all();
+        });
+        return found;
+    }
+    raise_all();
     return found;
 }
 
 }  // namespace
 
-platform::boolean edit(const std::string* path, std::initializer_list<std::int16_t> unbound, copying how,
+platform::line_ends resolve_line_ends(std::int16_t mode, platform::file& f) {
+    switch (mode) {
+        case 1: return platform::line_ends::lf;
+        case 2: return platform::line_ends_of(f);
+        default: return platform::line_ends::crlf;
+    }
+}
+
+platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
                        const copy_pass& copy, const edit_events& raise) {
-    if (path == nullptr) {
+    if (target.path == nullptr) {
         for (const std::int16_t code : unbound) raise.State(code);
         raise.hasWrite();
         return platform::False;
     }
-    const outcome done = edit_locked(*path, how, copy, raise.State);
+    const outcome done = edit_locked(target, how, copy, raise.State);
     if (done.change) {
         for (int i = 0; i < done.deletions; ++i) raise.hasWrite();
     }
     raise.hasWrite();
     return done.change ? platform::True : platform::False;
+}
+
+void commit(detail::batch_state& batch) {
+    if (!batch.latest.is_open()) return;
+    platform::replacement_copy copy(batch.lock.target());
+    copy.copy().copy_from(batch.latest);
+    copy.replace(&batch.lock.status(), 0600, [&] { refuse_hard_links(batch.lock); });
+    batch.latest = platform::file();
 }
 
 }  // namespace penmoor

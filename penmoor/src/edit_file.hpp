@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_writer.hpp"
 #include "tarnwick/files/types.hpp"
+#include "write_lock.hpp"
 
 namespace penmoor {
 
@@ -24,11 +26,13 @@ struct outcome {
     int deletions = 0;
 };
 
-// Reads the locked file once from `in`, writing its new content to `out` as it goes.
-using copy_pass = std::function<outcome(platform::file& in, platform::line_writer& out)>;
+// Reads the file once from `in`, whose lines end as `ends` says, writing its new content to `out` as it
+// goes (whose lines end the same way, unless it copies bytes as they stand).
+using copy_pass =
+    std::function<outcome(platform::file& in, platform::line_writer& out, platform::line_ends ends)>;
 
 enum class copying {
-    lines,  // the copy's lines end with CR LF, whatever ended them before
+    lines,  // the copy's lines end as the file's line ends say, whatever ended them before
     bytes,  // what is copied is copied byte for byte
 };
 
@@ -38,17 +42,48 @@ struct edit_events {
     std::function<void()> hasWrite;
 };
 
+namespace detail {
+
+// A batch of edits (penmoor::batch): the file's lock, held from the batch's start to its end, and the
+// content the edits made so far, in a copy of no name.
+struct batch_state {
+    explicit batch_state(const std::string& path) : lock(path) {}
+    write_lock lock;
+    platform::file latest;
+    // What the next edit or lookup reads.
+    platform::file& current() { return latest.is_open() ? latest : lock.file(); }
+};
+
+}  // namespace detail
+
+// The file an edit works on: the bound path (null while unbound), the control's batch (null outside
+// one) and its LineEnds mode.
+struct edit_target {
+    const std::string* path;
+    detail::batch_state* batch;
+    std::int16_t line_ends;
+};
+
+// The line ends of a file, as a LineEnds mode says: 0 crlf, 1 lf, 2 as found in the file.
+platform::line_ends resolve_line_ends(std::int16_t mode, platform::file& f);
+
 // One editing operation of a control, from its start to its end:
-// - no file bound (path null): raises the codes `unbound` (those of the lookups the operation stands
-//   for, then its own), then hasWrite, and touches nothing;
-// - otherwise locks the file at path (write_lock), runs the pass into a temporary copy and, when it holds
-//   a change, puts the copy in the file's place (platform::replace_file): the file keeps its owner,
+// - no file bound: raises the codes `unbound` (those of the lookups the operation stands for, then its
+//   own), then hasWrite, and touches nothing;
+// - otherwise locks the file (write_lock), runs the pass into a temporary copy and, when it holds a
+//   change, puts the copy in the file's place (platform::replacement_copy): the file keeps its owner,
 //   group and mode, and one with more than one hard link is refused with run-time error 70 rather than
 //   split. The pass's codes are raised while the lock is held: before the copy replaces the file, or
 //   after an unchanged copy is removed. Once the lock is released: a hasWrite for each deletion the
-//   operation stands for (a handler sees the file as the whole operation left it), then the last one.
-// Returns whether the file was changed; a failure ends it with run-time error and no further event.
-platform::boolean edit(const std::string* path, std::initializer_list<std::int16_t> unbound, copying how,
+//   operation stands for (a handler sees the file as the whole operation left it), then the last one;
+// - inside a batch, the lock is the batch's, the pass reads what the batch's edits made so far and its
+//   copy, unflushed and of no name, becomes what the next one reads; the file is replaced by commit.
+// Returns whether the file was changed; a failure ends it with a run-time error and no further event.
+platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
                        const copy_pass& copy, const edit_events& raise);
+
+// Puts what a batch's edits made in the file's place, once, with one flush; nothing when they made
+// nothing. Refuses a file with more than one hard link, as an edit does.
+void commit(detail::batch_state& batch);
 
 }  // namespace penmoor

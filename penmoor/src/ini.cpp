@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <variant>
 
+#include "edit_file.hpp"
 #include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -109,6 +110,37 @@ platform::boolean ini::addFile(const platform::string& File) {
     }
     raise_hasWrite();
     return result;
+}
+
+std::int16_t ini::LineEnds() const { return LineEnds_; }
+
+void ini::LineEnds(std::int16_t value) {
+    if (value < 0 || value > 2) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
+    }
+    LineEnds_ = value;
+}
+
+edit_target ini::target() const {
+    return {fileBound_ != platform::False ? &native_path_ : nullptr, batch_, LineEnds_};
+}
+
+batch::batch(ini& control) : control_(control) {
+    if (control.fileBound_ == platform::False) {
+        throw platform::runtime_error(platform::err::invalid_call, "a batch needs a bound file");
+    }
+    if (control.batch_ != nullptr) {
+        throw platform::runtime_error(platform::err::file_already_open, "the control has a batch open already");
+    }
+    state_ = std::make_unique<detail::batch_state>(control.native_path_);
+    control.batch_ = state_.get();
+}
+
+batch::~batch() { control_.batch_ = nullptr; }
+
+void batch::commit() {
+    penmoor::commit(*state_);
 }
 
 }  // namespace penmoor

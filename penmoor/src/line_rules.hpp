@@ -27,9 +27,9 @@ inline std::optional<std::string> file_text(const platform::string& name) {
 
 // Text that the writer is about to write into the file, in the file's bytes. A CR would split it into
 // lines of its own, and a character outside the file's character set would be written as something else:
-// either is run-time error 5, raised before anything is looked up or written. An LF is kept; it reads
-// back as part of the line.
-inline std::string writable(const platform::string& text, const char* what) {
+// either is run-time error 5, raised before anything is looked up or written. So is an LF where a lone
+// LF may end lines (lf_may_end); elsewhere it is kept, and reads back as part of the line.
+inline std::string writable(const platform::string& text, const char* what, bool lf_may_end) {
     auto bytes = platform::cp1252::encode(text);
     if (!bytes) {
         throw platform::runtime_error(platform::err::invalid_call,
@@ -40,14 +40,18 @@ inline std::string writable(const platform::string& text, const char* what) {
             platform::err::invalid_call,
             std::string(what) + " holds a carriage return, which would split the line");
     }
+    if (lf_may_end && bytes->find('\n') != std::string::npos) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      std::string(what) + " holds a line feed, which ends lines where LineEnds is 1 or 2");
+    }
     return std::move(*bytes);
 }
 
 // A setting name that the writer is about to write: writable text that also reads back as the same
 // name. A name that begins with "[" would end the section, and one that holds "=" would read back as
 // the shorter name before it: either is run-time error 5, raised before anything is looked up.
-inline std::string writable_name(const platform::string& name) {
-    std::string bytes = writable(name, "the setting name");
+inline std::string writable_name(const platform::string& name, bool lf_may_end) {
+    std::string bytes = writable(name, "the setting name", lf_may_end);
     if (!bytes.empty() && bytes.front() == '[') {
         throw platform::runtime_error(
             platform::err::invalid_call,

@@ -16,11 +16,11 @@ namespace penmoor {
 
 class pass {
   public:
-    // A pass over source for the section of header line `header`, deciding about setting names of at
-    // most name_size bytes. Lines are copied to out when there is one.
-    pass(platform::file& source, std::optional<std::string> header, std::size_t name_size,
-         platform::line_sink* out = nullptr)
-        : lines_(source, buffer_.span()),
+    // A pass over source, whose lines end as `ends` says, for the section of header line `header`,
+    // deciding about setting names of at most name_size bytes. Lines are copied to out when there is one.
+    pass(platform::file& source, platform::line_ends ends, std::optional<std::string> header,
+         std::size_t name_size, platform::line_sink* out = nullptr)
+        : lines_(source, buffer_.span(), ends),
           section_(std::move(header)),
           want_(section_.want(name_size)),
           out_(out) {}

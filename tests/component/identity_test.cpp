@@ -56,7 +56,10 @@ TEST(Identity, WriterSlotsCarryTheirIdsKindsAndParameters) {
          {"getSetting", 0x6003000A, M, TWC_VT_STRING, {{"Header", S}, {"Setting", S}}},
          {"deleteSetting", 0x6003000B, M, TWC_VT_BOOL, {{"Header", S}, {"Setting", S}}},
          {"deleteHeader", 0x6003000C, M, TWC_VT_BOOL, {{"Header", S}}},
-         {"showConstants", 0x6003000D, M, TWC_VT_VARIANT, {}}});
+         {"showConstants", 0x6003000D, M, TWC_VT_VARIANT, {}},
+         // Beyond the specified members.
+         {"LineEnds", 0x6803000E, G, TWC_VT_I2, {}},
+         {"LineEnds", 0x6803000E, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
     expect_members(*t.events, {{"State", 1, M, TWC_VT_EMPTY, {{"State", TWC_VT_I2 | TWC_VT_BYREF}}},
                                {"hasWrite", 2, M, TWC_VT_EMPTY, {}}});
     EXPECT_STREQ(t.dispatch->name, "_ini");
@@ -79,7 +82,10 @@ TEST(Identity, ReaderMembersCarryTheirIdsAndDeclareNoEvents) {
                     {"GetHeaderAtPosition", 0x60030007, M, TWC_VT_STRING, {{"Position", L}}},
                     {"FindHeader", 0x60030008, M, TWC_VT_BOOL, {{"Headername", S}}},
                     {"AddHeader", 0x60030009, M, TWC_VT_BOOL, {{"Headername", S}}},
-                    {"ReadFile", 0x6003000B, M, TWC_VT_BOOL, {{"Filename", S}}}});
+                    {"ReadFile", 0x6003000B, M, TWC_VT_BOOL, {{"Filename", S}}},
+                    // Beyond the specified members.
+                    {"LineEnds", 0x6803000C, G, TWC_VT_I2, {}},
+                    {"LineEnds", 0x6803000C, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
     EXPECT_STREQ(t.events->name, "__ini");
     EXPECT_EQ(t.events->member_count, 0u);
 }

@@ -106,9 +106,9 @@ constexpr platform::sys::table counting = {
     [](const char* p, char* r) -> char* {
         return should_fail(call::realpath) ? nullptr : real().realpath(p, r);
     },
-    [](int from, int to, std::size_t n) -> ssize_t {
+    [](int from, off_t* at, int to, std::size_t n) -> ssize_t {
         if (should_fail(call::copy) || interrupted_now()) return -1;
-        return real().copy_file_range(from, to, allowed(n));
+        return real().copy_file_range(from, at, to, allowed(n));
     },
 };
 

@@ -104,6 +104,14 @@ class TW_INI_API ini : public platform::user_control {
     // it filed.
     platform::boolean ReadFile(const platform::string& Filename);
 
+    // Beyond the specified interface: where the lines of a file that ReadFile reads end; a 16-bit
+    // integer property, dispatch id 0x6803000C. 0, the default: at CR LF or a lone CR, and a lone LF stays
+    // in the line; 1: a lone LF ends a line too; 2: as found: ReadFile looks at the file's first line
+    // end: a lone LF means 1, anything else 0, and a file with no line end 1. Any other value is
+    // run-time error 5. InputConf takes its line as it is, whatever the value.
+    std::int16_t LineEnds() const;
+    void LineEnds(std::int16_t value);
+
   protected:
     // Keeps the control at 585 x 555 twips: sets its Height first, then its Width.
     void Resize() override;

@@ -11,6 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "tarnwick/components/user_control.hpp"
@@ -21,6 +24,11 @@
 #define PENMOOR_API [[gnu::visibility("default")]]
 
 namespace penmoor {
+
+struct edit_target;
+namespace detail {
+struct batch_state;
+}
 
 // Result codes carried by State: exactly one per event, never combined.
 inline constexpr std::int16_t TW_NOHEADER = 1;         // the section does not exist
@@ -96,21 +104,69 @@ class PENMOOR_API ini : public platform::user_control {
     // Opens or brings forward the thread's constants window; no file, state or event. Cannot show: error 7.
     void showConstants();
 
+    // Beyond the specified interface.
+
+    // Where lines end; a 16-bit integer property, dispatch id 0x6803000E:
+    //  0, the default: at CR LF or a lone CR, and a lone LF stays in the line; lines written end with
+    //     CR LF;
+    //  1: a lone LF ends a line too; lines written end with LF;
+    //  2: as found: each operation looks at the file's first line end: a lone LF means 1, anything else
+    //     0, and a file with no line end yet 1.
+    // Any other value is run-time error 5. Where a lone LF may end lines (1 and 2), text the writer would
+    // write may not hold an LF either (run-time error 5, as a CR).
+    std::int16_t LineEnds() const;
+    void LineEnds(std::int16_t value);
+
+    // For C++ callers only. The name of every header line, "[" + name + "]", in the order of the file,
+    // repeats included, each given to each(); False and State TW_NOFILE while unbound.
+    platform::boolean listHeaders(const std::function<void(const platform::string& Header)>& each);
+    // Every setting line of section Header as the lookups read it, in the order of the file, each given
+    // to each(name, value); False, with the events of isHeader's and State TW_NOHEADER, when there is no
+    // such section, as isSetting does. Lines are streamed: none is held whole.
+    platform::boolean listSettings(
+        const platform::string& Header,
+        const std::function<void(const platform::string& Setting, const platform::string& Value)>& each);
+
   protected:
     // Keeps the control at 585 x 645 twips.
     void Resize() override;
 
   private:
+    friend class batch;
     void raise_State(std::int16_t code);
     void raise_hasWrite();
+    // What an edit works on (edit_file.hpp).
+    edit_target target() const;
 
     platform::string boundPath_;
     platform::boolean fileBound_ = platform::False;
     platform::boolean CreateNew_ = platform::False;
     std::string native_path_;  // boundPath_ as the file system names it
+    std::int16_t LineEnds_ = 0;
+    detail::batch_state* batch_ = nullptr;  // the batch open on this control, if any
 
     std::vector<ini_events*> sinks_;
     int raising_ = 0;  // depth of event raising; disconnected sinks are removed when it drops to 0
+};
+
+// Several edits of one control's file made one change, for C++ callers. From its construction to
+// commit(), the control's edits apply to a copy of the file under the file's lock, and its lookups see
+// them; commit() then puts the result in the file's place at once, with one flush, or leaves the file
+// untouched when the edits changed nothing. A batch destroyed without commit(), after a failed edit for
+// instance, leaves the file exactly as it was. The control must be bound (else run-time error 5); one
+// batch at a time per control (else 55, as for any other edit of a file this thread is editing).
+class PENMOOR_API batch {
+  public:
+    explicit batch(ini& control);
+    ~batch();
+    batch(const batch&) = delete;
+    batch& operator=(const batch&) = delete;
+
+    void commit();
+
+  private:
+    ini& control_;
+    std::unique_ptr<detail::batch_state> state_;
 };
 
 }  // namespace penmoor

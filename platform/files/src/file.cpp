@@ -128,10 +128,10 @@ void file::write_all(const void* buffer, std::size_t count) {
     }
 }
 
-void file::copy_from(file& source) {
+void file::copy_from(file& source, off_t from) {
     constexpr std::size_t chunk = std::size_t{1} << 30;
     for (;;) {
-        const ssize_t n = os().copy_file_range(source.fd_, fd_, chunk);
+        const ssize_t n = os().copy_file_range(source.fd_, &from, fd_, chunk);
         if (n > 0) continue;
         if (n == 0) return;
         if (errno == EINTR) continue;
@@ -142,7 +142,10 @@ void file::copy_from(file& source) {
     }
     constexpr std::size_t size = 64 * 1024;
     const auto buffer = std::make_unique<char[]>(size);
-    while (const std::size_t n = source.read(buffer.get(), size)) write_all(buffer.get(), n);
+    while (const std::size_t n = source.read_at(buffer.get(), size, from)) {
+        write_all(buffer.get(), n);
+        from += static_cast<off_t>(n);
+    }
 }
 
 void file::sync() {

@@ -272,4 +272,16 @@ bool line_reader::pass(const std::string_view* text, line_sink* skipped) {
     }
 }
 
+line_ends line_ends_of(file& f) {
+    char chunk[4096];
+    for (off_t at = 0;;) {
+        const std::size_t n = f.read_at(chunk, sizeof chunk, at);
+        if (n == 0) return line_ends::lf;
+        const auto* cr = static_cast<const char*>(std::memchr(chunk, '\r', n));
+        if (std::memchr(chunk, '\n', cr ? static_cast<std::size_t>(cr - chunk) : n)) return line_ends::lf;
+        if (cr) return line_ends::crlf;
+        at += static_cast<off_t>(n);
+    }
+}
+
 }  // namespace platform

@@ -12,23 +12,6 @@
 namespace platform {
 namespace {
 
-// Removes the copy when a failure ends the replacement.
-class copy_guard {
-  public:
-    explicit copy_guard(const std::string& path) : path_(path) {}
-    ~copy_guard() {
-        if (!released_) sys::calls().unlink(path_.c_str());
-    }
-    copy_guard(const copy_guard&) = delete;
-    copy_guard& operator=(const copy_guard&) = delete;
-    // The copy is no longer this guard's to remove: renamed into place, or removed already.
-    void release() { released_ = true; }
-
-  private:
-    const std::string& path_;
-    bool released_ = false;
-};
-
 void remove_stale(const std::string& target, const std::string& temp) {
     if (sys::calls().unlink(temp.c_str()) == 0 || errno == ENOENT) return;
     if (errno == ENAMETOOLONG) {
@@ -56,33 +39,53 @@ void take_ownership_and_mode(file& copy, const struct stat& original) {
 
 }  // namespace
 
+replacement_copy::replacement_copy(const std::string& target)
+    : target_(target), path_(target + std::string(temporary_suffix)) {
+    remove_stale(target_, path_);
+    std::optional<file> created = create_exclusive(path_, S_IRUSR | S_IWUSR);
+    if (!created) throw_errno(EEXIST, "create", path_);
+    copy_ = std::move(*created);
+}
+
+replacement_copy::~replacement_copy() {
+    if (named_) sys::calls().unlink(path_.c_str());
+}
+
+void replacement_copy::replace(const struct stat* original, mode_t new_mode,
+                               const std::function<void()>& before_rename) {
+    if (original) {
+        take_ownership_and_mode(copy_, *original);
+    } else if (sys::calls().fchmod(copy_.fd(), new_mode) != 0) {
+        throw_errno(errno, "set the permissions of", path_);
+    }
+    copy_.sync();
+    copy_.close();
+    if (before_rename) before_rename();
+    rename_over(path_, target_);
+    named_ = false;
+    sync_directory_of(target_);
+}
+
+void replacement_copy::abandon() {
+    copy_.close();
+    named_ = false;
+    remove(path_);
+}
+
+file replacement_copy::release_unnamed() {
+    remove(path_);
+    named_ = false;
+    return std::move(copy_);
+}
+
 bool replace_file(const std::string& target, const struct stat* original, const replacement& content,
                   mode_t new_mode) {
-    const std::string temp = target + std::string(temporary_suffix);
-    remove_stale(target, temp);
-    std::optional<file> created = create_exclusive(temp, S_IRUSR | S_IWUSR);
-    if (!created) throw_errno(EEXIST, "create", temp);
-    copy_guard guard(temp);
-    file copy = std::move(*created);
-    if (!content.write(copy)) {
-        // A copy that cannot be removed is reported like any other failure; the next replacement of
-        // the file removes it.
-        copy.close();
-        guard.release();
-        remove(temp);
+    replacement_copy copy(target);
+    if (!content.write(copy.copy())) {
+        copy.abandon();
         return false;
     }
-    if (original) {
-        take_ownership_and_mode(copy, *original);
-    } else if (sys::calls().fchmod(copy.fd(), new_mode) != 0) {
-        throw_errno(errno, "set the permissions of", temp);
-    }
-    copy.sync();
-    copy.close();
-    if (content.before_rename) content.before_rename();
-    rename_over(temp, target);
-    guard.release();
-    sync_directory_of(target);
+    copy.replace(original, new_mode, content.before_rename);
     return true;
 }
 

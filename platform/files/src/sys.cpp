@@ -27,8 +27,8 @@ constexpr table real_calls = {
     ::pread,
     ::mkdir,
     [](const char* path, char* resolved) { return ::realpath(path, resolved); },
-    [](int from, int to, std::size_t count) {
-        return ::copy_file_range(from, nullptr, to, nullptr, count, 0);
+    [](int from, off_t* from_offset, int to, std::size_t count) {
+        return ::copy_file_range(from, from_offset, to, nullptr, count, 0);
     },
 };
 

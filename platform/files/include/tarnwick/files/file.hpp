@@ -48,9 +48,9 @@ class file {
     std::size_t read_at(void* buffer, std::size_t count, off_t offset);
     // Writes all count bytes or throws.
     void write_all(const void* buffer, std::size_t count);
-    // Appends the rest of source, from its offset to its end, to this file at its offset: in the kernel
-    // where the file system can, else through a buffer.
-    void copy_from(file& source);
+    // Writes source from offset `from` to its end into this file at its offset: in the kernel where the
+    // file systems can, else through a buffer. Leaves source's own offset alone.
+    void copy_from(file& source, off_t from = 0);
     // Flushes the file's data and metadata to the device.
     void sync();
     struct stat status() const;

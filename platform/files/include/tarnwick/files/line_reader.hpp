@@ -98,6 +98,10 @@ class line_reader {
     std::string aside_;  // a gathered line, or the head of one
 };
 
+// The line ends of a file as found: lf where its first line end is a lone LF, and where it has no line
+// end yet; crlf where it is a CR, alone or before an LF. Reads up to the first line end.
+line_ends line_ends_of(file& f);
+
 template <class Each>
 void line_reader::each_rest(Each&& each) {
     while (in_line_) {

@@ -32,8 +32,8 @@ struct table {
     int (*mkdir)(const char* path, mode_t mode);
     // realpath(3) with a buffer of PATH_MAX bytes: not a system call, but it reads the file system.
     char* (*realpath)(const char* path, char* resolved);
-    // copy_file_range(2) from the current offsets of both descriptors.
-    ssize_t (*copy_file_range)(int from, int to, std::size_t count);
+    // copy_file_range(2) from *from_offset of `from` (which it advances) to the current offset of `to`.
+    ssize_t (*copy_file_range)(int from, off_t* from_offset, int to, std::size_t count);
 };
 
 // The live table.
