@@ -29,6 +29,28 @@ TEST_F(ReadFile, LinesEndAtCrLfOrALoneCrAndALoneLfStaysInTheLine) {
     EXPECT_THAT(settings(u"a"), ElementsAre(u"x=1\n[b]", u"y=2"));
 }
 
+// LineEnds, beyond the specified interface: 1 makes a lone LF end a line too, 2 goes by the file's first
+// line end; 0, the default, is the rule above. Other values are error 5 and change nothing.
+TEST_F(ReadFile, LineEndsOneOrTwoReadAnLfFileAsLines) {
+    const std::string lf = "[a]\nx=1\r\ny=2\rz=3\n[b]\n";
+    EXPECT_EQ(load(lf), platform::True);
+    EXPECT_THAT(headers(), IsEmpty());  // one line, which does not end with "]"
+    for (const std::int16_t mode : {std::int16_t{1}, std::int16_t{2}}) {
+        control.LineEnds(mode);
+        EXPECT_EQ(control.LineEnds(), mode);
+        EXPECT_EQ(load(lf), platform::True);
+        EXPECT_THAT(headers(), ElementsAre(u"a", u"b"));
+        EXPECT_THAT(settings(u"a"), ElementsAre(u"x=1", u"y=2", u"z=3"));
+    }
+    EXPECT_EQ(load("[a]\r\nx=1\ny=2\n"), platform::True);  // with 2: CR LF first, so LF stays in the line
+    EXPECT_THAT(settings(u"a"), ElementsAre(u"x=1\ny=2\n"));
+    EXPECT_EQ(error_of([&] { control.LineEnds(3); }), 5);
+    EXPECT_EQ(error_of([&] { control.LineEnds(-1); }), 5);
+    EXPECT_EQ(control.LineEnds(), 2);
+    control.InputConf(u"[c\nd]");  // a line given is taken as it is
+    EXPECT_EQ(control.FindHeader(u"c\nd"), platform::True);
+}
+
 TEST_F(ReadFile, EmptyFileLoadsNothing) {
     EXPECT_EQ(load(""), platform::True);
     EXPECT_EQ(control.GetNumberOfHeaders(), -1);

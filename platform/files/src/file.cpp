@@ -200,7 +200,7 @@ std::optional<file> open_if_regular(const std::string& path) {
 }
 
 std::optional<file> create_exclusive(const std::string& path, mode_t mode) {
-    const int fd = os().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int fd = os().open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd < 0) {
         if (errno == EEXIST) return std::nullopt;
         throw_errno(errno, "create", path);

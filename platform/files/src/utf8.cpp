@@ -1,5 +1,6 @@
 #include "tarnwick/files/utf8.hpp"
 
+#include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 
 namespace platform {
@@ -66,10 +67,14 @@ std::string to_utf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string from_utf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
+namespace {
+
+// Decodes text into out; returns the offset of the first byte that is not UTF-8 (which strict decoding
+// stops at), or npos. Lenient decoding puts U+FFFD for each such byte and goes on.
+std::size_t decode(std::string_view text, std::u16string& out, bool strict) {
+    out.reserve(out.size() + text.size());
     std::size_t i = 0;
+    std::size_t first_bad = std::string_view::npos;
     while (i < text.size()) {
         const auto b0 = static_cast<unsigned char>(text[i]);
         char32_t cp = 0xFFFD;
@@ -80,23 +85,29 @@ std::u16string from_utf8(std::string_view text) {
         auto byte = [&](std::size_t k) {
             return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F);
         };
+        bool valid = true;
         if (b0 < 0x80) {
             cp = b0;
         } else if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
             cp = ((b0 & 0x1Fu) << 6) | byte(1);
             len = 2;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2)) {
-            const char32_t v = ((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2);
-            if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
-                cp = v;
-                len = 3;
-            }
-        } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3)) {
-            const char32_t v = ((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3);
-            if (v >= 0x10000 && v <= 0x10FFFF) {
-                cp = v;
-                len = 4;
-            }
+        } else if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2) &&
+                   (((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) >= 0x800 &&
+                   ((((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) < 0xD800 ||
+                    (((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) > 0xDFFF)) {
+            cp = ((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2);
+            len = 3;
+        } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3) &&
+                   (((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3)) >= 0x10000 &&
+                   (((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3)) <= 0x10FFFF) {
+            cp = ((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3);
+            len = 4;
+        } else {
+            valid = false;
+        }
+        if (!valid) {
+            if (first_bad == std::string_view::npos) first_bad = i;
+            if (strict) return first_bad;
         }
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -106,7 +117,48 @@ std::u16string from_utf8(std::string_view text) {
         }
         i += len;
     }
+    return first_bad;
+}
+
+std::string hex(unsigned value, int digits) {
+    static constexpr char digit[] = "0123456789ABCDEF";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = digit[value & 0xF];
+    return text;
+}
+
+}  // namespace
+
+std::u16string from_utf8(std::string_view text) {
+    std::u16string out;
+    decode(text, out, false);
     return out;
+}
+
+string file_text_from_utf8(std::string_view utf8) {
+    string out;
+    if (const std::size_t bad = decode(utf8, out, true); bad != std::string_view::npos) {
+        throw runtime_error(err::invalid_call, "byte 0x" + hex(static_cast<unsigned char>(utf8[bad]), 2) +
+                                                   " at byte " + std::to_string(bad + 1) + " is not UTF-8");
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        unsigned char byte = 0;
+        if (cp1252::encode(out[i], byte)) continue;
+        char32_t cp = out[i];
+        if (is_high(out[i]) && i + 1 < out.size()) {
+            cp = 0x10000 + ((static_cast<char32_t>(out[i]) - 0xD800) << 10) + (out[i + 1] - 0xDC00);
+        }
+        std::size_t character = 1;
+        for (std::size_t k = 0; k < i; ++k) character += is_low(out[k]) ? 0 : 1;
+        throw runtime_error(err::invalid_call, "U+" + hex(static_cast<unsigned>(cp), cp > 0xFFFF ? 6 : 4) +
+                                                   " at character " + std::to_string(character) +
+                                                   " has no byte in the files' character set (Windows-1252)");
+    }
+    return out;
+}
+
+std::string utf8_from_text(const string& text) {
+    return to_utf8(text);
 }
 
 }  // namespace platform

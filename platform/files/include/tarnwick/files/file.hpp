@@ -74,7 +74,8 @@ struct stat require_regular(const file& f);
 // none (no entry, a directory, a device, a pipe). One open and one fstat: the type is checked on the open
 // file, so nothing can swap it in between. A regular file that cannot be opened throws.
 std::optional<file> open_if_regular(const std::string& path);
-// Creates a new file, never through a symbolic link, with the given permission bits (before umask).
+// Creates a new file, open for reading and writing, never through a symbolic link, with the given
+// permission bits (before umask).
 // Nothing (no file) when something already exists at the path.
 std::optional<file> create_exclusive(const std::string& path, mode_t mode);
 
