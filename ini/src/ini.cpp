@@ -12,9 +12,12 @@ namespace {
 // How the lines of the file end, as LineEnds says: 0 crlf, 1 lf, 2 as found in the file.
 platform::line_ends line_ends_of_mode(std::int16_t mode, platform::file& f) {
     switch (mode) {
-        case 1: return platform::line_ends::lf;
-        case 2: return platform::line_ends_of(f);
-        default: return platform::line_ends::crlf;
+        case 1:
+            return platform::line_ends::lf;
+        case 2:
+            return platform::line_ends_of(f);
+        default:
+            return platform::line_ends::crlf;
     }
 }
 
@@ -38,12 +41,15 @@ void ini::InputConf(const platform::string& to_input) {
     state_->tables.file_line(to_input);
 }
 
-std::int16_t ini::LineEnds() const { return state_->line_ends; }
+std::int16_t ini::LineEnds() const {
+    return state_->line_ends;
+}
 
 void ini::LineEnds(std::int16_t value) {
     if (value < 0 || value > 2) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
     }
     state_->line_ends = value;
 }

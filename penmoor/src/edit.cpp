@@ -12,13 +12,12 @@ platform::boolean ini::addHeader(const platform::string& Header) {
     const std::string name = rules::writable(Header, "the section name", LineEnds_ != 0);
     // The file is copied byte for byte with the new header line after it, and the copy replaces it: an
     // append of any length lands whole or not at all.
-    return edit(target(), {TW_NOFILE, TW_NOFILE},
-                copying::bytes,
+    return edit(target(), {TW_NOFILE, TW_NOFILE}, copying::bytes,
                 [&](platform::file& in, platform::line_writer& out, platform::line_ends ends) -> outcome {
                     pass p(in, ends, rules::header_line(Header), 0, &out);
                     if (p.to_header()) return {{TW_HEADEREXISTS}};
                     const std::string_view end = ends == platform::line_ends::lf ? "\n" : "\r\n";
-            out.write_raw(std::string(end) + std::string(end) + "[" + name + "]" + std::string(end));
+                    out.write_raw(std::string(end) + std::string(end) + "[" + name + "]" + std::string(end));
                     return {{TW_NOHEADER}, true};  // isHeader's, which did not find it
                 },
                 {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
@@ -29,8 +28,7 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
                                   const platform::string& Value) {
     const std::string setting = rules::writable_name(Setting, LineEnds_ != 0);
     const std::string value = rules::writable(Value, "the value", LineEnds_ != 0);
-    return edit(target(), {TW_NOFILE, TW_NOFILE, TW_NOHEADER},
-                copying::lines,
+    return edit(target(), {TW_NOFILE, TW_NOFILE, TW_NOHEADER}, copying::lines,
                 [&](platform::file& in, platform::line_writer& out, platform::line_ends ends) -> outcome {
                     pass p(in, ends, rules::header_line(Header), setting.size(), &out);
                     // isHeader's and isSetting's (of isSetting), isHeader's, then its own.

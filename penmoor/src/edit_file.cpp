@@ -11,14 +11,16 @@ namespace {
 void refuse_hard_links(const write_lock& lock) {
     if (lock.status().st_nlink > 1) {
         throw platform::runtime_error(platform::err::permission_denied,
-                                      "'" + lock.target() + "' has " + std::to_string(lock.status().st_nlink) +
+                                      "'" + lock.target() + "' has " +
+                                          std::to_string(lock.status().st_nlink) +
                                           " hard links: replacing it would leave the other names with the "
                                           "old content");
     }
 }
 
 // Runs the pass from `in` into the copy; true when the copy holds a change, flushed to it.
-outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode, const copy_pass& pass) {
+outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode,
+                 const copy_pass& pass) {
     const platform::line_ends ends = resolve_line_ends(mode, in);
     platform::buffer_lease buffer;
     platform::line_writer out = how == copying::bytes ? platform::line_writer::exact(copy, buffer.span())
@@ -58,9 +60,12 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
 
 platform::line_ends resolve_line_ends(std::int16_t mode, platform::file& f) {
     switch (mode) {
-        case 1: return platform::line_ends::lf;
-        case 2: return platform::line_ends_of(f);
-        default: return platform::line_ends::crlf;
+        case 1:
+            return platform::line_ends::lf;
+        case 2:
+            return platform::line_ends_of(f);
+        default:
+            return platform::line_ends::crlf;
     }
 }
 

@@ -112,12 +112,15 @@ platform::boolean ini::addFile(const platform::string& File) {
     return result;
 }
 
-std::int16_t ini::LineEnds() const { return LineEnds_; }
+std::int16_t ini::LineEnds() const {
+    return LineEnds_;
+}
 
 void ini::LineEnds(std::int16_t value) {
     if (value < 0 || value > 2) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
     }
     LineEnds_ = value;
 }
@@ -131,13 +134,16 @@ batch::batch(ini& control) : control_(control) {
         throw platform::runtime_error(platform::err::invalid_call, "a batch needs a bound file");
     }
     if (control.batch_ != nullptr) {
-        throw platform::runtime_error(platform::err::file_already_open, "the control has a batch open already");
+        throw platform::runtime_error(platform::err::file_already_open,
+                                      "the control has a batch open already");
     }
     state_ = std::make_unique<detail::batch_state>(control.native_path_);
     control.batch_ = state_.get();
 }
 
-batch::~batch() { control_.batch_ = nullptr; }
+batch::~batch() {
+    control_.batch_ = nullptr;
+}
 
 void batch::commit() {
     penmoor::commit(*state_);

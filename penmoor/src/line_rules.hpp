@@ -41,8 +41,9 @@ inline std::string writable(const platform::string& text, const char* what, bool
             std::string(what) + " holds a carriage return, which would split the line");
     }
     if (lf_may_end && bytes->find('\n') != std::string::npos) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      std::string(what) + " holds a line feed, which ends lines where LineEnds is 1 or 2");
+        throw platform::runtime_error(
+            platform::err::invalid_call,
+            std::string(what) + " holds a line feed, which ends lines where LineEnds is 1 or 2");
     }
     return std::move(*bytes);
 }

@@ -107,7 +107,8 @@ platform::boolean ini::listHeaders(const std::function<void(const platform::stri
         if (!rules::begins_section(p.text())) continue;  // passed over as it streams
         line = p.text();
         if (!p.whole()) p.lines().append_rest(line);
-        if (line.size() >= 2 && line.back() == ']') each(platform::cp1252::decode(std::string_view(line).substr(1, line.size() - 2)));
+        if (line.size() >= 2 && line.back() == ']')
+            each(platform::cp1252::decode(std::string_view(line).substr(1, line.size() - 2)));
     }
     return platform::True;
 }

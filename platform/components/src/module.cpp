@@ -113,7 +113,8 @@ std::string library_path(const void* address, const char* soname) {
     if (soname == nullptr || *soname == '\0') return resolved;
     const std::string link = directory_of(resolved) + "/" + soname;
     char target[PATH_MAX];
-    if (sys::calls().realpath(link.c_str(), target) != nullptr && std::strcmp(target, resolved) == 0) return link;
+    if (sys::calls().realpath(link.c_str(), target) != nullptr && std::strcmp(target, resolved) == 0)
+        return link;
     return resolved;
 }
 

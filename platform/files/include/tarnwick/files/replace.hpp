@@ -30,7 +30,7 @@ inline constexpr std::string_view temporary_suffix = ".twtemp";
 // target is byte for byte as before: it is never missing or partial, since the only step that touches
 // it is the rename.
 class replacement_copy {
-public:
+  public:
     explicit replacement_copy(const std::string& target);
     ~replacement_copy();
     replacement_copy(const replacement_copy&) = delete;
@@ -48,7 +48,7 @@ public:
     // replaces anything.
     file release_unnamed();
 
-private:
+  private:
     std::string target_;
     std::string path_;
     file copy_;
