@@ -3,9 +3,10 @@
 // after a rewrite), raises the State codes and hasWrite events that the model's step-by-step reading
 // gives, and an operation that fails changes nothing.
 //
-// Input: operation, fault, three lengths, then the section name, the setting name, the value and the
-// file's bytes. The fault byte: bit 0 leaves a stale temporary file; the rest picks one disturbance of
-// the file system: a failing call, reads and writes cut short, or every transfer interrupted.
+// Input: operation and LineEnds, fault, three lengths, then the section name, the setting name, the
+// value and the file's bytes. The fault byte: bit 0 leaves a stale temporary file; the rest picks one
+// disturbance of the file system: a failing call, reads and writes cut short, or every transfer
+// interrupted.
 #include <cerrno>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,7 @@ bool reads_back(const std::string& name) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 5) return 0;
     const int op = data[0] % 6;
+    const auto mode = static_cast<std::int16_t>(data[0] / 6 % 3);
     const int fault = data[1] >> 1;
     std::size_t at = 5;
     auto field = [&](std::size_t length) {
@@ -71,7 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto H = platform::cp1252::decode(header), S = platform::cp1252::decode(name),
                V = platform::cp1252::decode(value);
-    const fuzz::lines ls = test::split_lines(before);
+    // Where lines end, as LineEnds says: 0 CR LF, 1 LF, 2 as the file's first line end says.
+    const auto first_end = before.find_first_of("\r\n");
+    const bool lf = mode == 1 || (mode == 2 && (first_end == std::string::npos || before[first_end] == '\n'));
+    const std::string end = lf ? "\n" : "\r\n";
+    w.LineEnds(mode);
+    const fuzz::lines ls = test::split_lines(before, lf);
     const std::string header_line = "[" + header + "]";
     const bool has_header = fuzz::first_index(ls, header_line) >= 0;
     const auto [found, lookup_codes] = fuzz::is_setting(ls, header_line, name);
@@ -84,17 +91,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<std::string> result;
     switch (op) {
         case 0:
-            writes_text = header.find('\r') == std::string::npos;
+            writes_text = header.find_first_of(mode == 0 ? "\r" : "\r\n") == std::string::npos;
             if (has_header) {
                 codes({16});
             } else {
-                after_success = before + "\r\n\r\n" + header_line + "\r\n";
+                after_success = before + end + end + header_line + end;
                 codes({1});
             }
             break;
         case 1:
-            writes_text = (name + value).find('\r') == std::string::npos && reads_back(name);
-            after_success = fuzz::add_setting(ls, header_line, name, value).value_or(before);
+            writes_text = (name + value).find_first_of(mode == 0 ? "\r" : "\r\n") == std::string::npos &&
+                          reads_back(name);
+            after_success = fuzz::add_setting(ls, header_line, name, value, end).value_or(before);
             codes(lookup_codes);
             if (found) {
                 codes({256});
@@ -103,14 +111,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             break;
         case 2:
-            writes_text = (name + value).find('\r') == std::string::npos && reads_back(name);
-            after_success = fuzz::update_setting(ls, header_line, name, value).value_or(before);
+            writes_text = (name + value).find_first_of(mode == 0 ? "\r" : "\r\n") == std::string::npos &&
+                          reads_back(name);
+            after_success = fuzz::update_setting(ls, header_line, name, value, end).value_or(before);
             codes(lookup_codes);
             if (found) codes(fuzz::update_codes(ls, header_line, name));
             break;
         case 3: {
             const auto out = fuzz::delete_setting(ls, header_line, name);
-            if (out) after_success = fuzz::join(*out);
+            if (out) after_success = fuzz::join(*out, end);
             if (!has_header) {
                 codes({1, 1});
             } else {
@@ -120,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         case 4: {
-            const auto states = fuzz::delete_header(ls, header_line);
+            const auto states = fuzz::delete_header(ls, header_line, end);
             if (states.empty()) {
                 codes({1, 1});
             } else {

@@ -13,9 +13,10 @@ namespace fuzz {
 
 using lines = std::vector<std::string>;
 
-inline std::string join(const lines& ls) {
+// The lines, each followed by end (CR LF, or LF where a lone LF ends lines).
+inline std::string join(const lines& ls, const std::string& end = "\r\n") {
     std::string out;
-    for (const auto& l : ls) out += l + "\r\n";
+    for (const auto& l : ls) out += l + end;
     return out;
 }
 
@@ -70,12 +71,13 @@ inline std::pair<std::size_t, std::size_t> first_occurrence(const lines& ls, std
 }
 
 inline std::optional<std::string> add_setting(const lines& ls, const std::string& header,
-                                              const std::string& name, const std::string& value) {
+                                              const std::string& name, const std::string& value,
+                                              const std::string& end = "\r\n") {
     const auto at = first_index(ls, header);
     if (looked_up(ls, header, name) || at < 0) return std::nullopt;
     lines out = ls;
     out.insert(out.begin() + at + 1, name + "=" + value);
-    return join(out);
+    return join(out, end);
 }
 
 // updateSetting's own codes once isSetting has found the setting: a second line of the name in the first
@@ -90,14 +92,15 @@ inline std::vector<std::int16_t> update_codes(const lines& ls, const std::string
 }
 
 inline std::optional<std::string> update_setting(const lines& ls, const std::string& header,
-                                                 const std::string& name, const std::string& value) {
+                                                 const std::string& name, const std::string& value,
+                                                 const std::string& end = "\r\n") {
     if (!looked_up(ls, header, name)) return std::nullopt;
     const auto [from, to] = first_occurrence(ls, first_index(ls, header));
     for (std::size_t i = from; i < to; ++i) {
         if (name_of(ls[i]) == name) {
             lines out = ls;
             out[i] = name + "=" + value;
-            return join(out);
+            return join(out, end);
         }
     }
     return std::nullopt;
@@ -117,7 +120,8 @@ inline std::optional<lines> delete_setting(const lines& ls, const std::string& h
 }
 
 // Every state deleteHeader passes through: after each nested deletion, then the final file.
-inline std::vector<std::string> delete_header(const lines& ls, const std::string& header) {
+inline std::vector<std::string> delete_header(const lines& ls, const std::string& header,
+                                              const std::string& end = "\r\n") {
     if (first_index(ls, header) < 0) return {};
     std::vector<std::string> states;
     lines now = ls;
@@ -129,7 +133,7 @@ inline std::vector<std::string> delete_header(const lines& ls, const std::string
         auto next = delete_setting(now, header, *found);
         if (!next) break;
         now = std::move(*next);
-        states.push_back(join(now));
+        states.push_back(join(now, end));
     }
     lines kept;
     bool inside = false;
@@ -142,7 +146,7 @@ inline std::vector<std::string> delete_header(const lines& ls, const std::string
         if (inside && name_of(l)) continue;
         kept.push_back(l);
     }
-    states.push_back("\r\n\r\n" + join(kept));
+    states.push_back(end + end + join(kept, end));
     return states;
 }
 

@@ -31,8 +31,10 @@ struct operation {
     std::vector<std::string> states;
 };
 
-std::vector<operation> operations() {
-    return {
+// The operations on files whose lines end with CR LF, run with LineEnds 0; with lf, the same on files
+// whose lines end with LF, run with LineEnds 2, which finds LF.
+std::vector<operation> operations(bool lf = false) {
+    std::vector<operation> ops = {
         {"addHeader",
          [](penmoor::ini& c) { c.addHeader(u"Sizes"); },
          {kSample, kSample + "\r\n\r\n[Sizes]\r\n"}},
@@ -58,6 +60,16 @@ std::vector<operation> operations() {
          [](penmoor::ini& c) { c.addHeader(u16(std::string((1 << 20) + 100, 'h'))); },
          {kSample, kSample + "\r\n\r\n[" + std::string((1 << 20) + 100, 'h') + "]\r\n"}},
     };
+    if (lf) {
+        for (operation& op : ops) {
+            for (std::string& state : op.states) {
+                for (auto at = state.find("\r\n"); at != std::string::npos; at = state.find("\r\n", at)) {
+                    state.erase(at, 1);
+                }
+            }
+        }
+    }
+    return ops;
 }
 
 class Rewrite : public writer_test {};
@@ -67,78 +79,82 @@ class Rewrite : public writer_test {};
 // are those of a complete run cut at the failure; no temporary file and no descriptor is left behind.
 // The sweep ends when the operation runs to its end without reaching the nth call.
 TEST_F(Rewrite, AFailureAtAnyCallLeavesTheOldOrTheNewFileAndNoTemporary) {
-    for (const int errno_value : {EIO, ENOSPC, EACCES}) {
-        for (const auto& op : operations()) {
-            if (errno_value != EIO && op.states.back().size() > 4096)
-                continue;  // one errno is enough for the big one
-            bind(op.states.front());
-            op.run(control);
-            const std::vector<std::string> complete = events.take();
-            for (int n = 1;; ++n) {
+    for (const int errno_value : {EIO, ENOSPC, EACCES})
+        for (const bool lf : {false, true}) {
+            control.LineEnds(lf ? 2 : 0);
+            for (const auto& op : operations(lf)) {
+                if (errno_value != EIO && op.states.back().size() > 4096)
+                    continue;  // one errno is enough for the big one
                 bind(op.states.front());
-                const int descriptors = open_descriptors();
-                bool fired = false;
-                int number = 0;
-                call failed = call::any;
-                {
-                    fault_injector faults;
-                    faults.fail(call::any, n, errno_value);
-                    number = error_of([&] { op.run(control); });
-                    fired = faults.fired();
-                    failed = faults.failed_call();
+                op.run(control);
+                const std::vector<std::string> complete = events.take();
+                for (int n = 1;; ++n) {
+                    bind(op.states.front());
+                    const int descriptors = open_descriptors();
+                    bool fired = false;
+                    int number = 0;
+                    call failed = call::any;
+                    {
+                        fault_injector faults;
+                        faults.fail(call::any, n, errno_value);
+                        number = error_of([&] { op.run(control); });
+                        fired = faults.fired();
+                        failed = faults.failed_call();
+                    }
+                    SCOPED_TRACE(std::string(op.name) + (lf ? " (LF)" : "") + " failing call " +
+                                 std::to_string(n) + " errno " + std::to_string(errno_value));
+                    const std::string now = content();
+                    const auto seen = events.take();
+                    if (number == 0) {
+                        EXPECT_EQ(now, op.states.back());
+                        EXPECT_EQ(seen, complete);
+                    } else {
+                        EXPECT_TRUE(fired);
+                        EXPECT_NE(std::find(op.states.begin(), op.states.end(), now), op.states.end()) << now;
+                        // The events up to the failure, and none after it.
+                        ASSERT_LT(seen.size(), complete.size());
+                        EXPECT_TRUE(std::equal(seen.begin(), seen.end(), complete.begin()));
+                    }
+                    // No temporary file is left, unless removing it is what failed, which is then reported.
+                    EXPECT_TRUE(!exists(dir / "app.ini.twtemp") || (number != 0 && failed == call::unlink));
+                    std::remove((dir / "app.ini.twtemp").c_str());
+                    EXPECT_EQ(open_descriptors(), descriptors);
+                    if (!fired) break;
                 }
-                SCOPED_TRACE(std::string(op.name) + " failing call " + std::to_string(n) + " errno " +
-                             std::to_string(errno_value));
-                const std::string now = content();
-                const auto seen = events.take();
-                if (number == 0) {
-                    EXPECT_EQ(now, op.states.back());
-                    EXPECT_EQ(seen, complete);
-                } else {
-                    EXPECT_TRUE(fired);
-                    EXPECT_NE(std::find(op.states.begin(), op.states.end(), now), op.states.end()) << now;
-                    // The events up to the failure, and none after it.
-                    ASSERT_LT(seen.size(), complete.size());
-                    EXPECT_TRUE(std::equal(seen.begin(), seen.end(), complete.begin()));
-                }
-                // No temporary file is left, unless removing it is what failed, which is then reported.
-                EXPECT_TRUE(!exists(dir / "app.ini.twtemp") || (number != 0 && failed == call::unlink));
-                std::remove((dir / "app.ini.twtemp").c_str());
-                EXPECT_EQ(open_descriptors(), descriptors);
-                if (!fired) break;
             }
         }
-    }
 }
 
 // Reads and writes that move fewer bytes than asked for, from one byte to all but one, or that a signal
 // interrupts, change nothing: every operation ends as it does without them.
 TEST_F(Rewrite, ShortAndInterruptedTransfersChangeNothing) {
-    for (const auto& op : operations()) {
-        bind(op.states.front());
-        op.run(control);
-        const std::vector<std::string> complete = events.take();
-        const std::string done = content();
-        const bool small = op.states.front().size() + op.states.back().size() < 4096;
-        for (const std::size_t most : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 30}) {
-            for (const bool interrupt : {false, true}) {
-                if (most == 1 && !small)
-                    continue;  // a byte at a time through megabytes: too slow to be useful
-                bind(op.states.front());
-                {
-                    fault_injector faults;
-                    faults.short_counts(most);
-                    if (interrupt) faults.interrupt_every_transfer();
-                    op.run(control);
+    for (const bool lf : {false, true})
+        for (const auto& op : operations(lf)) {
+            control.LineEnds(lf ? 2 : 0);
+            bind(op.states.front());
+            op.run(control);
+            const std::vector<std::string> complete = events.take();
+            const std::string done = content();
+            const bool small = op.states.front().size() + op.states.back().size() < 4096;
+            for (const std::size_t most : {std::size_t{1}, std::size_t{7}, std::size_t{1} << 30}) {
+                for (const bool interrupt : {false, true}) {
+                    if (most == 1 && !small)
+                        continue;  // a byte at a time through megabytes: too slow to be useful
+                    bind(op.states.front());
+                    {
+                        fault_injector faults;
+                        faults.short_counts(most);
+                        if (interrupt) faults.interrupt_every_transfer();
+                        op.run(control);
+                    }
+                    SCOPED_TRACE(std::string(op.name) + (lf ? " (LF)" : "") + " at most " +
+                                 std::to_string(most) + (interrupt ? ", interrupted" : ""));
+                    EXPECT_EQ(events.take(), complete);
+                    EXPECT_EQ(content(), done);
+                    EXPECT_FALSE(exists(dir / "app.ini.twtemp"));
                 }
-                SCOPED_TRACE(std::string(op.name) + " at most " + std::to_string(most) +
-                             (interrupt ? ", interrupted" : ""));
-                EXPECT_EQ(events.take(), complete);
-                EXPECT_EQ(content(), done);
-                EXPECT_FALSE(exists(dir / "app.ini.twtemp"));
             }
         }
-    }
 }
 
 TEST_F(Rewrite, FailuresCarryTheirOwnNumbers) {

@@ -4,7 +4,8 @@
 // the child with SIGKILL after a random delay. The file must then hold exactly the content before the
 // operation or the content after it: never missing, never partial, never half-way through a deletion of
 // a whole section, never with part of an appended section name of megabytes. A following update in this
-// process must succeed and leave no temporary file.
+// process must succeed and leave no temporary file. Every operation runs on the file with CR LF line
+// ends and on the same file with LF line ends, as LineEnds 2 finds them.
 //
 //   crash_test [--kills N] [--seed S]
 #include <signal.h>
@@ -72,8 +73,9 @@ struct reference {
     std::chrono::microseconds duration{};
 };
 
-[[noreturn]] void run_in_child(const operation& op, const std::string& path) {
+[[noreturn]] void run_in_child(const operation& op, const std::string& path, std::int16_t line_ends) {
     penmoor::ini w;
+    w.LineEnds(line_ends);
     w.File(test::u16(path));
     op.run(w);
     ::_exit(0);
@@ -81,13 +83,13 @@ struct reference {
 
 // How long a child takes from fork to its end, at most over a few runs: the range of the kill delays.
 std::chrono::microseconds time_in_child(const operation& op, const std::string& path,
-                                        const std::string& start) {
+                                        const std::string& start, std::int16_t line_ends) {
     std::chrono::microseconds longest{0};
     for (int run = 0; run < 3; ++run) {
         test::write_file(path, start);
         const auto begin = std::chrono::steady_clock::now();
         const pid_t child = ::fork();
-        if (child == 0) run_in_child(op, path);
+        if (child == 0) run_in_child(op, path, line_ends);
         ::waitpid(child, nullptr, 0);
         longest = std::max(longest, std::chrono::duration_cast<std::chrono::microseconds>(
                                         std::chrono::steady_clock::now() - begin));
@@ -95,9 +97,11 @@ std::chrono::microseconds time_in_child(const operation& op, const std::string& 
     return longest;
 }
 
-reference run_to_completion(const operation& op, const std::string& path, const std::string& start) {
+reference run_to_completion(const operation& op, const std::string& path, const std::string& start,
+                            std::int16_t line_ends) {
     test::write_file(path, start);
     penmoor::ini w;
+    w.LineEnds(line_ends);
     w.File(test::u16(path));
     snapshots seen(path);
     w.connect(seen);
@@ -108,6 +112,11 @@ reference run_to_completion(const operation& op, const std::string& path, const 
         if (state != states.back()) states.push_back(std::move(state));
     }
     return {states};
+}
+
+std::string lf_only(std::string text) {
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
 }
 
 }  // namespace
@@ -130,30 +139,39 @@ int main(int argc, char** argv) {
     std::mt19937 random(seed);
     test::temp_dir dir;
     const std::string path = dir / "app.ini";
-    const std::string start = start_content();
+    // Every operation runs on the file with CR LF line ends, LineEnds 0, and on the same file with LF
+    // line ends, LineEnds 2 (as found); a case is an operation and one of these.
+    const std::string starts[] = {start_content(), lf_only(start_content())};
+    const std::int16_t modes[] = {0, 2};
+    const std::size_t ops = std::size(operations), cases = 2 * ops;
+    auto name_of = [&](std::size_t c) {
+        return std::string(operations[c % ops].name) + (c < ops ? "" : " LF");
+    };
 
     std::vector<reference> references;
-    for (const auto& op : operations) {
-        references.push_back(run_to_completion(op, path, start));
+    for (std::size_t c = 0; c < cases; ++c) {
+        references.push_back(run_to_completion(operations[c % ops], path, starts[c / ops], modes[c / ops]));
         if (references.back().states.size() != 2) {
-            std::printf("%s passes through %zu states, not before and after only\n", op.name,
+            std::printf("%s passes through %zu states, not before and after only\n", name_of(c).c_str(),
                         references.back().states.size());
             return 1;
         }
     }
-    for (std::size_t i = 0; i < std::size(operations); ++i) {
-        references[i].duration = time_in_child(operations[i], path, start);
-        std::printf("%-14s runs to its end in a child in %lld us\n", operations[i].name,
-                    static_cast<long long>(references[i].duration.count()));
+    for (std::size_t c = 0; c < cases; ++c) {
+        references[c].duration = time_in_child(operations[c % ops], path, starts[c / ops], modes[c / ops]);
+        std::printf("%-17s runs to its end in a child in %lld us\n", name_of(c).c_str(),
+                    static_cast<long long>(references[c].duration.count()));
     }
 
     std::map<std::string, std::map<std::size_t, int>> outcomes;  // operation -> state index -> count
     int stale_temporaries = 0, failures = 0, killed_midway = 0;
     for (int round = 0; round < kills; ++round) {
-        const std::size_t which = static_cast<std::size_t>(round) % std::size(operations);
-        const operation& op = operations[which];
+        const std::size_t which = static_cast<std::size_t>(round) % cases;
+        const operation& op = operations[which % ops];
+        const std::string name = name_of(which);
         const reference& ref = references[which];
-        test::write_file(path, start);
+        const std::int16_t mode = modes[which / ops];
+        test::write_file(path, starts[which / ops]);
 
         const pid_t child = ::fork();
         if (child < 0) {
@@ -161,7 +179,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (child == 0) {
-            run_in_child(op, path);
+            run_in_child(op, path, mode);
         }
         // Anywhere from before the child starts to a little after it would have finished.
         const auto limit = static_cast<unsigned long>(ref.duration.count()) * 6 / 5 + 1;
@@ -172,7 +190,7 @@ int main(int argc, char** argv) {
         if (WIFSIGNALED(status)) ++killed_midway;
 
         if (!test::exists(path)) {
-            std::printf("round %d (%s): the file is missing\n", round, op.name);
+            std::printf("round %d (%s): the file is missing\n", round, name.c_str());
             ++failures;
             continue;
         }
@@ -181,36 +199,38 @@ int main(int argc, char** argv) {
         while (state < ref.states.size() && ref.states[state] != now) ++state;
         if (state == ref.states.size()) {
             std::printf("round %d (%s): the file holds %zu bytes that no state of the operation has\n", round,
-                        op.name, now.size());
+                        name.c_str(), now.size());
             ++failures;
             continue;
         }
-        ++outcomes[op.name][state];
+        ++outcomes[name][state];
         if (test::exists(path + ".twtemp")) ++stale_temporaries;
 
         // The next operation succeeds, whatever the kill left behind.
         try {
             penmoor::ini w;
+            w.LineEnds(mode);
             w.File(test::u16(path));
             if (w.updateSetting(u"Untouched", u"k", u"after a kill") != platform::True)
                 throw std::runtime_error("False");
         } catch (const std::exception& e) {
-            std::printf("round %d (%s): the next update failed: %s\n", round, op.name, e.what());
+            std::printf("round %d (%s): the next update failed: %s\n", round, name.c_str(), e.what());
             ++failures;
         }
         if (test::exists(path + ".twtemp")) {
-            std::printf("round %d (%s): a temporary file remains after the next update\n", round, op.name);
+            std::printf("round %d (%s): a temporary file remains after the next update\n", round,
+                        name.c_str());
             ++failures;
         }
     }
 
-    for (std::size_t i = 0; i < std::size(operations); ++i) {
-        const auto& counts = outcomes[operations[i].name];
+    for (std::size_t c = 0; c < cases; ++c) {
+        const auto& counts = outcomes[name_of(c)];
         auto count = [&](std::size_t state) {
             const auto found = counts.find(state);
             return found == counts.end() ? 0 : found->second;
         };
-        std::printf("%-14s before %d after %d\n", operations[i].name, count(0), count(1));
+        std::printf("%-17s before %d after %d\n", name_of(c).c_str(), count(0), count(1));
     }
     std::printf("children killed before they ended: %d of %d\n", killed_midway, kills);
     std::printf("stale temporary files found after a kill and removed by the next update: %d\n",
