@@ -7,21 +7,6 @@
 #include "tarnwick/files/utf8.hpp"
 
 namespace tw_ini {
-namespace {
-
-// How the lines of the file end, as LineEnds says: 0 crlf, 1 lf, 2 as found in the file.
-platform::line_ends line_ends_of_mode(std::int16_t mode, platform::file& f) {
-    switch (mode) {
-        case 1:
-            return platform::line_ends::lf;
-        case 2:
-            return platform::line_ends_of(f);
-        default:
-            return platform::line_ends::crlf;
-    }
-}
-
-}  // namespace
 
 ini::ini() : user_control(face.width, face.height), state_(std::make_unique<state>()) {}
 
@@ -46,11 +31,7 @@ std::int16_t ini::LineEnds() const {
 }
 
 void ini::LineEnds(std::int16_t value) {
-    if (value < 0 || value > 2) {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
-    }
+    platform::check_line_ends_setting(value);
     state_->line_ends = value;
 }
 
@@ -61,7 +42,8 @@ platform::boolean ini::ReadFile(const platform::string& Filename) {
     // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
     // file only read cannot lose anything, so it is not reported.
     platform::buffer_lease buffer;
-    platform::line_reader lines(*source, buffer.span(), line_ends_of_mode(state_->line_ends, *source));
+    platform::line_reader lines(*source, buffer.span(),
+                                platform::line_ends_by_setting(state_->line_ends, *source));
     // Each line is filed from its bytes, decoded straight into the tables' text: the same rule as
     // InputConf, without a string per line.
     state_->tables.file_lines(lines);

@@ -21,7 +21,7 @@ void refuse_hard_links(const write_lock& lock) {
 // Runs the pass from `in` into the copy; true when the copy holds a change, flushed to it.
 outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode,
                  const copy_pass& pass) {
-    const platform::line_ends ends = resolve_line_ends(mode, in);
+    const platform::line_ends ends = platform::line_ends_by_setting(mode, in);
     platform::buffer_lease buffer;
     platform::line_writer out = how == copying::bytes ? platform::line_writer::exact(copy, buffer.span())
                                                       : platform::line_writer(copy, buffer.span(), ends);
@@ -57,17 +57,6 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
 }
 
 }  // namespace
-
-platform::line_ends resolve_line_ends(std::int16_t mode, platform::file& f) {
-    switch (mode) {
-        case 1:
-            return platform::line_ends::lf;
-        case 2:
-            return platform::line_ends_of(f);
-        default:
-            return platform::line_ends::crlf;
-    }
-}
 
 platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
                        const copy_pass& copy, const edit_events& raise) {

@@ -64,9 +64,6 @@ struct edit_target {
     std::int16_t line_ends;
 };
 
-// The line ends of a file, as a LineEnds mode says: 0 crlf, 1 lf, 2 as found in the file.
-platform::line_ends resolve_line_ends(std::int16_t mode, platform::file& f);
-
 // One editing operation of a control, from its start to its end:
 // - no file bound: raises the codes `unbound` (those of the lookups the operation stands for, then its
 //   own), then hasWrite, and touches nothing;

@@ -7,6 +7,7 @@
 #include "edit_file.hpp"
 #include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/line_reader.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace penmoor {
@@ -117,11 +118,7 @@ std::int16_t ini::LineEnds() const {
 }
 
 void ini::LineEnds(std::int16_t value) {
-    if (value < 0 || value > 2) {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(value));
-    }
+    platform::check_line_ends_setting(value);
     LineEnds_ = value;
 }
 

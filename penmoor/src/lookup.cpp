@@ -33,7 +33,7 @@ platform::boolean ini::isHeader(const platform::string& Header) {
         return platform::False;
     }
     source file(native_path_, batch_);
-    pass p(file.get(), resolve_line_ends(LineEnds_, file.get()), rules::header_line(Header), 0);
+    pass p(file.get(), platform::line_ends_by_setting(LineEnds_, file.get()), rules::header_line(Header), 0);
     if (p.to_header()) return platform::True;
     raise_State(TW_NOHEADER);
     return platform::False;
@@ -47,7 +47,8 @@ platform::boolean ini::isSetting(const platform::string& Header, const platform:
     }
     const auto name = rules::file_text(Setting);
     source file(native_path_, batch_);
-    pass p(file.get(), resolve_line_ends(LineEnds_, file.get()), rules::header_line(Header), size_of(name));
+    pass p(file.get(), platform::line_ends_by_setting(LineEnds_, file.get()), rules::header_line(Header),
+           size_of(name));
     if (!p.to_header()) {
         raise_State(TW_NOHEADER);  // isHeader's
         raise_State(TW_NOHEADER);
@@ -74,7 +75,8 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
     }
     const auto name = rules::file_text(Setting);
     source file(native_path_, batch_);
-    pass p(file.get(), resolve_line_ends(LineEnds_, file.get()), rules::header_line(Header), size_of(name));
+    pass p(file.get(), platform::line_ends_by_setting(LineEnds_, file.get()), rules::header_line(Header),
+           size_of(name));
     if (!p.to_header()) {
         raise_State(TW_NOHEADER);
         raise_State(TW_NOHEADER);
@@ -101,7 +103,7 @@ platform::boolean ini::listHeaders(const std::function<void(const platform::stri
         return platform::False;
     }
     source file(native_path_, batch_);
-    pass p(file.get(), resolve_line_ends(LineEnds_, file.get()), std::nullopt, 0);
+    pass p(file.get(), platform::line_ends_by_setting(LineEnds_, file.get()), std::nullopt, 0);
     std::string line;
     while (p.next()) {
         if (!rules::begins_section(p.text())) continue;  // passed over as it streams
@@ -121,7 +123,7 @@ platform::boolean ini::listSettings(
         return platform::False;
     }
     source file(native_path_, batch_);
-    pass p(file.get(), resolve_line_ends(LineEnds_, file.get()), rules::header_line(Header), 0);
+    pass p(file.get(), platform::line_ends_by_setting(LineEnds_, file.get()), rules::header_line(Header), 0);
     if (!p.to_header()) {
         raise_State(TW_NOHEADER);  // isHeader's
         raise_State(TW_NOHEADER);

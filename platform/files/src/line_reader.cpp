@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace platform {
 
@@ -281,6 +282,24 @@ line_ends line_ends_of(file& f) {
         if (std::memchr(chunk, '\n', cr ? static_cast<std::size_t>(cr - chunk) : n)) return line_ends::lf;
         if (cr) return line_ends::crlf;
         at += static_cast<off_t>(n);
+    }
+}
+
+void check_line_ends_setting(std::int16_t setting) {
+    if (setting < line_ends_crlf || setting > line_ends_as_found) {
+        throw runtime_error(err::invalid_call,
+                            "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(setting));
+    }
+}
+
+line_ends line_ends_by_setting(std::int16_t setting, file& f) {
+    switch (setting) {
+        case line_ends_lf:
+            return line_ends::lf;
+        case line_ends_as_found:
+            return line_ends_of(f);
+        default:
+            return line_ends::crlf;
     }
 }
 
