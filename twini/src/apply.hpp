@@ -1,0 +1,38 @@
+// Running a command on its file through the writer control (penmoor::ini), in the control's terms:
+// a section is read as its lookups read it, and every edit is one of its editing operations.
+//
+// - Before anything is looked at, every name and value is converted from UTF-8 to the file's character
+//   set; text that is not UTF-8 or that the file cannot hold fails the command (status failed).
+// - A command of reads only takes no lock and needs no write permission. A command with an edit runs
+//   every operation in one batch (penmoor::batch): under the file's lock from the first lookup to the
+//   end, each operation sees what the earlier ones made, and the file is replaced once, with one flush,
+//   when all of them succeeded. The first operation that fails ends the command and leaves the file byte
+//   for byte as it was; a file that --create made for the command is removed again.
+// - get KEY: the value of the key's first line in the section; get: every setting line of the section,
+//   as "name=value"; list: each section name, or each key name of the section, once, in the order of
+//   first appearance. Output is collected and handed back only when the whole command succeeds.
+// - set: a value equal to the one the lookups find already changes nothing; a different one replaces
+//   the key's first line; a missing key is added directly below the section's first header line, and a
+//   missing section is first appended at the end of the file. --existing makes either a refusal.
+// - del KEY: every line of the key in the section goes; del: the section, its repeats and their
+//   settings go (the writer then leaves two empty lines at the top of the file).
+// - The writer edits only a section's first part, up to the next line beginning with "[": a key that
+//   the lookups find only after a repeat of the section's header line (or also there, for del) cannot
+//   be changed, and the command fails rather than report a change it did not make.
+#pragma once
+
+#include <string>
+
+#include "command.hpp"
+
+namespace twini {
+
+struct result {
+    int status = done;
+    std::string out;      // for standard output; empty unless the command succeeded
+    std::string message;  // one line for standard error, "FILE: reason"; empty when the command succeeded
+};
+
+result run(const command& c);
+
+}  // namespace twini

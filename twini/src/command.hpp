@@ -1,0 +1,70 @@
+// What one call of twini asks for: the file, the operations on it in order, and the options; and how the
+// command line says it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twini {
+
+// Exit statuses.
+inline constexpr int done = 0;
+inline constexpr int not_found = 1;  // a section or key that is not there, or --existing refusing to add it
+inline constexpr int usage = 2;      // the command line is wrong; nothing was looked at
+inline constexpr int failed = 3;     // the file system, or text that cannot be stored or read back
+
+enum class verb {
+    get,   // a value (key given) or every "name=value" line of the section
+    list,  // the section names (no section given) or the section's key names
+    set,   // updates the key's first line in the section or adds it (and the section)
+    del,   // deletes the key's lines in the section (key given) or the whole section
+};
+
+// One operation; its text is UTF-8 as given on the command line.
+struct operation {
+    verb what = verb::get;
+    std::optional<std::string> section;  // absent only for a list of the sections
+    std::optional<std::string> key;      // always present for set
+    std::string value;                   // set only
+};
+
+// Where lines end: the writer's LineEnds modes.
+inline constexpr std::int16_t crlf_ends = 0;
+inline constexpr std::int16_t lf_ends = 1;
+inline constexpr std::int16_t ends_as_found = 2;
+
+struct command {
+    std::string file;  // the path as given
+    std::vector<operation> operations;
+    bool existing = false;  // set adds neither a section nor a key
+    bool create = false;    // a missing file is taken as empty, and an edit makes it
+    std::int16_t line_ends = ends_as_found;
+};
+
+// What the command line asks for: a command to run, the help text, the version, or a usage error
+// (message says what is wrong, in one line, without the program's name).
+struct parsed {
+    enum class kind { run, help, version, error } what = kind::error;
+    command to_run;
+    std::string message;
+};
+
+// Reads the arguments after the program's name:
+//   [OPTION]... get FILE SECTION [KEY]     [OPTION]... list FILE [SECTION]
+//   [OPTION]... set FILE SECTION KEY VALUE [OPTION]... del FILE SECTION [KEY]
+//   [OPTION]... FILE OPERATION...  with OPERATION --get SECTION [KEY], --set SECTION KEY VALUE or
+//                                  --del SECTION [KEY], applied in order as one change
+// In the first forms an argument that begins with "-" is an option wherever it stands, up to "--", after
+// which every argument is an operand. In the last form "--" may only come before FILE; after it, each
+// operation takes the arguments that follow it as they are, whatever they begin with, and its optional
+// KEY is the next argument unless that one is spelled as an option.
+parsed parse(std::span<const std::string_view> arguments);
+
+// The text of --help.
+std::string_view help_text();
+
+}  // namespace twini

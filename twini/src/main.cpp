@@ -1,0 +1,70 @@
+// twini: reads and edits INI files from the shell (twini --help, man twini).
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "apply.hpp"
+#include "command.hpp"
+#include "tarnwick/version.h"
+
+namespace {
+
+// Writes all of text to fd; false with errno set when that fails.
+bool write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// A message is one line, whatever the names it quotes hold.
+void complain(std::string_view message) {
+    std::string line = "twini: ";
+    for (const char c : message) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\r') {
+            line += "\\r";
+        } else {
+            line += c;
+        }
+    }
+    line += '\n';
+    write_all(STDERR_FILENO, line);
+}
+
+// Standard output that cannot take what twini prints is a failure too (a full disk, a closed pipe).
+int print(std::string_view text) {
+    if (write_all(STDOUT_FILENO, text)) return twini::done;
+    complain(std::string("standard output: ") + std::strerror(errno));
+    return twini::failed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const twini::parsed p = twini::parse(arguments);
+    switch (p.what) {
+        case twini::parsed::kind::help:
+            return print(twini::help_text());
+        case twini::parsed::kind::version:
+            return print("twini " TARNWICK_VERSION_STRING "\n");
+        case twini::parsed::kind::error:
+            complain(p.message);
+            return twini::usage;
+        case twini::parsed::kind::run:
+            break;
+    }
+    const twini::result r = twini::run(p.to_run);
+    if (r.status == twini::done) return print(r.out);
+    complain(r.message);
+    return r.status;
+}
