@@ -55,6 +55,14 @@ text converted(const std::string& utf8, const char* what) {
     }
 }
 
+// Where a lone LF ends lines, text to be written cannot hold one.
+void refuse_line_feed(const text& t, const char* what) {
+    if (t.utf8.find('\n') != std::string::npos) {
+        throw refusal{failed, std::string(what) +
+                                  " holds a line feed, which would end its line (only --crlf keeps one)"};
+    }
+}
+
 struct step {
     verb what;
     std::optional<text> section, key;
@@ -186,8 +194,8 @@ struct made_file {
     ino_t inode;
 };
 
-// Removes the file that this command made, while the command still holds its lock, when it is still
-// that file and still empty: the command failed and leaves no trace.
+// Removes the file that this command made, when it is still that file and still empty: the command
+// failed and leaves no trace. Once the command's batch has begun, this runs under the file's lock.
 void unmake(const std::string& path, const made_file& made) noexcept {
     struct stat now;
     if (::lstat(path.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == made.device &&
@@ -196,34 +204,35 @@ void unmake(const std::string& path, const made_file& made) noexcept {
     }
 }
 
-// Binds the control to the file. A missing file is a failure, unless --create says it reads as empty
-// (the control stays unbound) or, for a command that edits, is to be made.
-std::optional<made_file> bind(penmoor::ini& w, const command& c, const platform::string& path,
-                              const std::string& native, bool editing) {
+// Whether the path names a regular file to bind to. A missing file is a failure, unless --create says
+// it reads as empty (false: the control stays unbound) or, for a command that edits, is to be made.
+bool find_or_make(penmoor::ini& w, const command& c, const platform::string& path, const std::string& native,
+                  bool editing, std::optional<made_file>& made) {
     struct stat st;
-    std::optional<made_file> made;
-    if (::stat(native.c_str(), &st) != 0) {
-        const int e = errno;
-        if (e != ENOENT) platform::throw_errno(e, "examine", native);
-        const auto entry = platform::link_status(native);
-        if (entry && S_ISLNK(entry->st_mode)) {
-            throw refusal{failed, "File not found: a symbolic link that leads to no file"};
-        }
-        if (!c.create) {
-            throw refusal{failed, "File not found (--create makes it)"};
-        }
-        if (!editing) return std::nullopt;
-        if (w.addFile(path) != platform::False && ::lstat(native.c_str(), &st) == 0) {
+    if (::stat(native.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) throw refusal{failed, "Path/File access error: not a regular file"};
+        return true;
+    }
+    const int e = errno;
+    if (e != ENOENT) platform::throw_errno(e, "examine", native);
+    const auto entry = platform::link_status(native);
+    if (entry && S_ISLNK(entry->st_mode)) {
+        throw refusal{failed, "File not found: a symbolic link that leads to no file"};
+    }
+    if (!c.create) throw refusal{failed, "File not found (--create makes it)"};
+    if (!editing) return false;
+    auto take_made = [&] {
+        if (::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
             made = made_file{st.st_dev, st.st_ino};
         }
-    } else if (!S_ISREG(st.st_mode)) {
-        throw refusal{failed, "Path/File access error: not a regular file"};
+    };
+    try {
+        if (w.addFile(path) != platform::False) take_made();
+    } catch (const platform::runtime_error&) {
+        take_made();  // made, and then closing it failed
+        throw;
     }
-    w.File(path);
-    if (w.File() != path) {
-        throw refusal{failed, "Path/File access error: no longer a regular file"};
-    }
-    return made;
+    return true;
 }
 
 result run_steps(const command& c, const std::vector<step>& steps) {
@@ -234,16 +243,17 @@ result run_steps(const command& c, const std::vector<step>& steps) {
 
     penmoor::ini w;
     w.LineEnds(c.line_ends);
-    const std::optional<made_file> made = bind(w, c, path, native, editing);
     result r;
-    if (!editing) {
-        for (const step& s : steps) apply(w, s, c, r.out);
-        return r;
-    }
-    penmoor::batch change(w);
+    std::optional<made_file> made;
+    std::optional<penmoor::batch> change;  // outlives the handler below, which acts under its lock
     try {
+        if (find_or_make(w, c, path, native, editing, made)) {
+            w.File(path);
+            if (w.File() != path) throw refusal{failed, "Path/File access error: no longer a regular file"};
+        }
+        if (editing) change.emplace(w);
         for (const step& s : steps) apply(w, s, c, r.out);
-        change.commit();
+        if (change) change->commit();
     } catch (...) {
         if (made) unmake(native, *made);
         throw;
@@ -260,7 +270,14 @@ result run(const command& c) {
             step s{op.what, {}, {}, {}};
             if (op.section) s.section = converted(*op.section, "the section name");
             if (op.key) s.key = converted(*op.key, "the key");
-            if (op.what == verb::set) s.value = converted(op.value, "the value");
+            if (op.what == verb::set) {
+                s.value = converted(op.value, "the value");
+                if (c.line_ends != crlf_ends) {
+                    refuse_line_feed(*s.section, "the section name");
+                    refuse_line_feed(*s.key, "the key");
+                    refuse_line_feed(s.value, "the value");
+                }
+            }
             steps.push_back(std::move(s));
         }
         return run_steps(c, steps);

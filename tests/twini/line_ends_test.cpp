@@ -1,0 +1,95 @@
+// Every line-end mode against every operation, with the files byte for byte: a CR LF file and an LF
+// file under each mode.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "apply.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+using twini::verb;
+
+struct row {
+    std::int16_t mode;
+    const char* before;
+    twini::operation op;
+    int status;
+    const char* after;  // the file afterwards; null: as before
+    const char* out = "";
+};
+
+twini::operation set(const char* s, const char* k, const char* v) {
+    return {verb::set, s, k, v};
+}
+twini::operation del(const char* s, const char* k = nullptr) {
+    return {verb::del, s, k ? std::optional<std::string>(k) : std::nullopt, {}};
+}
+twini::operation get(const char* s, const char* k) {
+    return {verb::get, s, k, {}};
+}
+
+constexpr const char* crlf_file = "[S]\r\na=1\r\n";
+constexpr const char* lf_file = "[S]\na=1\n";
+constexpr std::int16_t crlf = twini::crlf_ends, lf = twini::lf_ends, found = twini::ends_as_found;
+
+const row rows[] = {
+    // A CR LF file: CR LF ends lines in every mode; lines written end as the mode says, as found CR LF.
+    {crlf, crlf_file, set("S", "a", "9"), 0, "[S]\r\na=9\r\n"},
+    {crlf, crlf_file, set("S", "b", "2"), 0, "[S]\r\nb=2\r\na=1\r\n"},
+    {crlf, crlf_file, set("T", "c", "3"), 0, "[S]\r\na=1\r\n\r\n\r\n[T]\r\nc=3\r\n"},
+    {crlf, crlf_file, del("S", "a"), 0, "[S]\r\n"},
+    {crlf, crlf_file, del("S"), 0, "\r\n\r\n"},
+    {crlf, crlf_file, get("S", "a"), 0, nullptr, "1\n"},
+    {found, crlf_file, set("S", "a", "9"), 0, "[S]\r\na=9\r\n"},
+    {found, crlf_file, set("S", "b", "2"), 0, "[S]\r\nb=2\r\na=1\r\n"},
+    {found, crlf_file, set("T", "c", "3"), 0, "[S]\r\na=1\r\n\r\n\r\n[T]\r\nc=3\r\n"},
+    {found, crlf_file, del("S", "a"), 0, "[S]\r\n"},
+    {found, crlf_file, del("S"), 0, "\r\n\r\n"},
+    {found, crlf_file, get("S", "a"), 0, nullptr, "1\n"},
+    {lf, crlf_file, set("S", "a", "9"), 0, "[S]\na=9\n"},
+    {lf, crlf_file, set("S", "b", "2"), 0, "[S]\nb=2\na=1\n"},
+    {lf, crlf_file, set("T", "c", "3"), 0, "[S]\na=1\n\n\n[T]\nc=3\n"},
+    {lf, crlf_file, del("S", "a"), 0, "[S]\n"},
+    {lf, crlf_file, del("S"), 0, "\n\n"},
+    {lf, crlf_file, get("S", "a"), 0, nullptr, "1\n"},
+    // An LF file: as found and --lf read it alike; --crlf reads it as one line, which no section opens.
+    {lf, lf_file, set("S", "a", "9"), 0, "[S]\na=9\n"},
+    {lf, lf_file, set("S", "b", "2"), 0, "[S]\nb=2\na=1\n"},
+    {lf, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\n\n[T]\nc=3\n"},
+    {lf, lf_file, del("S", "a"), 0, "[S]\n"},
+    {lf, lf_file, del("S"), 0, "\n\n"},
+    {lf, lf_file, get("S", "a"), 0, nullptr, "1\n"},
+    {found, lf_file, set("S", "a", "9"), 0, "[S]\na=9\n"},
+    {found, lf_file, set("S", "b", "2"), 0, "[S]\nb=2\na=1\n"},
+    {found, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\n\n[T]\nc=3\n"},
+    {found, lf_file, del("S", "a"), 0, "[S]\n"},
+    {found, lf_file, del("S"), 0, "\n\n"},
+    {found, lf_file, get("S", "a"), 0, nullptr, "1\n"},
+    {crlf, lf_file, set("S", "a", "9"), 0, "[S]\na=1\n\r\n\r\n[S]\r\na=9\r\n"},
+    {crlf, lf_file, set("S", "b", "2"), 0, "[S]\na=1\n\r\n\r\n[S]\r\nb=2\r\n"},
+    {crlf, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\r\n\r\n[T]\r\nc=3\r\n"},
+    {crlf, lf_file, del("S", "a"), 1, nullptr},
+    {crlf, lf_file, del("S"), 1, nullptr},
+    {crlf, lf_file, get("S", "a"), 1, nullptr},
+};
+
+TEST(LineEnds, EveryModeAgainstEveryOperationByteForByte) {
+    int n = 0;
+    for (const row& r : rows) {
+        SCOPED_TRACE("row " + std::to_string(n++));
+        test::temp_dir dir;
+        test::write_file(dir / "app.ini", r.before);
+        twini::command c;
+        c.file = dir / "app.ini";
+        c.line_ends = r.mode;
+        c.operations = {r.op};
+        const twini::result done = twini::run(c);
+        EXPECT_EQ(done.status, r.status) << done.message;
+        EXPECT_EQ(done.out, r.out);
+        EXPECT_EQ(test::read_file(dir / "app.ini"), r.after ? r.after : r.before);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+// The built twini as processes: many at once on one file, as another user, with an output that cannot
+// take what it prints.
+#include <gtest/gtest.h>
+#include <pwd.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "run.hpp"
+#include "run_twini.hpp"
+#include "split_lines.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+constexpr int writers = 24;
+
+// Starts every process before waiting for any, so that they contend for the file.
+std::vector<test::twini_outcome> run_together(const test::temp_dir& dir,
+                                              const std::vector<std::vector<std::string>>& commands) {
+    std::vector<pid_t> started;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        started.push_back(test::start_twini(dir, {commands[i], std::nullopt, {}}, std::to_string(i)));
+    }
+    std::vector<test::twini_outcome> outcomes;
+    for (std::size_t i = 0; i < started.size(); ++i) {
+        outcomes.push_back(test::finish_twini(dir, started[i], std::to_string(i)));
+    }
+    return outcomes;
+}
+
+TEST(Concurrency, WritersOfDifferentKeysLoseNoUpdate) {
+    test::temp_dir dir;
+    test::write_file(dir / "app.ini", "[S]\r\nkeep=1\r\n");
+    std::vector<std::vector<std::string>> commands;
+    for (int i = 0; i < writers; ++i) {
+        const std::string n = std::to_string(i);
+        // Half of them add a section of their own too, in one change with the key.
+        if (i % 2 == 0) {
+            commands.push_back({"set", "app.ini", "S", "k" + n, "v" + n});
+        } else {
+            commands.push_back({"app.ini", "--set", "S", "k" + n, "v" + n, "--set", "T" + n, "x", n});
+        }
+    }
+    for (const auto& r : run_together(dir, commands)) EXPECT_EQ(r.status, 0) << r.err;
+
+    const auto lines = test::split_lines(test::read_file(dir / "app.ini"));
+    for (int i = 0; i < writers; ++i) {
+        const std::string n = std::to_string(i);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "k" + n + "=v" + n), 1) << n;
+        if (i % 2 == 1) {
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "[T" + n + "]"), 1) << n;
+        }
+    }
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "keep=1"), 1);
+    EXPECT_FALSE(test::exists(dir / "app.ini.twtemp"));
+}
+
+TEST(Concurrency, WritersOfOneKeyLeaveOneLineWithOneOfTheirValues) {
+    test::temp_dir dir;
+    test::write_file(dir / "app.ini", "[S]\nother=1\n");
+    std::vector<std::vector<std::string>> commands;
+    std::set<std::string> lines_written;
+    for (int i = 0; i < writers; ++i) {
+        commands.push_back({"set", "app.ini", "S", "k", "v" + std::to_string(i)});
+        lines_written.insert("k=v" + std::to_string(i));
+    }
+    for (const auto& r : run_together(dir, commands)) EXPECT_EQ(r.status, 0) << r.err;
+
+    const auto lines = test::split_lines(test::read_file(dir / "app.ini"), true);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "[S]");
+    EXPECT_TRUE(lines_written.count(lines[1])) << lines[1];
+    EXPECT_EQ(lines[2], "other=1");
+}
+
+TEST(Permissions, AnotherUserReadsButCannotEditAFileOnlyTheOwnerMayWrite) {
+    if (!test::can_act_as_others()) GTEST_SKIP() << "needs to run as root to act as another user";
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    test::temp_dir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string before = "[S]\r\nk=v\r\n";
+    test::write_file(dir / "app.ini", before);
+    ::chmod((dir / "app.ini").c_str(), 0644);
+
+    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, nobody->pw_uid, {}});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "v\n");
+    r = test::run_twini(dir, {{"set", "app.ini", "S", "k", "w"}, nobody->pw_uid, {}});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err,
+              "twini: app.ini: Permission denied: cannot open for writing 'app.ini' (Permission denied)\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(test::read_file(dir / "app.ini"), before);
+}
+
+TEST(Output, ThatCannotBeWrittenIsAFailure) {
+    test::temp_dir dir;
+    test::write_file(dir / "app.ini", "[S]\nk=v\n");
+    const auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, std::nullopt, "/dev/full"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, "twini: standard output: No space left on device\n");
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// Several operations in one call: one replacement of the file with one flush when all succeed, the
+// file byte for byte as it was when any fails, and nothing else whatever system call fails.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "apply.hpp"
+#include "fault.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+using twini::verb;
+
+constexpr const char* before = "[S]\r\nk1=1\r\nk2=2\r\n[T]\r\nx=1\r\n";
+constexpr const char* after = "\r\n\r\n[S]\r\nk1=one\r\n\r\n\r\n[U]\r\nnew=yes\r\n";
+
+twini::command several(const std::string& file) {
+    twini::command c;
+    c.file = file;
+    c.operations = {
+        {verb::set, "S", "k1", "one"},  {verb::del, "S", "k2", {}},         {verb::get, "S", "k1", {}},
+        {verb::set, "U", "new", "yes"}, {verb::del, "T", std::nullopt, {}},
+    };
+    return c;
+}
+
+TEST(Several, ReplaceTheFileOnceWithOneFlushOfItsData) {
+    test::temp_dir dir;
+    test::write_file(dir / "app.ini", before);
+    test::fault_injector calls;
+    const auto r = twini::run(several(dir / "app.ini"));
+    EXPECT_EQ(r.status, 0) << r.message;
+    EXPECT_EQ(r.out, "one\n");
+    EXPECT_EQ(test::read_file(dir / "app.ini"), after);
+    EXPECT_EQ(calls.count(test::call::rename), 1);
+    EXPECT_EQ(calls.count(test::call::fsync), 2);  // the new content, then the directory
+}
+
+TEST(Several, AFailingOperationAnywhereLeavesTheFileAsItWas) {
+    const auto all = several("").operations;
+    for (std::size_t at = 0; at <= all.size(); ++at) {
+        SCOPED_TRACE("failing operation at " + std::to_string(at));
+        test::temp_dir dir;
+        test::write_file(dir / "app.ini", before);
+        twini::command c = several(dir / "app.ini");
+        c.operations.insert(c.operations.begin() + static_cast<std::ptrdiff_t>(at),
+                            {verb::del, "S", "none", {}});
+        test::fault_injector calls;
+        const auto r = twini::run(c);
+        EXPECT_EQ(r.status, twini::not_found);
+        EXPECT_EQ(r.out, "");  // not even what an earlier --get found
+        EXPECT_EQ(r.message, c.file + ": key 'none' not found in section 'S'");
+        EXPECT_EQ(test::read_file(dir / "app.ini"), before);
+        EXPECT_EQ(calls.count(test::call::rename), 0);
+        EXPECT_FALSE(test::exists(dir / "app.ini.twtemp"));
+    }
+}
+
+// Fails the nth system call of the command, for n = 1, 2, ... until one runs without the failure: each
+// run ends with the new file and success, or with the old one (or none, where --create was to make it)
+// and a message naming the file.
+void sweep(bool create, int errno_value) {
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE("failing call " + std::to_string(n));
+        test::temp_dir dir;
+        const std::string file = dir / "app.ini";
+        if (!create) test::write_file(file, before);
+        twini::command c = several(file);
+        c.create = create;
+        if (create) c.operations.erase(c.operations.begin() + 1, c.operations.end());
+        bool fired = false;
+        twini::result r;
+        {
+            test::fault_injector faults;
+            faults.fail(test::call::any, n, errno_value);
+            r = twini::run(c);
+            fired = faults.fired();
+        }
+        if (r.status == 0) {
+            EXPECT_EQ(test::read_file(file), create ? "\n\n[S]\nk1=one\n" : after);
+        } else {
+            EXPECT_EQ(r.status, twini::failed);
+            EXPECT_EQ(r.message.rfind(file + ": ", 0), 0u) << r.message;
+            if (create) {
+                EXPECT_FALSE(test::exists(file));
+            } else {
+                EXPECT_EQ(test::read_file(file), before);
+            }
+        }
+        if (!fired) break;
+    }
+}
+
+TEST(Faults, EveryFailingCallLeavesTheOldFileOrTheNew) {
+    sweep(false, EIO);
+}
+TEST(Faults, EveryFailingCallLeavesNoFileOrTheNewWhereCreateMakesIt) {
+    sweep(true, ENOSPC);
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+# Line ends as found (the file's first line end), unless --crlf or --lf says.
+printf '[S]\r\na=1\r\n' > crlf.ini
+printf '[S]\na=1\n' > lf.ini
+printf '[S]\na=1' > unterminated.ini
+twini set crlf.ini S b 2
+twini set lf.ini S b 2
+twini set unterminated.ini S b 2
+twini set unterminated.ini T c 3
+show crlf.ini
+show lf.ini
+show unterminated.ini
+# --lf on a CR LF file: CR LF still ends lines, and every line written ends with LF.
+twini --lf set crlf.ini S c 3
+show crlf.ini
+# --crlf on an LF file: a lone LF stays inside a line, so the whole file is one line here.
+twini --crlf get lf.ini S a
+twini --crlf list lf.ini
+# --crlf lets a value hold a line feed.
+printf '[S]\r\n' > multi.ini
+twini --crlf set multi.ini S text "$(printf 'one\ntwo')"
+show multi.ini
+twini --crlf get multi.ini S text
+twini --crlf --lf get lf.ini S a

@@ -1,0 +1,25 @@
+# Several operations in one call: applied in order under one lock, each seeing the earlier ones' edits;
+# the file is replaced once when all succeed, and left byte for byte as it was when one fails.
+printf '[S]\r\nk1=1\r\nk2=2\r\n[T]\r\nx=1\r\n' > app.ini
+twini app.ini --set S k1 one --del S k2 --get S --set U new yes --del T --get U new
+show app.ini
+cp app.ini before.ini
+twini app.ini --set S k1 changed --del S nothing --set S k3 3
+cmp app.ini before.ini && echo unchanged
+twini app.ini --set S k1 changed --set S 'a=b' 1
+cmp app.ini before.ini && echo unchanged
+twini --existing app.ini --set S k1 ok --set S new no
+cmp app.ini before.ini && echo unchanged
+twini app.ini --get S k1 --get S missing
+# What --get prints is printed only when the whole command succeeds.
+twini app.ini --get S k1 --set S k1 two --get S k1 --del S nothing
+twini app.ini --set S k1 '中'
+cmp app.ini before.ini && echo unchanged
+# The operands of an operation are taken as they are; an optional KEY is never one spelled as an option.
+twini app.ini --set S k -5 --set S -- --lf --del U --create
+show app.ini
+twini app.ini --set S k
+twini app.ini
+twini app.ini --bogus
+twini app.ini S k
+ls
