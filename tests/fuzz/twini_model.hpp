@@ -1,0 +1,212 @@
+// What a list of twini's operations should make of a file, computed plainly on its lines, one rule at a
+// time as twini and the writer describe them: each operation reads the file as the earlier ones left
+// it, with the line ends its mode gives for that content; the first operation that fails ends the
+// command and the file stays as it was. Text is in the file's bytes; the caller has refused text that
+// cannot be converted.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "split_lines.hpp"
+
+namespace fuzz::twini_model {
+
+using lines = std::vector<std::string>;
+
+enum class kind { get_key, get_section, list, list_section, set, del_key, del_section };
+
+struct op {
+    kind what;
+    std::string section, key, value;
+};
+
+struct outcome {
+    int status = 0;   // 0 done, 1 not found, 3 refused by the writer or an edit twini cannot make
+    std::string out;  // in the file's bytes; empty unless done
+    std::string file;
+};
+
+// Whether lines end with LF: mode 1, or mode 2 where the file's first line end is no CR.
+inline bool lf_ends(std::int16_t mode, const std::string& bytes) {
+    if (mode != 2) return mode == 1;
+    const auto at = bytes.find_first_of("\r\n");
+    return at == std::string::npos || bytes[at] == '\n';
+}
+
+inline std::string end_of(bool lf) {
+    return lf ? "\n" : "\r\n";
+}
+
+inline std::string join(const lines& ls, bool lf) {
+    std::string out;
+    for (const auto& l : ls) out += l + end_of(lf);
+    return out;
+}
+
+inline bool opens_section(const std::string& l) {
+    return !l.empty() && l[0] == '[';
+}
+
+inline std::optional<std::string> name_of(const std::string& l) {
+    const auto eq = l.find('=');
+    if (eq == std::string::npos) return std::nullopt;
+    return l.substr(0, eq);
+}
+
+inline std::optional<std::size_t> header_at(const lines& ls, const std::string& header) {
+    const auto found = std::find(ls.begin(), ls.end(), header);
+    if (found == ls.end()) return std::nullopt;
+    return static_cast<std::size_t>(found - ls.begin());
+}
+
+// The setting lines of the section as the lookups read it: past repeats of its header line, up to any
+// other line that begins with "[".
+inline std::vector<std::size_t> looked_up(const lines& ls, const std::string& header) {
+    std::vector<std::size_t> found;
+    const auto at = header_at(ls, header);
+    if (!at) return found;
+    for (std::size_t i = *at + 1; i < ls.size(); ++i) {
+        if (ls[i] == header) continue;
+        if (opens_section(ls[i])) break;
+        if (name_of(ls[i])) found.push_back(i);
+    }
+    return found;
+}
+
+inline std::optional<std::size_t> first_named(const lines& ls, const std::vector<std::size_t>& at,
+                                              const std::string& name) {
+    for (const std::size_t i : at) {
+        if (name_of(ls[i]) == name) return i;
+    }
+    return std::nullopt;
+}
+
+// The end of the section's first part, which any line beginning with "[" ends.
+inline std::size_t first_part_end(const lines& ls, std::size_t header) {
+    std::size_t end = header + 1;
+    while (end < ls.size() && !opens_section(ls[end])) ++end;
+    return end;
+}
+
+// What the writer refuses to write: a CR anywhere; a setting name that begins with "[" or holds "=".
+inline bool writable(const std::string& text) {
+    return text.find('\r') == std::string::npos;
+}
+inline bool writable_name(const std::string& name) {
+    return writable(name) && name.find('=') == std::string::npos && (name.empty() || name[0] != '[');
+}
+
+struct failure {
+    int status;
+};
+
+inline void apply(std::string& file, std::int16_t mode, bool existing, const op& o, std::string& out) {
+    const bool lf = lf_ends(mode, file);
+    lines ls = test::split_lines(file, lf);
+    const std::string header = "[" + o.section + "]";
+    const auto at = header_at(ls, header);
+    const auto settings = looked_up(ls, header);
+    const auto named = first_named(ls, settings, o.key);
+    switch (o.what) {
+        case kind::get_key:
+            if (!at || !named) throw failure{1};
+            out += ls[*named].substr(o.key.size() + 1) + "\n";
+            return;
+        case kind::get_section:
+            if (!at) throw failure{1};
+            for (const std::size_t i : settings) out += ls[i] + "\n";
+            return;
+        case kind::list:
+        case kind::list_section: {
+            if (o.what == kind::list_section && !at) throw failure{1};
+            std::vector<std::string> seen;
+            auto once = [&](const std::string& name) {
+                if (std::find(seen.begin(), seen.end(), name) != seen.end()) return;
+                seen.push_back(name);
+                out += name + "\n";
+            };
+            if (o.what == kind::list_section) {
+                for (const std::size_t i : settings) once(*name_of(ls[i]));
+            } else {
+                for (const auto& l : ls) {
+                    if (opens_section(l) && l.size() >= 2 && l.back() == ']') once(l.substr(1, l.size() - 2));
+                }
+            }
+            return;
+        }
+        case kind::set:
+            if (!at) {
+                if (existing) throw failure{1};
+                if (!writable(o.section)) throw failure{3};
+                file += end_of(lf) + end_of(lf) + header + end_of(lf);  // appended as bytes
+                const bool now_lf = lf_ends(mode, file);
+                ls = test::split_lines(file, now_lf);
+                if (!writable_name(o.key) || !writable(o.value)) throw failure{3};
+                ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(*header_at(ls, header)) + 1,
+                          o.key + "=" + o.value);
+                file = join(ls, now_lf);
+            } else if (!named) {
+                if (existing) throw failure{1};
+                if (!writable_name(o.key) || !writable(o.value)) throw failure{3};
+                ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1, o.key + "=" + o.value);
+                file = join(ls, lf);
+            } else if (ls[*named].substr(o.key.size() + 1) != o.value) {
+                if (!writable(o.value)) throw failure{3};
+                const std::size_t end = first_part_end(ls, *at);
+                std::size_t i = *at + 1;
+                while (i < end && name_of(ls[i]) != o.key) ++i;
+                if (i == end) throw failure{3};  // only after a repeat of the header line
+                ls[i] = o.key + "=" + o.value;
+                file = join(ls, lf);
+            }
+            return;
+        case kind::del_key: {
+            if (!at || !named) throw failure{1};
+            const std::size_t end = first_part_end(ls, *at);
+            lines kept(ls.begin(), ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1);
+            for (std::size_t i = *at + 1; i < end; ++i) {
+                if (name_of(ls[i]) != o.key) kept.push_back(ls[i]);
+            }
+            if (kept.size() == end) throw failure{3};  // only after a repeat of the header line
+            kept.insert(kept.end(), ls.begin() + static_cast<std::ptrdiff_t>(end), ls.end());
+            file = join(kept, lf);
+            const bool now_lf = lf_ends(mode, file);
+            const lines now = test::split_lines(file, now_lf);
+            if (first_named(now, looked_up(now, header), o.key)) throw failure{3};  // also after a repeat
+            return;
+        }
+        case kind::del_section: {
+            if (!at) throw failure{1};
+            lines kept;
+            bool inside = false;
+            for (const auto& l : ls) {
+                if (l == header) {
+                    inside = true;
+                    continue;
+                }
+                if (opens_section(l)) inside = false;
+                if (inside && name_of(l)) continue;
+                kept.push_back(l);
+            }
+            file = end_of(lf) + end_of(lf) + join(kept, lf);
+            return;
+        }
+    }
+}
+
+inline outcome run(const std::string& file, std::int16_t mode, bool existing, const std::vector<op>& ops) {
+    outcome result;
+    result.file = file;
+    try {
+        for (const op& o : ops) apply(result.file, mode, existing, o, result.out);
+    } catch (const failure& f) {
+        return {f.status, {}, file};
+    }
+    return result;
+}
+
+}  // namespace fuzz::twini_model
