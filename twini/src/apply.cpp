@@ -188,6 +188,19 @@ void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
     }
 }
 
+// A set of a key that is there, done without a batch: the writer's update is one locked pass and one
+// replacement, where a batch would copy the file once more. A value that the key has already changes
+// nothing. Anything else (a key or section to add, a key after a repeat of the header line) is left to
+// the batch, whose lookups under the lock decide; an update that finds nothing to change has changed
+// nothing, so the batch starts from the file as it was.
+bool changed_in_place(penmoor::ini& w, const step& s) {
+    if (s.what != verb::set) return false;
+    const found f = look_up(w, *s.section, *s.key);
+    if (!f.value) return false;
+    if (*f.value == s.value.file) return true;
+    return w.updateSetting(s.section->file, s.key->file, s.value.file) != platform::False;
+}
+
 // The file that --create made for this command, as it was made: empty, and no other file since.
 struct made_file {
     dev_t device;
@@ -251,6 +264,7 @@ result run_steps(const command& c, const std::vector<step>& steps) {
             w.File(path);
             if (w.File() != path) throw refusal{failed, "Path/File access error: no longer a regular file"};
         }
+        if (editing && steps.size() == 1 && changed_in_place(w, steps.front())) return r;
         if (editing) change.emplace(w);
         for (const step& s : steps) apply(w, s, c, r.out);
         if (change) change->commit();

@@ -7,7 +7,8 @@
 //   every operation in one batch (penmoor::batch): under the file's lock from the first lookup to the
 //   end, each operation sees what the earlier ones made, and the file is replaced once, with one flush,
 //   when all of them succeeded. The first operation that fails ends the command and leaves the file byte
-//   for byte as it was; a file that --create made for the command is removed again.
+//   for byte as it was; a file that --create made for the command is removed again. (A lone set of a
+//   key that is there is the writer's own update, which is all of that in one step.)
 // - get KEY: the value of the key's first line in the section; get: every setting line of the section,
 //   as "name=value"; list: each section name, or each key name of the section, once, in the order of
 //   first appearance. Output is collected and handed back only when the whole command succeeds.
