@@ -15,6 +15,8 @@ python3 "$(dirname "$0")/ini/ratios.py" "$scratch/reader.json" > /dev/null
 printf '[Last]\r\nTarget=old\r\n' > "$scratch/small.ini"
 "$bench/penmoor/writer_probe" getsetting "$scratch/small.ini" > /dev/null
 "$bench/penmoor/writer_probe" rss "$scratch" 8 > /dev/null
+# twini against crudini as processes; without crudini installed, twini and the floors alone.
+"$bench/twini/twini_bench" --brief --table="$scratch/twini.md" > /dev/null
 if [[ -x "$bench/peers/peer_bench" ]]; then
     "$bench/peers/peer_bench" --reps=1 --benchmark_min_time=0.001 --table="$scratch/peers.md" > /dev/null
 fi
