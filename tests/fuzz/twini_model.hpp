@@ -155,6 +155,7 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
                 ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1, o.key + "=" + o.value);
                 file = join(ls, lf);
             } else if (ls[*named].substr(o.key.size() + 1) != o.value) {
+                if (mode == 2 && ls[*named].find('\n', o.key.size()) != std::string::npos) throw failure{3};
                 if (!writable(o.value)) throw failure{3};
                 const std::size_t end = first_part_end(ls, *at);
                 std::size_t i = *at + 1;
@@ -166,6 +167,13 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
             return;
         case kind::del_key: {
             if (!at || !named) throw failure{1};
+            // As found, a line that goes on past a lone LF is not the edit's to take whole.
+            for (const std::size_t i : settings) {
+                if (mode == 2 && name_of(ls[i]) == o.key &&
+                    ls[i].find('\n', o.key.size()) != std::string::npos) {
+                    throw failure{3};
+                }
+            }
             const std::size_t end = first_part_end(ls, *at);
             lines kept(ls.begin(), ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1);
             for (std::size_t i = *at + 1; i < end; ++i) {

@@ -93,15 +93,27 @@ bool edits(const command& c) {
 struct found {
     bool section = false;
     std::optional<platform::string> value;
+    bool line_feed = false;  // a line of the key holds a lone LF
 };
 
 found look_up(penmoor::ini& w, const text& section, const text& key) {
     found f;
     f.section =
         w.listSettings(section.file, [&](const platform::string& name, const platform::string& value) {
-            if (!f.value && name == key.file) f.value = value;
+            if (name != key.file) return;
+            if (!f.value) f.value = value;
+            f.line_feed = f.line_feed || value.find(u'\n') != platform::string::npos;
         }) != platform::False;
     return f;
+}
+
+// Where lines end as found and the file's lines end with CR LF, a lone LF stays inside a line: the text
+// after it, which looks like a line of its own, would go with an edit of that line. Only --crlf (the
+// line as it is) or --lf (lines that end at an LF) says which is meant.
+void refuse_hidden_lines(const command& c, const text& section, const text& key, bool line_feed) {
+    if (c.line_ends != ends_as_found || !line_feed) return;
+    throw refusal{failed, "a line of key " + quoted(key.utf8) + " in section " + quoted(section.utf8) +
+                              " goes on past a lone line feed; --crlf edits it as one line, --lf as lines"};
 }
 
 void get(penmoor::ini& w, const step& s, std::string& out) {
@@ -140,15 +152,16 @@ void list(penmoor::ini& w, const step& s, std::string& out) {
     if (!there) section_missing(*s.section);
 }
 
-void set(penmoor::ini& w, const step& s, bool existing) {
+void set(penmoor::ini& w, const step& s, const command& c) {
     const found f = look_up(w, *s.section, *s.key);
     if (!f.section) {
-        if (existing) section_missing(*s.section, "; --existing adds none");
+        if (c.existing) section_missing(*s.section, "; --existing adds none");
         w.addHeader(s.section->file);
     } else if (!f.value) {
-        if (existing) key_missing(*s.section, *s.key, "; --existing adds none");
+        if (c.existing) key_missing(*s.section, *s.key, "; --existing adds none");
     } else {
         if (*f.value == s.value.file) return;
+        refuse_hidden_lines(c, *s.section, *s.key, f.value->find(u'\n') != platform::string::npos);
         if (w.updateSetting(s.section->file, s.key->file, s.value.file) == platform::False) {
             beyond_repeat(*s.section, *s.key, "change");
         }
@@ -160,7 +173,7 @@ void set(penmoor::ini& w, const step& s, bool existing) {
     }
 }
 
-void del(penmoor::ini& w, const step& s) {
+void del(penmoor::ini& w, const step& s, const command& c) {
     if (!s.key) {
         if (w.isHeader(s.section->file) == platform::False) section_missing(*s.section);
         w.deleteHeader(s.section->file);
@@ -169,6 +182,7 @@ void del(penmoor::ini& w, const step& s) {
     const found f = look_up(w, *s.section, *s.key);
     if (!f.section) section_missing(*s.section);
     if (!f.value) key_missing(*s.section, *s.key);
+    refuse_hidden_lines(c, *s.section, *s.key, f.line_feed);
     if (w.deleteSetting(s.section->file, s.key->file) == platform::False) {
         beyond_repeat(*s.section, *s.key, "delete");
     }
@@ -182,9 +196,9 @@ void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
         case verb::list:
             return list(w, s, out);
         case verb::set:
-            return set(w, s, c.existing);
+            return set(w, s, c);
         case verb::del:
-            return del(w, s);
+            return del(w, s, c);
     }
 }
 
@@ -193,11 +207,12 @@ void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
 // nothing. Anything else (a key or section to add, a key after a repeat of the header line) is left to
 // the batch, whose lookups under the lock decide; an update that finds nothing to change has changed
 // nothing, so the batch starts from the file as it was.
-bool changed_in_place(penmoor::ini& w, const step& s) {
+bool changed_in_place(penmoor::ini& w, const step& s, const command& c) {
     if (s.what != verb::set) return false;
     const found f = look_up(w, *s.section, *s.key);
     if (!f.value) return false;
     if (*f.value == s.value.file) return true;
+    refuse_hidden_lines(c, *s.section, *s.key, f.value->find(u'\n') != platform::string::npos);
     return w.updateSetting(s.section->file, s.key->file, s.value.file) != platform::False;
 }
 
@@ -264,7 +279,7 @@ result run_steps(const command& c, const std::vector<step>& steps) {
             w.File(path);
             if (w.File() != path) throw refusal{failed, "Path/File access error: no longer a regular file"};
         }
-        if (editing && steps.size() == 1 && changed_in_place(w, steps.front())) return r;
+        if (editing && steps.size() == 1 && changed_in_place(w, steps.front(), c)) return r;
         if (editing) change.emplace(w);
         for (const step& s : steps) apply(w, s, c, r.out);
         if (change) change->commit();

@@ -17,6 +17,9 @@
 //   missing section is first appended at the end of the file. --existing makes either a refusal.
 // - del KEY: every line of the key in the section goes; del: the section, its repeats and their
 //   settings go (the writer then leaves two empty lines at the top of the file).
+// - Where lines end as found and the file's end with CR LF, a lone LF stays inside a line; a set or del
+//   of a key whose line (for set, the line it would change) holds one fails rather than take the text
+//   after it, which looks like a line of its own, along with the edit. --crlf and --lf say which is meant.
 // - The writer edits only a section's first part, up to the next line beginning with "[": a key that
 //   the lookups find only after a repeat of the section's header line (or also there, for del) cannot
 //   be changed, and the command fails rather than report a change it did not make.
