@@ -39,6 +39,11 @@ std::string quoted(const std::string& text) {
     return "'" + text + "'";
 }
 
+// Text as far as it is UTF-8: a message never carries bytes that are not.
+std::string shown(const std::string& utf8) {
+    return platform::to_utf8(platform::from_utf8(utf8));
+}
+
 // An argument, converted once, with the UTF-8 it was given as for messages.
 struct text {
     std::string utf8;
@@ -49,9 +54,7 @@ text converted(const std::string& utf8, const char* what) {
     try {
         return {utf8, platform::file_text_from_utf8(utf8)};
     } catch (const platform::runtime_error& e) {
-        // Shown as far as it is UTF-8: a message never carries the bad bytes themselves.
-        throw refusal{failed, std::string(what) + " " + quoted(platform::to_utf8(platform::from_utf8(utf8))) +
-                                  ": " + reason_of(e)};
+        throw refusal{failed, std::string(what) + " " + quoted(shown(utf8)) + ": " + reason_of(e)};
     }
 }
 
@@ -311,11 +314,11 @@ result run(const command& c) {
         }
         return run_steps(c, steps);
     } catch (const refusal& r) {
-        return {r.status, {}, c.file + ": " + r.reason};
+        return {r.status, {}, shown(c.file) + ": " + r.reason};
     } catch (const platform::runtime_error& e) {
-        return {failed, {}, c.file + ": " + reason_of(e)};
+        return {failed, {}, shown(c.file) + ": " + reason_of(e)};
     } catch (const std::bad_alloc&) {
-        return {failed, {}, c.file + ": out of memory"};
+        return {failed, {}, shown(c.file) + ": out of memory"};
     }
 }
 
