@@ -15,3 +15,10 @@ twini set app.ini S k -- -5
 twini get -- app.ini S k
 twini get app.ini S k --lf
 show app.ini
+# --help and --version win over what follows them, not over an error before them.
+twini get --help | head -n 1
+twini app.ini --get S --version
+twini --bogus --help
+# In the form of several operations, "--" goes before FILE, which may then begin with "-".
+printf '[S]\nk=odd\n' > ./-odd.ini
+twini -- -odd.ini --get S k --get S
