@@ -12,10 +12,13 @@
 #include <vector>
 
 #include "split_lines.hpp"
+#include "writer_model.hpp"
 
 namespace fuzz::twini_model {
 
-using lines = std::vector<std::string>;
+using fuzz::lines;
+using fuzz::name_of;
+using fuzz::opens_section;
 
 enum class kind { get_key, get_section, list, list_section, set, del_key, del_section };
 
@@ -42,19 +45,7 @@ inline std::string end_of(bool lf) {
 }
 
 inline std::string join(const lines& ls, bool lf) {
-    std::string out;
-    for (const auto& l : ls) out += l + end_of(lf);
-    return out;
-}
-
-inline bool opens_section(const std::string& l) {
-    return !l.empty() && l[0] == '[';
-}
-
-inline std::optional<std::string> name_of(const std::string& l) {
-    const auto eq = l.find('=');
-    if (eq == std::string::npos) return std::nullopt;
-    return l.substr(0, eq);
+    return fuzz::join(ls, end_of(lf));
 }
 
 inline std::optional<std::size_t> header_at(const lines& ls, const std::string& header) {
