@@ -180,18 +180,7 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
         }
         case kind::del_section: {
             if (!at) throw failure{1};
-            lines kept;
-            bool inside = false;
-            for (const auto& l : ls) {
-                if (l == header) {
-                    inside = true;
-                    continue;
-                }
-                if (opens_section(l)) inside = false;
-                if (inside && name_of(l)) continue;
-                kept.push_back(l);
-            }
-            file = end_of(lf) + end_of(lf) + join(kept, lf);
+            file = fuzz::without_section(ls, header, end_of(lf));
             return;
         }
     }

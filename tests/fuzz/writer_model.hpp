@@ -119,6 +119,23 @@ inline std::optional<lines> delete_setting(const lines& ls, const std::string& h
     return out;
 }
 
+// The file once the section is removed: every header line `header` and the setting lines under each,
+// with two blank lines before what is left.
+inline std::string without_section(const lines& ls, const std::string& header, const std::string& end) {
+    lines kept;
+    bool inside = false;
+    for (const auto& l : ls) {
+        if (l == header) {
+            inside = true;
+            continue;
+        }
+        if (opens_section(l)) inside = false;
+        if (inside && name_of(l)) continue;
+        kept.push_back(l);
+    }
+    return end + end + join(kept, end);
+}
+
 // Every state deleteHeader passes through: after each nested deletion, then the final file.
 inline std::vector<std::string> delete_header(const lines& ls, const std::string& header,
                                               const std::string& end = "\r\n") {
@@ -135,18 +152,7 @@ inline std::vector<std::string> delete_header(const lines& ls, const std::string
         now = std::move(*next);
         states.push_back(join(now, end));
     }
-    lines kept;
-    bool inside = false;
-    for (const auto& l : now) {
-        if (l == header) {
-            inside = true;
-            continue;
-        }
-        if (opens_section(l)) inside = false;
-        if (inside && name_of(l)) continue;
-        kept.push_back(l);
-    }
-    states.push_back(end + end + join(kept, end));
+    states.push_back(without_section(now, header, end));
     return states;
 }
 

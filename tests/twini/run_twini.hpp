@@ -2,7 +2,6 @@
 // it leaves in the file.
 #pragma once
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "spawn.hpp"
 #include "temp_dir.hpp"
 
 namespace test {
@@ -29,22 +29,8 @@ struct twini_process {
 inline pid_t start_twini(const temp_dir& dir, const twini_process& p, const std::string& tag) {
     const std::string out_file = p.out_path.empty() ? dir / (tag + ".out") : p.out_path;
     const std::string err_file = dir / (tag + ".err");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(dir.path().c_str()) != 0) {
-            ::_exit(127);
-        }
-        if (p.user && (::setgid(*p.user) != 0 || ::setuid(*p.user) != 0)) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(TARNWICK_TWINI)};
-        for (const std::string& a : p.arguments) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TARNWICK_TWINI, argv.data());
-        ::_exit(127);
-    }
-    return child;
+    return spawn(TARNWICK_TWINI, p.arguments, dir.path(), out_file, err_file,
+                 [&] { return p.user && (::setgid(*p.user) != 0 || ::setuid(*p.user) != 0) ? 126 : 0; });
 }
 
 inline twini_outcome finish_twini(const temp_dir& dir, pid_t child, const std::string& tag) {
