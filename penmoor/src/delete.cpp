@@ -118,8 +118,7 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
                     if (found == pass::search::end_of_file || !dropped) return {{TW_NOSETTING}};
                     p.copy_rest();
                     return {{}, true};
-                },
-                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                });
 }
 
 // Drops every header line of the section, wherever it stands, and the setting lines that follow any of
@@ -154,8 +153,7 @@ platform::boolean ini::deleteHeader(const platform::string& Header) {
                         }
                     }
                     return {{}, true, names.count()};
-                },
-                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                });
 }
 
 }  // namespace penmoor

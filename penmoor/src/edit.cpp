@@ -14,13 +14,12 @@ platform::boolean ini::addHeader(const platform::string& Header) {
     // append of any length lands whole or not at all.
     return edit(target(), {TW_NOFILE, TW_NOFILE}, copying::bytes,
                 [&](platform::file& in, platform::line_writer& out, platform::line_ends ends) -> outcome {
-                    pass p(in, ends, rules::header_line(Header), 0, &out);
+                    pass p(in, ends, "[" + name + "]", 0, &out);
                     if (p.to_header()) return {{TW_HEADEREXISTS}};
-                    const std::string_view end = ends == platform::line_ends::lf ? "\n" : "\r\n";
+                    const std::string_view end = out.end();
                     out.write_raw(std::string(end) + std::string(end) + "[" + name + "]" + std::string(end));
                     return {{TW_NOHEADER}, true};  // isHeader's, which did not find it
-                },
-                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                });
 }
 
 // The new line goes directly below the first header line of the section.
@@ -48,8 +47,7 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
                     p.copy();
                     p.copy_rest();
                     return result;
-                },
-                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                });
 }
 
 // Replaces the first line of the setting in the first occurrence of the section, which ends at the
@@ -82,8 +80,7 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
                     // The lookup read on past a repeat of the header line, where the copy does not go.
                     if (!result.change) result.codes.push_back(TW_NOSETTING);
                     return result;
-                },
-                {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }});
+                });
 }
 
 }  // namespace penmoor

@@ -23,8 +23,9 @@ outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int
                  const copy_pass& pass) {
     const platform::line_ends ends = platform::line_ends_by_setting(mode, in);
     platform::buffer_lease buffer;
-    platform::line_writer out = how == copying::bytes ? platform::line_writer::exact(copy, buffer.span())
-                                                      : platform::line_writer(copy, buffer.span(), ends);
+    platform::line_writer out = how == copying::bytes
+                                    ? platform::line_writer::exact(copy, buffer.span(), ends)
+                                    : platform::line_writer(copy, buffer.span(), ends);
     outcome found = pass(in, out, ends);
     if (found.change) out.flush();
     return found;
@@ -46,10 +47,8 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
     } else if (target.batch) {
         target.batch->latest = copy.release_unnamed();
     } else {
-        copy.replace(&lock.status(), 0600, [&] {
-            refuse_hard_links(lock);
-            raise_all();
-        });
+        refuse_hard_links(lock);
+        copy.replace(&lock.status(), raise_all);
         return found;
     }
     raise_all();
@@ -59,7 +58,8 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
 }  // namespace
 
 platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
-                       const copy_pass& copy, const edit_events& raise) {
+                       const copy_pass& copy) {
+    const edit_events& raise = target.raise;
     if (target.path == nullptr) {
         for (const std::int16_t code : unbound) raise.State(code);
         raise.hasWrite();
@@ -75,9 +75,10 @@ platform::boolean edit(const edit_target& target, std::initializer_list<std::int
 
 void commit(detail::batch_state& batch) {
     if (!batch.latest.is_open()) return;
+    refuse_hard_links(batch.lock);
     platform::replacement_copy copy(batch.lock.target());
     copy.copy().copy_from(batch.latest);
-    copy.replace(&batch.lock.status(), 0600, [&] { refuse_hard_links(batch.lock); });
+    copy.replace(&batch.lock.status());
     batch.latest = platform::file();
 }
 

@@ -57,11 +57,12 @@ struct batch_state {
 }  // namespace detail
 
 // The file an edit works on: the bound path (null while unbound), the control's batch (null outside
-// one) and its LineEnds mode.
+// one) and its LineEnds mode; and the control's events.
 struct edit_target {
     const std::string* path;
     detail::batch_state* batch;
     std::int16_t line_ends;
+    edit_events raise;
 };
 
 // One editing operation of a control, from its start to its end:
@@ -77,7 +78,7 @@ struct edit_target {
 //   copy, unflushed and of no name, becomes what the next one reads; the file is replaced by commit.
 // Returns whether the file was changed; a failure ends it with a run-time error and no further event.
 platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
-                       const copy_pass& copy, const edit_events& raise);
+                       const copy_pass& copy);
 
 // Puts what a batch's edits made in the file's place, once, with one flush; nothing when they made
 // nothing. Refuses a file with more than one hard link, as an edit does.

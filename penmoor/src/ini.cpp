@@ -122,8 +122,11 @@ void ini::LineEnds(std::int16_t value) {
     LineEnds_ = value;
 }
 
-edit_target ini::target() const {
-    return {fileBound_ != platform::False ? &native_path_ : nullptr, batch_, LineEnds_};
+edit_target ini::target() {
+    return {fileBound_ != platform::False ? &native_path_ : nullptr,
+            batch_,
+            LineEnds_,
+            {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
 }
 
 batch::batch(ini& control) : control_(control) {

@@ -51,6 +51,12 @@ class pass {
     bool whole() const { return whole_; }
     const section_cursor::line_kind& kind() const { return kind_; }
     const section_cursor& section() const { return section_; }
+    // The current line from byte `from` of its head to its end, read on past the head where it is longer.
+    std::string line_from(std::size_t from = 0) {
+        std::string line(text_.substr(from));
+        if (!whole_) lines_.append_rest(line);
+        return line;
+    }
     // Whether the line holds "=", looked for ahead in the file when the line is longer than its head.
     bool holds_equals() {
         return text_.find('=') != std::string_view::npos || (!whole_ && lines_.rest_contains('='));

@@ -25,7 +25,6 @@ class section_cursor {
     // What a line is, for the line just stepped over.
     struct line_kind {
         bool header = false;       // a header line of the section: the first one or a repeat
-        bool opening = false;      // the first header line of the section
         bool ends_lookup = false;  // the line that ends the section as the lookups read it
         bool first = false;        // a line of the first occurrence (not its header line)
         bool lookup = false;       // a line of the section as the lookups read it (not a header line)
@@ -37,10 +36,10 @@ class section_cursor {
         line_kind kind;
         if (rules::matches(head, header_)) {
             kind.header = true;
-            kind.opening = !opened_;
-            if (!opened_) in_first_ = in_lookup_ = true;
+            // The first header line opens the section; a repeat ends its first occurrence.
+            in_first_ = !opened_;
+            if (!opened_) in_lookup_ = true;
             opened_ = in_any_ = true;
-            if (!kind.opening) in_first_ = false;
             return kind;
         }
         if (rules::begins_section(head)) {
@@ -59,10 +58,8 @@ class section_cursor {
     std::size_t want(std::size_t name = 0) const { return std::max(header_ ? header_->size() : 0, name) + 1; }
 
     const std::optional<std::string>& header() const { return header_; }
-    bool opened() const { return opened_; }
     // Whether no line after the current one can be in the part named.
     bool first_over() const { return opened_ && !in_first_; }
-    bool lookup_over() const { return opened_ && !in_lookup_; }
     bool in_any() const { return in_any_; }
 
   private:

@@ -192,7 +192,7 @@ class PENMOOR_API ini : public platform::user_control {
     void raise_State(std::int16_t code);
     void raise_hasWrite();
     // What an edit works on (edit_file.hpp).
-    edit_target target() const;
+    edit_target target();
 
     platform::string boundPath_;
     platform::boolean fileBound_ = platform::False;

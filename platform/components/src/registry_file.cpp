@@ -167,12 +167,7 @@ void update_file(const std::string& file, const std::function<bool(std::vector<e
             original = status;
         }
         if (!change(entries)) return;
-        const std::string text = serialise(entries);
-        replace_file(target, original ? &*original : nullptr, {[&](platform::file& copy) {
-                         copy.write_all(text.data(), text.size());
-                         return true;
-                     }},
-                     0600);
+        replace_file(target, original ? &*original : nullptr, serialise(entries));
     });
 }
 

@@ -214,11 +214,6 @@ bool is_regular_file(const std::string& path) noexcept {
     return os().stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool entry_exists(const std::string& path) noexcept {
-    struct stat st;
-    return !path.empty() && os().lstat(path.c_str(), &st) == 0;
-}
-
 std::optional<struct stat> link_status(const std::string& path) {
     struct stat st;
     if (os().lstat(path.c_str(), &st) == 0) return st;
@@ -240,10 +235,6 @@ std::string resolve(const std::string& path) {
 
 void remove(const std::string& path) {
     if (os().unlink(path.c_str()) != 0) throw_errno(errno, "delete", path);
-}
-
-void remove_if_exists(const std::string& path) {
-    if (os().unlink(path.c_str()) != 0 && errno != ENOENT) throw_errno(errno, "delete", path);
 }
 
 void rename_over(const std::string& from, const std::string& to) {

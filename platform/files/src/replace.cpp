@@ -51,11 +51,10 @@ replacement_copy::~replacement_copy() {
     if (named_) sys::calls().unlink(path_.c_str());
 }
 
-void replacement_copy::replace(const struct stat* original, mode_t new_mode,
-                               const std::function<void()>& before_rename) {
+void replacement_copy::replace(const struct stat* original, const std::function<void()>& before_rename) {
     if (original) {
         take_ownership_and_mode(copy_, *original);
-    } else if (sys::calls().fchmod(copy_.fd(), new_mode) != 0) {
+    } else if (sys::calls().fchmod(copy_.fd(), S_IRUSR | S_IWUSR) != 0) {
         throw_errno(errno, "set the permissions of", path_);
     }
     copy_.sync();
@@ -78,15 +77,10 @@ file replacement_copy::release_unnamed() {
     return std::move(copy_);
 }
 
-bool replace_file(const std::string& target, const struct stat* original, const replacement& content,
-                  mode_t new_mode) {
+void replace_file(const std::string& target, const struct stat* original, std::string_view content) {
     replacement_copy copy(target);
-    if (!content.write(copy.copy())) {
-        copy.abandon();
-        return false;
-    }
-    copy.replace(original, new_mode, content.before_rename);
-    return true;
+    copy.copy().write_all(content.data(), content.size());
+    copy.replace(original);
 }
 
 }  // namespace platform

@@ -81,8 +81,6 @@ std::optional<file> create_exclusive(const std::string& path, mode_t mode);
 
 // True when the path names a regular file, following symbolic links. Never throws.
 bool is_regular_file(const std::string& path) noexcept;
-// True when something, of any kind, exists at the path itself (a dangling symbolic link counts).
-bool entry_exists(const std::string& path) noexcept;
 // lstat: the status of the path itself, nothing when there is no entry. Other failures throw.
 std::optional<struct stat> link_status(const std::string& path);
 // stat, following symbolic links. Throws on failure.
@@ -93,8 +91,6 @@ std::string resolve(const std::string& path);
 std::string directory_of(const std::string& path);
 
 void remove(const std::string& path);
-// Removes the path; nothing when it did not exist. Other failures throw.
-void remove_if_exists(const std::string& path);
 // Renames from over to, atomically replacing what is at to.
 void rename_over(const std::string& from, const std::string& to);
 // Flushes the directory that holds path, so that a rename in it is durable. Best effort: a directory

@@ -15,11 +15,12 @@ namespace platform {
 class line_writer final : public line_sink {
   public:
     // Lines written end with the terminator of `ends`, whatever ended them in a file read; an exact
-    // writer writes lines handed over with their own terminators, so that a copy is byte for byte.
+    // writer writes lines handed over with their own terminators, so that a copy is byte for byte, and
+    // ends only the lines it writes itself as `ends` says.
     line_writer(file& sink, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept
         : sink_(sink), buffer_(buffer), end_(ends == line_ends::lf ? "\n" : "\r\n") {}
-    static line_writer exact(file& sink, std::span<char> buffer) noexcept {
-        line_writer w(sink, buffer);
+    static line_writer exact(file& sink, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept {
+        line_writer w(sink, buffer, ends);
         w.exact_ = true;
         return w;
     }

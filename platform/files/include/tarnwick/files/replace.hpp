@@ -38,9 +38,8 @@ class replacement_copy {
 
     file& copy() noexcept { return copy_; }
     // original: the status of target as it is now, or null for a file that does not exist yet, whose
-    // copy gets new_mode.
-    void replace(const struct stat* original, mode_t new_mode = 0600,
-                 const std::function<void()>& before_rename = {});
+    // copy stays readable and writable by us alone.
+    void replace(const struct stat* original, const std::function<void()>& before_rename = {});
     // Deletes the copy, unflushed; a copy that cannot be deleted is reported (the next replacement of
     // the file deletes it).
     void abandon();
@@ -55,17 +54,7 @@ class replacement_copy {
     bool named_ = true;
 };
 
-struct replacement {
-    // Writes the new content into the copy. False abandons the copy at once: there is nothing to
-    // change, so it is removed unflushed and the file is left as it is.
-    std::function<bool(file& copy)> write;
-    // Called once the copy is complete and on the device, just before it replaces the file. What it
-    // throws abandons the copy.
-    std::function<void()> before_rename = {};
-};
-
-// The whole sequence of replacement_copy for content: returns whether target was replaced.
-bool replace_file(const std::string& target, const struct stat* original, const replacement& content,
-                  mode_t new_mode = 0600);
+// The whole sequence of replacement_copy: target's content becomes `content`.
+void replace_file(const std::string& target, const struct stat* original, std::string_view content);
 
 }  // namespace platform
