@@ -16,7 +16,6 @@
 #include "message_loop.hpp"
 #include "parser.hpp"
 #include "registration.hpp"
-#include "tarnwick/components/registry.hpp"
 #include "tarnwick/version.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -59,13 +59,13 @@ void ini::disconnect(ini_events& sink) {
 
 void ini::raise_State(std::int16_t code) {
     raising_scope scope(raising_, sinks_);
-    platform::component::raise_to_each(sinks_, sinks_.size(), code,
+    platform::component::raise_to_each(sinks_, code,
                                        [](ini_events& sink, std::int16_t& own) { sink.State(own); });
 }
 
 void ini::raise_hasWrite() {
     raising_scope scope(raising_, sinks_);
-    platform::component::raise_to_each(sinks_, sinks_.size(), std::monostate{},
+    platform::component::raise_to_each(sinks_, std::monostate{},
                                        [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
 }
 

@@ -7,11 +7,29 @@
 #include <new>
 #include <string>
 
+#include "tarnwick/components/ascii.hpp"
 #include "tarnwick/components/control_object.hpp"
+#include "tarnwick/components/error_report.hpp"
 #include "tarnwick/components/variant.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 
 namespace platform::component {
+
+twc_status report_error(twc_error* error, twc_status status, int number, std::string_view message,
+                        std::uint32_t argument) noexcept {
+    if (error == nullptr) return status;
+    if (error->size >= offsetof(twc_error, number) + sizeof error->number) error->number = number;
+    if (error->size >= offsetof(twc_error, message) + sizeof error->message) {
+        error->message = static_cast<char*>(std::malloc(message.size() + 1));
+        if (error->message != nullptr) {
+            std::memcpy(error->message, message.data(), message.size());
+            error->message[message.size()] = '\0';
+        }
+    }
+    if (error->size >= offsetof(twc_error, argument) + sizeof error->argument) error->argument = argument;
+    return status;
+}
+
 namespace {
 
 // A failed call: its status, run-time error number, message and the argument it concerns.
@@ -23,28 +41,13 @@ struct failure {
 };
 
 twc_status report(const failure& f, twc_error* e) noexcept {
-    if (e == nullptr) return f.status;
-    if (e->size >= offsetof(twc_error, number) + sizeof e->number) e->number = f.number;
-    if (e->size >= offsetof(twc_error, message) + sizeof e->message) {
-        e->message = static_cast<char*>(std::malloc(f.message.size() + 1));
-        if (e->message != nullptr) std::memcpy(e->message, f.message.c_str(), f.message.size() + 1);
-    }
-    if (e->size >= offsetof(twc_error, argument) + sizeof e->argument) e->argument = f.argument;
-    return f.status;
+    return report_error(e, f.status, f.number, f.message, f.argument);
 }
 
 std::string hex(twc_dispid id) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(id));
     return text;
-}
-
-bool same_name(const char* a, const char* b) noexcept {
-    for (; *a && *b; ++a, ++b) {
-        const unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y)) return false;
-    }
-    return *a == *b;
 }
 
 }  // namespace
@@ -55,7 +58,7 @@ twc_status control_base::get_ids_of_names(twc_control* c, const char* name, twc_
     if (!self.on_owner_thread()) return TWC_E_WRONG_THREAD;
     const twc_interface& dispatch = *self.info_.type_info->dispatch;
     for (std::uint32_t i = 0; i < dispatch.member_count; ++i) {
-        if (same_name(dispatch.members[i].name, name)) {
+        if (ascii_iequal(dispatch.members[i].name, name)) {
             *id = dispatch.members[i].id;
             return TWC_OK;
         }
@@ -86,24 +89,20 @@ twc_status control_base::dispatch(twc_dispid id, std::uint16_t flags, twc_varian
     const twc_interface& table = *info_.type_info->dispatch;
     const twc_member* member = nullptr;
     std::size_t index = 0;
-    bool known = false;
+    const char* name = nullptr;  // the name of the members of this id, whatever their kind
     for (std::uint32_t i = 0; i < table.member_count && member == nullptr; ++i) {
         if (table.members[i].id != id) continue;
-        known = true;
+        name = table.members[i].name;
         if (table.members[i].kind & flags) {
             member = &table.members[i];
             index = i;
         }
     }
     if (member == nullptr) {
-        if (!known) {
+        if (name == nullptr) {
             return report({TWC_E_MEMBER_NOT_FOUND, err::no_member,
                            std::string(describe(err::no_member)) + ": no member has dispatch id " + hex(id)},
                           error);
-        }
-        const char* name = nullptr;
-        for (std::uint32_t i = 0; i < table.member_count; ++i) {
-            if (table.members[i].id == id) name = table.members[i].name;
         }
         const char* how = (flags & TWC_INVOKE_PROPERTYPUT) ? "assigned"
                           : (flags & TWC_INVOKE_METHOD)    ? "called as a method"

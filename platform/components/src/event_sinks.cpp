@@ -38,22 +38,24 @@ twc_status control_base::unadvise(twc_control* c, std::uint32_t cookie) noexcept
 }
 
 void control_base::fire(twc_dispid id, twc_variant* args, std::uint32_t count) noexcept {
+    // Each sink held for the event, so that a handler may disconnect it, or drop the control; released
+    // however the event ends.
+    std::vector<twc_sink*> targets;
     try {
-        // Each sink held for the event, so that a handler may disconnect it, or drop the control.
-        std::vector<twc_sink*> targets;
+        const event_arguments arguments(args, count);
         targets.reserve(sinks_.size());
         for (auto& [cookie, sink] : sinks_) {
             sink->vtbl->add_ref(sink);
             targets.push_back(sink);
         }
-        raise_to_each(targets, targets.size(), event_arguments(args, count),
-                      [&](twc_sink& sink, event_arguments& own) {
-                          sink.vtbl->invoke(&sink, id, own.data(), own.count());
-                      });
-        for (twc_sink* sink : targets) sink->vtbl->release(sink);
+        raise_to_each(targets, arguments, [&](twc_sink& sink, event_arguments& own) {
+            sink.vtbl->invoke(&sink, id, own.data(), own.count());
+        });
     } catch (const std::bad_alloc&) {
-        // Nothing to raise the event with: it is lost, as an event a host does not listen to.
+        // Nothing to raise the event with, or not to every sink: for them it is lost, as an event a host
+        // does not listen to.
     }
+    for (twc_sink* sink : targets) sink->vtbl->release(sink);
 }
 
 event_arguments::event_arguments(const twc_variant* args, std::uint32_t count)

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "registry_file.hpp"
+#include "tarnwick/components/ascii.hpp"
 
 namespace platform::registry {
 namespace {
@@ -19,15 +20,6 @@ bool holds_line_break(const entry& e) {
         if (s->find_first_of("\r\n") != std::string::npos) return true;
     }
     return false;
-}
-
-bool iequal(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 std::uint32_t parse_number(const std::string& text, const std::string& file, int line) {
@@ -141,7 +133,8 @@ void add(const std::string& file, const entry& e) {
     }
     update_file(file, [&](std::vector<entry>& entries) {
         std::erase_if(entries, [&](const entry& old) {
-            return twc_guid_equal(&old.class_id, &e.class_id) || iequal(old.prog_id, e.prog_id);
+            return twc_guid_equal(&old.class_id, &e.class_id) ||
+                   component::ascii_iequal(old.prog_id, e.prog_id);
         });
         entries.push_back(e);
         return true;
@@ -160,7 +153,7 @@ bool remove(const std::string& file, const twc_guid& class_id) {
 
 std::optional<entry> find(const std::vector<entry>& entries, std::string_view prog_id) {
     for (const entry& e : entries) {
-        if (iequal(e.prog_id, prog_id)) return e;
+        if (component::ascii_iequal(e.prog_id, prog_id)) return e;
     }
     return std::nullopt;
 }

@@ -6,8 +6,14 @@
 #include <vector>
 
 #include "tarnwick/components/registry.hpp"
+#include "tarnwick/files/line_reader.hpp"
 
 namespace platform::registry {
+
+// The entries of a registry file's lines (which end at LF, CR LF or CR); file names it in messages. A
+// malformed line is an error naming the line:
+// "malformed registry 'f': line 3: Path is not an absolute path: 'lib.so'".
+std::vector<entry> parse(platform::line_reader& lines, const std::string& file);
 
 // The entries of the registry at file; none when there is no file. Refuses an untrusted file.
 std::vector<entry> read_file(const std::string& file);

@@ -9,6 +9,7 @@
 #include <new>
 #include <type_traits>
 
+#include "tarnwick/components/ascii.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/utf8.hpp"
 
@@ -123,16 +124,6 @@ Int to_integer(const twc_variant& v) {
     return static_cast<Int>(d);
 }
 
-bool ascii_iequal(std::u16string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char16_t c = a[i];
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        if (c != static_cast<unsigned char>(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 twc_variant make_empty() noexcept {
@@ -226,8 +217,8 @@ boolean to_bool(const twc_variant& raw) {
     if (v.type == TWC_VT_STRING) {
         const std::string word = trimmed_ascii(view(v.u.str));
         const std::u16string_view w16 = view(v.u.str);
-        if (ascii_iequal(widen(word), "true")) return True;
-        if (ascii_iequal(widen(word), "false")) return False;
+        if (ascii_iequal(word, "true")) return True;
+        if (ascii_iequal(word, "false")) return False;
         double d = 0;
         if (!parse_number(w16, d)) mismatch("\"" + to_utf8(w16) + "\" is not a Boolean");
         return d != 0 ? True : False;

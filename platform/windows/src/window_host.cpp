@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "tarnwick/components/error_report.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/windows/window.hpp"
 
@@ -15,15 +16,7 @@ namespace platform {
 namespace {
 
 twc_status report(int number, const char* message, twc_error* e) noexcept {
-    if (e == nullptr) return TWC_E_EXCEPTION;
-    if (e->size >= offsetof(twc_error, number) + sizeof e->number) e->number = number;
-    if (e->size >= offsetof(twc_error, message) + sizeof e->message) {
-        const std::size_t length = std::strlen(message);
-        e->message = static_cast<char*>(std::malloc(length + 1));
-        if (e->message != nullptr) std::memcpy(e->message, message, length + 1);
-    }
-    if (e->size >= offsetof(twc_error, argument) + sizeof e->argument) e->argument = UINT32_MAX;
-    return TWC_E_EXCEPTION;
+    return component::report_error(e, TWC_E_EXCEPTION, number, message);
 }
 
 // Runs call and turns what it throws into a status and error.

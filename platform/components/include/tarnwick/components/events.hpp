@@ -11,11 +11,13 @@
 
 namespace platform::component {
 
-// Delivers the event to handlers[0 .. count) in order, each with a copy of arguments; a null handler
-// (one disconnected while the event is being raised) is passed over. handlers is read by index at each
-// step, so a handler may connect others meanwhile: they take part from the next event on.
+// Delivers the event to the handlers there are when it starts, in order, each with a copy of
+// arguments; a null handler (one disconnected while the event is being raised) is passed over. handlers
+// is read by index at each step, so a handler may connect others meanwhile: they take part from the next
+// event on.
 template <class Handlers, class Arguments, class Deliver>
-void raise_to_each(Handlers& handlers, std::size_t count, const Arguments& arguments, Deliver&& deliver) {
+void raise_to_each(Handlers& handlers, const Arguments& arguments, Deliver&& deliver) {
+    const std::size_t count = handlers.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (auto* handler = handlers[i]) {
             Arguments own = arguments;

@@ -39,7 +39,6 @@
 #include <vector>
 
 #include "tarnwick/components/component.h"
-#include "tarnwick/files/line_reader.hpp"
 
 namespace platform::registry {
 
@@ -78,12 +77,7 @@ void add(const std::string& file, const entry& e);
 // Removes the entry of that class id; false when there was none.
 bool remove(const std::string& file, const twc_guid& class_id);
 
-// The entries of a registry file's lines (which end at LF, CR LF or CR); file names it in messages. A
-// malformed line is an error naming the line:
-// "malformed registry 'f': line 3: Path is not an absolute path: 'lib.so'".
-std::vector<entry> parse(platform::line_reader& lines, const std::string& file);
-
-// The text of a registry file holding the entries; parse gives them back.
+// The text of a registry file holding the entries; reading the file gives them back.
 std::string serialise(const std::vector<entry>& entries);
 
 // The entry registered under a ProgID (compared without regard to ASCII case).
