@@ -37,6 +37,13 @@ inline void write_all(const std::string& path, const std::string& bytes) {
         std::abort();
 }
 
+// Puts the file on the disk, as a file that was edited some time ago is.
+inline void flush(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) std::abort();
+    ::close(fd);
+}
+
 // An INI text of about `bytes` bytes: sections of ten settings each, CR LF line ends, then `tail`.
 inline std::string ini_text(std::size_t bytes, const std::string& tail) {
     std::string text;

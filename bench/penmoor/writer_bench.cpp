@@ -198,9 +198,7 @@ void BM_DeleteHeader_5MB(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         bench::write_all(path, content);
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // on the disk, as an edited file is
-        ::fsync(fd);
-        ::close(fd);
+        bench::flush(path);
         penmoor::ini w;
         w.File(u16(path));
         state.ResumeTiming();

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
+
 extern char** environ;
 
 namespace {
@@ -75,12 +77,6 @@ timing run(const std::vector<std::string>& argv, const std::string& stdin_path =
     };
     return {std::chrono::duration<double, std::milli>(end - start).count(),
             ms(usage.ru_utime) + ms(usage.ru_stime)};
-}
-
-void flush(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) die("cannot flush " + path);
-    ::close(fd);
 }
 
 std::string output_of(const std::vector<std::string>& argv, const std::string& scratch) {
@@ -143,7 +139,7 @@ void measure(row& r, std::mt19937& random, int& counter) {
         std::shuffle(order.begin(), order.end(), random);
         for (const std::size_t i : order) {
             auto [argv, input] = r.entries[i].command(r.entries[i].file, ++counter);
-            if (r.writes) flush(r.entries[i].file);
+            if (r.writes) bench::flush(r.entries[i].file);
             r.entries[i].runs.push_back(run(argv, input));
         }
     }
@@ -187,8 +183,9 @@ std::string load() {
 }
 
 void write_small(const std::string& path) {
-    std::ofstream(path) << "[Paths]\nHome=/home/me\nTemp=/tmp\n[Window]\nLeft=10\nTop=20\nWidth=640\n"
-                           "[Last]\nTarget=old\nOther=1\n";
+    bench::write_all(path,
+                     "[Paths]\nHome=/home/me\nTemp=/tmp\n[Window]\nLeft=10\nTop=20\nWidth=640\n"
+                     "[Last]\nTarget=old\nOther=1\n");
 }
 
 // Sections of ten settings up to about `bytes`, then [Last] with Target=old.
@@ -237,9 +234,7 @@ int main(int argc, char** arguments) {
         o.crudini = false;
     }
 
-    const char* tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp ? tmp : "/tmp") + "/twini-bench-XXXXXX";
-    if (!::mkdtemp(dir.data())) die("cannot make a scratch directory");
+    const std::string& dir = bench::scratch_dir();
     const std::string twini = TARNWICK_TWINI, floor = TARNWICK_REPLACE_FLOOR;
     const std::string small = dir + "/small.ini", big = dir + "/big.ini", scratch = dir + "/out";
     write_small(small);
@@ -355,6 +350,5 @@ int main(int argc, char** arguments) {
         "\nLoad average (1, 5, 15 min): " + load_before + " at the start, " + load_after + " at the end.\n";
     std::cout << text;
     if (!o.table.empty()) std::ofstream(o.table) << text;
-    std::filesystem::remove_all(dir);
     return 0;
 }

@@ -33,10 +33,6 @@ class recorder : public penmoor::ini_events {
     std::vector<std::int16_t> events;  // 0 stands for hasWrite
 };
 
-bool reads_back(const std::string& name) {
-    return name.find('=') == std::string::npos && (name.empty() || name.front() != '[');
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -74,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto H = platform::cp1252::decode(header), S = platform::cp1252::decode(name),
                V = platform::cp1252::decode(value);
     // Where lines end, as LineEnds says: 0 CR LF, 1 LF, 2 as the file's first line end says.
-    const auto first_end = before.find_first_of("\r\n");
-    const bool lf = mode == 1 || (mode == 2 && (first_end == std::string::npos || before[first_end] == '\n'));
+    const bool lf = fuzz::lf_ends(mode, before);
     const std::string end = lf ? "\n" : "\r\n";
     w.LineEnds(mode);
     const fuzz::lines ls = test::split_lines(before, lf);
@@ -101,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 1:
             writes_text = (name + value).find_first_of(mode == 0 ? "\r" : "\r\n") == std::string::npos &&
-                          reads_back(name);
+                          fuzz::reads_back(name);
             after_success = fuzz::add_setting(ls, header_line, name, value, end).value_or(before);
             codes(lookup_codes);
             if (found) {
@@ -112,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 2:
             writes_text = (name + value).find_first_of(mode == 0 ? "\r" : "\r\n") == std::string::npos &&
-                          reads_back(name);
+                          fuzz::reads_back(name);
             after_success = fuzz::update_setting(ls, header_line, name, value, end).value_or(before);
             codes(lookup_codes);
             if (found) codes(fuzz::update_codes(ls, header_line, name));

@@ -16,6 +16,7 @@
 
 namespace fuzz::twini_model {
 
+using fuzz::lf_ends;
 using fuzz::lines;
 using fuzz::name_of;
 using fuzz::opens_section;
@@ -33,13 +34,6 @@ struct outcome {
     std::string file;
 };
 
-// Whether lines end with LF: mode 1, or mode 2 where the file's first line end is no CR.
-inline bool lf_ends(std::int16_t mode, const std::string& bytes) {
-    if (mode != 2) return mode == 1;
-    const auto at = bytes.find_first_of("\r\n");
-    return at == std::string::npos || bytes[at] == '\n';
-}
-
 inline std::string end_of(bool lf) {
     return lf ? "\n" : "\r\n";
 }
@@ -49,9 +43,9 @@ inline std::string join(const lines& ls, bool lf) {
 }
 
 inline std::optional<std::size_t> header_at(const lines& ls, const std::string& header) {
-    const auto found = std::find(ls.begin(), ls.end(), header);
-    if (found == ls.end()) return std::nullopt;
-    return static_cast<std::size_t>(found - ls.begin());
+    const auto at = fuzz::first_index(ls, header);
+    if (at < 0) return std::nullopt;
+    return static_cast<std::size_t>(at);
 }
 
 // The setting lines of the section as the lookups read it: past repeats of its header line, up to any
@@ -76,19 +70,12 @@ inline std::optional<std::size_t> first_named(const lines& ls, const std::vector
     return std::nullopt;
 }
 
-// The end of the section's first part, which any line beginning with "[" ends.
-inline std::size_t first_part_end(const lines& ls, std::size_t header) {
-    std::size_t end = header + 1;
-    while (end < ls.size() && !opens_section(ls[end])) ++end;
-    return end;
-}
-
 // What the writer refuses to write: a CR anywhere; a setting name that begins with "[" or holds "=".
 inline bool writable(const std::string& text) {
     return text.find('\r') == std::string::npos;
 }
 inline bool writable_name(const std::string& name) {
-    return writable(name) && name.find('=') == std::string::npos && (name.empty() || name[0] != '[');
+    return writable(name) && fuzz::reads_back(name);
 }
 
 struct failure {
@@ -137,23 +124,17 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
                 const bool now_lf = lf_ends(mode, file);
                 ls = test::split_lines(file, now_lf);
                 if (!writable_name(o.key) || !writable(o.value)) throw failure{3};
-                ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(*header_at(ls, header)) + 1,
-                          o.key + "=" + o.value);
-                file = join(ls, now_lf);
+                file = *fuzz::add_setting(ls, header, o.key, o.value, end_of(now_lf));
             } else if (!named) {
                 if (existing) throw failure{1};
                 if (!writable_name(o.key) || !writable(o.value)) throw failure{3};
-                ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1, o.key + "=" + o.value);
-                file = join(ls, lf);
+                file = *fuzz::add_setting(ls, header, o.key, o.value, end_of(lf));
             } else if (ls[*named].substr(o.key.size() + 1) != o.value) {
                 if (mode == 2 && ls[*named].find('\n', o.key.size()) != std::string::npos) throw failure{3};
                 if (!writable(o.value)) throw failure{3};
-                const std::size_t end = first_part_end(ls, *at);
-                std::size_t i = *at + 1;
-                while (i < end && name_of(ls[i]) != o.key) ++i;
-                if (i == end) throw failure{3};  // only after a repeat of the header line
-                ls[i] = o.key + "=" + o.value;
-                file = join(ls, lf);
+                auto updated = fuzz::update_setting(ls, header, o.key, o.value, end_of(lf));
+                if (!updated) throw failure{3};  // only after a repeat of the header line
+                file = *updated;
             }
             return;
         case kind::del_key: {
@@ -165,14 +146,9 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
                     throw failure{3};
                 }
             }
-            const std::size_t end = first_part_end(ls, *at);
-            lines kept(ls.begin(), ls.begin() + static_cast<std::ptrdiff_t>(*at) + 1);
-            for (std::size_t i = *at + 1; i < end; ++i) {
-                if (name_of(ls[i]) != o.key) kept.push_back(ls[i]);
-            }
-            if (kept.size() == end) throw failure{3};  // only after a repeat of the header line
-            kept.insert(kept.end(), ls.begin() + static_cast<std::ptrdiff_t>(end), ls.end());
-            file = join(kept, lf);
+            const auto kept = fuzz::delete_setting(ls, header, o.key);
+            if (!kept) throw failure{3};  // only after a repeat of the header line
+            file = join(*kept, lf);
             const bool now_lf = lf_ends(mode, file);
             const lines now = test::split_lines(file, now_lf);
             if (first_named(now, looked_up(now, header), o.key)) throw failure{3};  // also after a repeat

@@ -20,6 +20,18 @@ inline std::string join(const lines& ls, const std::string& end = "\r\n") {
     return out;
 }
 
+// Whether lines end with LF as LineEnds says: mode 1, or mode 2 where the file's first line end is no CR.
+inline bool lf_ends(std::int16_t mode, const std::string& bytes) {
+    if (mode != 2) return mode == 1;
+    const auto at = bytes.find_first_of("\r\n");
+    return at == std::string::npos || bytes[at] == '\n';
+}
+
+// Whether a setting line of the name reads back as that name: it holds no "=" and begins with no "[".
+inline bool reads_back(const std::string& name) {
+    return name.find('=') == std::string::npos && (name.empty() || name.front() != '[');
+}
+
 inline bool opens_section(const std::string& l) {
     return !l.empty() && l[0] == '[';
 }

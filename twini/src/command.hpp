@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tarnwick/files/line_reader.hpp"
+
 namespace twini {
 
 // Exit statuses.
@@ -32,10 +34,10 @@ struct operation {
     std::string value;                   // set only
 };
 
-// Where lines end: the writer's LineEnds modes.
-inline constexpr std::int16_t crlf_ends = 0;
-inline constexpr std::int16_t lf_ends = 1;
-inline constexpr std::int16_t ends_as_found = 2;
+// Where lines end: the controls' LineEnds modes.
+inline constexpr std::int16_t crlf_ends = platform::line_ends_crlf;
+inline constexpr std::int16_t lf_ends = platform::line_ends_lf;
+inline constexpr std::int16_t ends_as_found = platform::line_ends_as_found;
 
 struct command {
     std::string file;  // the path as given
