@@ -36,19 +36,21 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
                     const std::function<void(std::int16_t)>& raise) {
     std::optional<write_lock> own_lock;
     write_lock& lock = target.batch ? target.batch->lock : own_lock.emplace(*target.path);
+    if (target.batch) target.batch->give_up_name();
     platform::file& in = target.batch ? target.batch->current() : lock.file();
-    platform::replacement_copy copy(lock.target());
-    const outcome found = run_pass(in, copy.copy(), how, target.line_ends, pass);
+    auto copy = std::make_unique<platform::replacement_copy>(lock.target());
+    const outcome found = run_pass(in, copy->copy(), how, target.line_ends, pass);
     auto raise_all = [&] {
         for (const std::int16_t code : found.codes) raise(code);
     };
     if (!found.change) {
-        copy.abandon();
+        copy->abandon();
     } else if (target.batch) {
-        target.batch->latest = copy.release_unnamed();
+        target.batch->latest = std::move(copy);
+        target.batch->unnamed = platform::file();
     } else {
         refuse_hard_links(lock);
-        copy.replace(&lock.status(), raise_all);
+        copy->replace(&lock.status(), raise_all);
         return found;
     }
     raise_all();
@@ -74,12 +76,19 @@ platform::boolean edit(const edit_target& target, std::initializer_list<std::int
 }
 
 void commit(detail::batch_state& batch) {
-    if (!batch.latest.is_open()) return;
+    if (batch.latest) {
+        refuse_hard_links(batch.lock);
+        batch.latest->replace(&batch.lock.status());
+        batch.latest.reset();
+        return;
+    }
+    if (!batch.unnamed.is_open()) return;
+    // The content has no name: it goes into a copy of its own.
     refuse_hard_links(batch.lock);
     platform::replacement_copy copy(batch.lock.target());
-    copy.copy().copy_from(batch.latest);
+    copy.copy().copy_from(batch.unnamed);
     copy.replace(&batch.lock.status());
-    batch.latest = platform::file();
+    batch.unnamed = platform::file();
 }
 
 }  // namespace penmoor

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_writer.hpp"
+#include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/types.hpp"
 #include "write_lock.hpp"
 
@@ -44,14 +46,27 @@ struct edit_events {
 
 namespace detail {
 
-// A batch of edits (penmoor::batch): the file's lock, held from the batch's start to its end, and the
-// content the edits made so far, in a copy of no name.
+// A batch of edits (penmoor::batch): the file's lock, held from the batch's start to its end (declared
+// first, so that it is released last), and the content the edits made so far. That is the copy that is
+// to replace the file, named as any edit's copy is, or a file of no name once a later edit's copy has
+// taken that name and then changed nothing.
 struct batch_state {
     explicit batch_state(const std::string& path) : lock(path) {}
     write_lock lock;
-    platform::file latest;
+    std::unique_ptr<platform::replacement_copy> latest;
+    platform::file unnamed;
     // What the next edit or lookup reads.
-    platform::file& current() { return latest.is_open() ? latest : lock.file(); }
+    platform::file& current() {
+        if (latest) return latest->copy();
+        return unnamed.is_open() ? unnamed : lock.file();
+    }
+    // Before an edit makes its copy under the same name: the latest copy gives the name up, and is read
+    // on as a file of no name.
+    void give_up_name() {
+        if (!latest) return;
+        unnamed = latest->release_unnamed();
+        latest.reset();
+    }
 };
 
 }  // namespace detail
@@ -75,7 +90,7 @@ struct edit_target {
 //   after an unchanged copy is removed. Once the lock is released: a hasWrite for each deletion the
 //   operation stands for (a handler sees the file as the whole operation left it), then the last one;
 // - inside a batch, the lock is the batch's, the pass reads what the batch's edits made so far and its
-//   copy, unflushed and of no name, becomes what the next one reads; the file is replaced by commit.
+//   copy, unflushed, becomes what the next one reads and what commit puts in the file's place.
 // Returns whether the file was changed; a failure ends it with a run-time error and no further event.
 platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
                        const copy_pass& copy);

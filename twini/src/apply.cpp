@@ -206,7 +206,7 @@ void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
 }
 
 // A set of a key that is there, done without a batch: the writer's update is one locked pass and one
-// replacement, where a batch would copy the file once more. A value that the key has already changes
+// replacement, where the batch would read the file once more to look the key up under its lock. A value that the key has already changes
 // nothing. Anything else (a key or section to add, a key after a repeat of the header line) is left to
 // the batch, whose lookups under the lock decide; an update that finds nothing to change has changed
 // nothing, so the batch starts from the file as it was.
