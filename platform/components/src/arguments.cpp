@@ -13,8 +13,15 @@ arguments::arguments(const twc_member& member, const twc_variant* args, std::uin
     for (std::uint32_t i = 0; i < count; ++i) {
         try {
             const std::uint16_t type = member.params[i].type & ~TWC_VT_BYREF;
-            values_.push_back(coerce(args[i], type));
-            if (type == TWC_VT_STRING) texts_[i] = to_string(values_.back());
+            if (type == TWC_VT_STRING) {
+                // Kept as text alone: its variant holds only the type, with no copy of the text.
+                texts_[i] = to_string(args[i]);
+                twc_variant typed = make_empty();
+                typed.type = TWC_VT_STRING;
+                values_.push_back(typed);
+            } else {
+                values_.push_back(coerce(args[i], type));
+            }
         } catch (const runtime_error& e) {
             // The destructor does not run for a constructor that throws.
             for (twc_variant& v : values_) twc_variant_clear(&v);

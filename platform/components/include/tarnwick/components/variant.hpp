@@ -42,7 +42,6 @@ template <std::uint16_t Code, class T, T variant_payload::*Value, T* variant_pay
 struct value_type {
     static constexpr std::uint16_t code = Code;
     static constexpr bool holds_value = true;
-    using type = T;
     static T& value(twc_variant& v) noexcept { return v.u.*Value; }
     static const T& value(const twc_variant& v) noexcept { return v.u.*Value; }
     static T*& pointer(twc_variant& v) noexcept { return v.u.*Pointer; }
@@ -75,10 +74,9 @@ struct any_type {  // in type information only: a result of any type
     static constexpr bool holds_value = false;
     static constexpr const char* name = "Variant";
 };
-struct unknown_type {
+struct unknown_type {  // named by its number where a name is wanted
     static constexpr std::uint16_t code = 0xFFFF;
     static constexpr bool holds_value = false;
-    static constexpr const char* name = "an unknown type";
 };
 
 // Calls f with the description of the type a type code names (its by-reference flag aside). f returns
