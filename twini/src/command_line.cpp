@@ -8,38 +8,41 @@ namespace {
 
 constexpr std::string_view see_help = "; see 'twini --help'";
 
-struct verb_form {
+// A form of an operation: a subcommand (its operands count FILE) or an operation option.
+struct form {
     std::string_view name;
     verb what;
-    std::size_t least, most;  // operands after the verb, FILE included
+    std::size_t least, most;  // operands
     std::string_view shape;
 };
 
-constexpr std::array<verb_form, 4> verbs{{
+constexpr std::array<form, 4> verbs{{
     {"get", verb::get, 2, 3, "get FILE SECTION [KEY]"},
     {"list", verb::list, 1, 2, "list FILE [SECTION]"},
     {"set", verb::set, 4, 4, "set FILE SECTION KEY VALUE"},
     {"del", verb::del, 2, 3, "del FILE SECTION [KEY]"},
 }};
 
-struct operation_form {
-    std::string_view option;
-    verb what;
-    std::size_t least, most;
-    std::string_view shape;
-};
-
-constexpr std::array<operation_form, 3> operation_options{{
+constexpr std::array<form, 3> operation_options{{
     {"--get", verb::get, 1, 2, "--get SECTION [KEY]"},
     {"--set", verb::set, 3, 3, "--set SECTION KEY VALUE"},
     {"--del", verb::del, 1, 2, "--del SECTION [KEY]"},
 }};
 
-const operation_form* operation_option(std::string_view argument) {
-    for (const auto& form : operation_options) {
-        if (form.option == argument) return &form;
-    }
-    return nullptr;
+template <std::size_t N>
+const form* find_form(const std::array<form, N>& forms, std::string_view name) {
+    const auto found = std::ranges::find(forms, name, &form::name);
+    return found == forms.end() ? nullptr : &*found;
+}
+
+// The operation of a form, from its operands after FILE: SECTION, KEY, VALUE as far as they go.
+operation make_operation(verb what, std::span<const std::string_view> operands) {
+    operation op;
+    op.what = what;
+    if (!operands.empty()) op.section = operands[0];
+    if (operands.size() > 1) op.key = operands[1];
+    if (operands.size() > 2) op.value = operands[2];
+    return op;
 }
 
 parsed error(std::string message) {
@@ -49,9 +52,16 @@ parsed error(std::string message) {
     return p;
 }
 
-// The options that stand for themselves. Applies one to the command; nothing when it is none of them.
-std::optional<parsed> apply_option(std::string_view argument, command& c, bool& known) {
-    known = true;
+// The options that stand for themselves.
+constexpr std::array<std::string_view, 7> plain_options{"--help",   "-h",     "--version", "--existing",
+                                                        "--create", "--crlf", "--lf"};
+
+bool is_plain_option(std::string_view argument) {
+    return std::ranges::find(plain_options, argument) != plain_options.end();
+}
+
+// Applies one of the plain options to the command: what the call ends with at once, if anything.
+std::optional<parsed> apply_option(std::string_view argument, command& c) {
     if (argument == "--help" || argument == "-h") {
         parsed p;
         p.what = parsed::kind::help;
@@ -72,8 +82,6 @@ std::optional<parsed> apply_option(std::string_view argument, command& c, bool& 
             return error("--crlf and --lf exclude each other");
         }
         c.line_ends = mode;
-    } else {
-        known = false;
     }
     return std::nullopt;
 }
@@ -96,7 +104,7 @@ parsed run(command c) {
 }
 
 // The subcommand forms: options anywhere up to "--", then operands only.
-parsed parse_verb(const verb_form& form, std::span<const std::string_view> rest, command c,
+parsed parse_verb(const form& verb_form, std::span<const std::string_view> rest, command c,
                   bool options_ended) {
     std::vector<std::string_view> operands;
     for (const std::string_view argument : rest) {
@@ -105,24 +113,18 @@ parsed parse_verb(const verb_form& form, std::span<const std::string_view> rest,
             continue;
         }
         if (!options_ended && looks_like_option(argument)) {
-            bool known = false;
-            if (auto stop = apply_option(argument, c, known)) return *stop;
-            if (!known) return unknown_option(argument);
+            if (!is_plain_option(argument)) return unknown_option(argument);
+            if (auto stop = apply_option(argument, c)) return *stop;
             continue;
         }
         operands.push_back(argument);
     }
-    if (operands.size() < form.least || operands.size() > form.most) {
-        return error("usage: twini " + std::string(form.shape) + std::string(see_help));
+    if (operands.size() < verb_form.least || operands.size() > verb_form.most) {
+        return error("usage: twini " + std::string(verb_form.shape) + std::string(see_help));
     }
     if (operands[0].empty()) return error("the empty path names no file");
     c.file = operands[0];
-    operation op;
-    op.what = form.what;
-    if (operands.size() > 1) op.section = operands[1];
-    if (operands.size() > 2) op.key = operands[2];
-    if (operands.size() > 3) op.value = operands[3];
-    c.operations.push_back(std::move(op));
+    c.operations.push_back(make_operation(verb_form.what, std::span(operands).subspan(1)));
     return run(std::move(c));
 }
 
@@ -132,36 +134,29 @@ parsed parse_operations(std::string_view file, std::span<const std::string_view>
     c.file = file;
     for (std::size_t i = 0; i < rest.size();) {
         const std::string_view argument = rest[i++];
-        if (const operation_form* form = operation_option(argument)) {
+        if (const form* option = find_form(operation_options, argument)) {
             std::vector<std::string_view> operands;
-            while (operands.size() < form->most && i < rest.size()) {
+            while (operands.size() < option->most && i < rest.size()) {
                 const std::string_view next = rest[i];
                 // An optional operand is never one spelled as an option: that one starts what follows.
-                if (operands.size() >= form->least) {
-                    bool known = false;
-                    command scratch;
-                    (void)apply_option(next, scratch, known);
-                    if (known || operation_option(next)) break;
+                if (operands.size() >= option->least &&
+                    (is_plain_option(next) || find_form(operation_options, next))) {
+                    break;
                 }
                 operands.push_back(next);
                 ++i;
             }
-            if (operands.size() < form->least) {
-                return error("usage: " + std::string(form->shape) + std::string(see_help));
+            if (operands.size() < option->least) {
+                return error("usage: " + std::string(option->shape) + std::string(see_help));
             }
-            operation op;
-            op.what = form->what;
-            op.section = operands[0];
-            if (operands.size() > 1) op.key = operands[1];
-            if (operands.size() > 2) op.value = operands[2];
-            c.operations.push_back(std::move(op));
+            c.operations.push_back(make_operation(option->what, operands));
             continue;
         }
-        bool known = false;
-        if (auto stop = apply_option(argument, c, known)) return *stop;
-        if (known) continue;
-        return error("after FILE come --get, --set and --del, not '" + std::string(argument) + "'" +
-                     std::string(see_help));
+        if (!is_plain_option(argument)) {
+            return error("after FILE come --get, --set and --del, not '" + std::string(argument) + "'" +
+                         std::string(see_help));
+        }
+        if (auto stop = apply_option(argument, c)) return *stop;
     }
     if (c.operations.empty()) {
         return error("nothing to do with '" + std::string(file) + "': give --get, --set or --del" +
@@ -184,15 +179,14 @@ parsed parse(std::span<const std::string_view> arguments) {
             continue;
         }
         if (!looks_like_option(argument)) break;
-        bool known = false;
-        if (auto stop = apply_option(argument, c, known)) return *stop;
-        if (!known) return unknown_option(argument);
+        if (!is_plain_option(argument)) return unknown_option(argument);
+        if (auto stop = apply_option(argument, c)) return *stop;
     }
     if (i == arguments.size()) return error("missing command" + std::string(see_help));
     const std::string_view first = arguments[i];
     const auto rest = arguments.subspan(i + 1);
-    const auto form = std::ranges::find(verbs, first, &verb_form::name);
-    if (form != verbs.end()) return parse_verb(*form, rest, std::move(c), options_ended);
+    if (const form* verb_form = find_form(verbs, first))
+        return parse_verb(*verb_form, rest, std::move(c), options_ended);
     return parse_operations(first, rest, std::move(c));
 }
 
