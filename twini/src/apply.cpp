@@ -206,10 +206,10 @@ void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
 }
 
 // A set of a key that is there, done without a batch: the writer's update is one locked pass and one
-// replacement, where the batch would read the file once more to look the key up under its lock. A value that the key has already changes
-// nothing. Anything else (a key or section to add, a key after a repeat of the header line) is left to
-// the batch, whose lookups under the lock decide; an update that finds nothing to change has changed
-// nothing, so the batch starts from the file as it was.
+// replacement, where the batch would read the file once more to look the key up under its lock. A
+// value that the key has already changes nothing. Anything else (a key or section to add, a key after
+// a repeat of the header line) is left to the batch, whose lookups under the lock decide; an update
+// that finds nothing to change has changed nothing, so the batch starts from the file as it was.
 bool changed_in_place(penmoor::ini& w, const step& s, const command& c) {
     if (s.what != verb::set) return false;
     const found f = look_up(w, *s.section, *s.key);
