@@ -8,17 +8,7 @@
 namespace penmoor {
 namespace {
 
-void refuse_hard_links(const write_lock& lock) {
-    if (lock.status().st_nlink > 1) {
-        throw platform::runtime_error(platform::err::permission_denied,
-                                      "'" + lock.target() + "' has " +
-                                          std::to_string(lock.status().st_nlink) +
-                                          " hard links: replacing it would leave the other names with the "
-                                          "old content");
-    }
-}
-
-// Runs the pass from `in` into the copy; true when the copy holds a change, flushed to it.
+// Runs the pass from `in` into `copy`; what it found, the change flushed to the copy.
 outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode,
                  const copy_pass& pass) {
     const platform::line_ends ends = platform::line_ends_by_setting(mode, in);
@@ -31,30 +21,42 @@ outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int
     return found;
 }
 
+void raise_all(const outcome& found, const std::function<void(std::int16_t)>& raise) {
+    for (const std::int16_t code : found.codes) raise(code);
+}
+
+// An edit inside a batch: from what the batch made so far into a file of no name.
+outcome edit_in_batch(detail::batch_state& batch, std::int16_t mode, copying how, const copy_pass& pass,
+                      const std::function<void(std::int16_t)>& raise) {
+    platform::file next = batch.lock.where().scratch();
+    const outcome found = run_pass(batch.current(), next, how, mode, pass);
+    if (found.change) batch.latest = std::move(next);
+    raise_all(found, raise);
+    return found;
+}
+
 // The locked part of an edit: the pass, the replacement and the pass's codes.
 outcome edit_locked(const edit_target& target, copying how, const copy_pass& pass,
                     const std::function<void(std::int16_t)>& raise) {
-    std::optional<write_lock> own_lock;
-    write_lock& lock = target.batch ? target.batch->lock : own_lock.emplace(*target.path);
-    if (target.batch) target.batch->give_up_name();
-    platform::file& in = target.batch ? target.batch->current() : lock.file();
-    auto copy = std::make_unique<platform::replacement_copy>(lock.target());
-    const outcome found = run_pass(in, copy->copy(), how, target.line_ends, pass);
-    auto raise_all = [&] {
-        for (const std::int16_t code : found.codes) raise(code);
-    };
-    if (!found.change) {
-        copy->abandon();
-    } else if (target.batch) {
-        target.batch->latest = std::move(copy);
-        target.batch->unnamed = platform::file();
-    } else {
-        refuse_hard_links(lock);
-        copy->replace(&lock.status(), raise_all);
-        return found;
+    if (target.batch) return edit_in_batch(*target.batch, target.line_ends, how, pass, raise);
+    for (;;) {
+        platform::locked_file lock(*target.path);
+        platform::replacement copy(lock.where(), &lock.file());
+        const outcome found = run_pass(lock.file(), copy.copy(), how, target.line_ends, pass);
+        if (!found.change) {
+            copy.abandon();
+            raise_all(found, raise);
+            return found;
+        }
+        copy.seal();
+        raise_all(found, raise);
+        try {
+            copy.publish();
+            return found;
+        } catch (const platform::file_moved&) {
+            // Another program put a file of its own there: the edit applies to that one.
+        }
     }
-    raise_all();
-    return found;
 }
 
 }  // namespace
@@ -76,19 +78,12 @@ platform::boolean edit(const edit_target& target, std::initializer_list<std::int
 }
 
 void commit(detail::batch_state& batch) {
-    if (batch.latest) {
-        refuse_hard_links(batch.lock);
-        batch.latest->replace(&batch.lock.status());
-        batch.latest.reset();
-        return;
-    }
-    if (!batch.unnamed.is_open()) return;
-    // The content has no name: it goes into a copy of its own.
-    refuse_hard_links(batch.lock);
-    platform::replacement_copy copy(batch.lock.target());
-    copy.copy().copy_from(batch.unnamed);
-    copy.replace(&batch.lock.status());
-    batch.unnamed = platform::file();
+    if (!batch.latest.is_open()) return;
+    platform::replacement copy(batch.lock.where(), &batch.lock.file());
+    copy.copy().copy_from(batch.latest);
+    copy.seal();
+    copy.publish();
+    batch.latest = platform::file();
 }
 
 }  // namespace penmoor

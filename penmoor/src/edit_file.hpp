@@ -12,9 +12,9 @@
 
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_writer.hpp"
+#include "tarnwick/files/lock.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/types.hpp"
-#include "write_lock.hpp"
 
 namespace penmoor {
 
@@ -47,26 +47,14 @@ struct edit_events {
 namespace detail {
 
 // A batch of edits (penmoor::batch): the file's lock, held from the batch's start to its end (declared
-// first, so that it is released last), and the content the edits made so far. That is the copy that is
-// to replace the file, named as any edit's copy is, or a file of no name once a later edit's copy has
-// taken that name and then changed nothing.
+// first, so that it is released last), and the content the edits made so far, in a file of no name
+// beside the file, until commit puts it in the file's place.
 struct batch_state {
     explicit batch_state(const std::string& path) : lock(path) {}
-    write_lock lock;
-    std::unique_ptr<platform::replacement_copy> latest;
-    platform::file unnamed;
+    platform::locked_file lock;
+    platform::file latest;
     // What the next edit or lookup reads.
-    platform::file& current() {
-        if (latest) return latest->copy();
-        return unnamed.is_open() ? unnamed : lock.file();
-    }
-    // Before an edit makes its copy under the same name: the latest copy gives the name up, and is read
-    // on as a file of no name.
-    void give_up_name() {
-        if (!latest) return;
-        unnamed = latest->release_unnamed();
-        latest.reset();
-    }
+    platform::file& current() { return latest.is_open() ? latest : lock.file(); }
 };
 
 }  // namespace detail
@@ -83,20 +71,24 @@ struct edit_target {
 // One editing operation of a control, from its start to its end:
 // - no file bound: raises the codes `unbound` (those of the lookups the operation stands for, then its
 //   own), then hasWrite, and touches nothing;
-// - otherwise locks the file (write_lock), runs the pass into a temporary copy and, when it holds a
-//   change, puts the copy in the file's place (platform::replacement_copy): the file keeps its owner,
-//   group and mode, and one with more than one hard link is refused with run-time error 70 rather than
-//   split. The pass's codes are raised while the lock is held: before the copy replaces the file, or
-//   after an unchanged copy is removed. Once the lock is released: a hasWrite for each deletion the
-//   operation stands for (a handler sees the file as the whole operation left it), then the last one;
-// - inside a batch, the lock is the batch's, the pass reads what the batch's edits made so far and its
-//   copy, unflushed, becomes what the next one reads and what commit puts in the file's place.
+// - otherwise locks the file (platform::locked_file), runs the pass into a copy and, when it holds a
+//   change, puts the copy in the file's place (platform::replacement): the file keeps its owner, group,
+//   mode and attributes, and one with more than one hard link is refused with run-time error 70 rather
+//   than split. The pass's codes are raised while the lock is held: once the copy is sealed, before it
+//   replaces the file, or after an unchanged copy is removed. A file that another program replaced
+//   meanwhile (platform::file_moved) is edited afresh, from the lock on. Once the lock is released: a
+//   hasWrite for each deletion the operation stands for (a handler sees the file as the whole operation
+//   left it), then the last one;
+// - inside a batch, the lock is the batch's, the pass reads what the batch's edits made so far and
+//   writes a file of no name, which becomes what the next one reads and what commit puts in the file's
+//   place.
 // Returns whether the file was changed; a failure ends it with a run-time error and no further event.
 platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
                        const copy_pass& copy);
 
 // Puts what a batch's edits made in the file's place, once, with one flush; nothing when they made
-// nothing. Refuses a file with more than one hard link, as an edit does.
+// nothing. Refuses a file with more than one hard link, as an edit does; a file that another program
+// replaced during the batch is left as that program made it (run-time error 75).
 void commit(detail::batch_state& batch);
 
 }  // namespace penmoor

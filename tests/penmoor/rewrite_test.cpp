@@ -10,9 +10,9 @@
 #include <functional>
 #include <map>
 
-#include "../../penmoor/src/write_lock.hpp"
 #include "fault.hpp"
 #include "fixture.hpp"
+#include "tarnwick/files/lock.hpp"
 
 namespace {
 
@@ -260,11 +260,11 @@ TEST_F(Rewrite, WaitingForAnotherWriterIsBounded) {
     bind(kSample);
     const int holder = ::open((dir / "app.ini").c_str(), O_RDONLY);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    const auto saved = penmoor::lock_wait_limit;
-    penmoor::lock_wait_limit = std::chrono::milliseconds(100);
+    const auto saved = platform::lock_wait_limit;
+    platform::lock_wait_limit = std::chrono::milliseconds(100);
     EXPECT_EQ(error_of([&] { control.updateSetting(u"Paths", u"Home", u"1"); }), 70);
     EXPECT_EQ(error_of([&] { control.addHeader(u"X"); }), 70);
-    penmoor::lock_wait_limit = saved;
+    platform::lock_wait_limit = saved;
     ::close(holder);
     EXPECT_EQ(content(), kSample);
     EXPECT_FALSE(exists(dir / "app.ini.twtemp"));

@@ -1,7 +1,13 @@
 #include "fault.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <string_view>
+#include <type_traits>
 
 #include "tarnwick/files/sys.hpp"
 
@@ -23,7 +29,13 @@ struct plan {
     std::size_t most = 0;  // 0: transfers are not cut short
     bool interrupt = false;
     bool interrupted = false;  // the next transfer goes through: the one before was interrupted
+    bool recording = false;
+    std::vector<std::string> record;
 } state;
+
+const platform::sys::table& real() {
+    return platform::sys::real();
+}
 
 bool should_fail(call kind) {
     ++state.counts[static_cast<int>(kind)];
@@ -34,7 +46,9 @@ bool should_fail(call kind) {
         auto action = std::move(state.hook);
         const platform::sys::table saved = platform::sys::calls();
         platform::sys::calls() = platform::sys::real();  // the action's own calls are not counted
+        const int saved_errno = errno;
         action();
+        errno = saved_errno;
         platform::sys::calls() = saved;
     }
     if (state.nth == 0) return false;
@@ -50,7 +64,7 @@ bool should_fail(call kind) {
     return false;
 }
 
-// A transfer of count bytes: whether to interrupt it, and how many bytes to let through.
+// A transfer: whether to interrupt it, and how many bytes to let through.
 bool interrupted_now() {
     if (!state.interrupt) return false;
     state.interrupted = !state.interrupted;
@@ -59,57 +73,111 @@ bool interrupted_now() {
     return true;
 }
 
-std::size_t allowed(std::size_t count) {
+std::size_t shorten(std::size_t count) {
     if (state.most == 0 || count <= 1) return count;
     return std::min(state.most, count - 1);
 }
-
-const platform::sys::table& real() {
-    return platform::sys::real();
+template <class T>
+T shorten(T value) {
+    return value;
 }
 
-constexpr platform::sys::table counting = {
-    [](const char* p, int f, mode_t m) { return should_fail(call::open) ? -1 : real().open(p, f, m); },
-    [](int fd) {
-        // A failed close still releases the descriptor, as on Linux.
-        const bool fail = should_fail(call::close);
-        const int saved = errno;
-        const int r = real().close(fd);
-        if (fail) {
-            errno = saved;
-            return -1;
+constexpr bool is_transfer(call kind) {
+    return kind == call::read || kind == call::write || kind == call::copy;
+}
+
+template <class R>
+R failure() {
+    if constexpr (std::is_pointer_v<R>) {
+        return nullptr;
+    } else {
+        return R(-1);
+    }
+}
+
+// The path a descriptor is open on.
+std::string path_of(int fd) {
+    if (fd == AT_FDCWD) return ".";
+    char link[64], target[PATH_MAX];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    return n < 0 ? "fd" + std::to_string(fd) : std::string(target, static_cast<std::size_t>(n));
+}
+
+// The names of the parameters, from their declaration "(int dir, const char* name, int flags)".
+std::vector<std::string_view> names_in(std::string_view parameters) {
+    std::vector<std::string_view> names;
+    parameters = parameters.substr(1, parameters.size() - 2);
+    while (!parameters.empty()) {
+        const auto comma = parameters.find(',');
+        std::string_view one = parameters.substr(0, comma);
+        const auto start = one.find_last_of(" *") + 1;
+        names.push_back(one.substr(start));
+        parameters = comma == std::string_view::npos ? std::string_view() : parameters.substr(comma + 1);
+    }
+    return names;
+}
+
+bool names_descriptor(std::string_view name) {
+    return name == "fd" || name == "dir" || name == "from_dir" || name == "to_dir" || name == "from" ||
+           name == "to";
+}
+
+// "name path path": paths as given, descriptors as the paths they are open on, a name after a directory
+// descriptor joined to it.
+template <class... A>
+void note(const char* call_name, const char* parameters, A... args) {
+    if (!state.recording) return;
+    const std::vector<std::string_view> names = names_in(parameters);
+    std::string line = call_name;
+    std::string directory;  // a directory descriptor waiting for its name
+    std::size_t at = 0;
+    auto add = [&](auto value) {
+        [[maybe_unused]] const std::string_view name = names[at++];
+        using T = decltype(value);
+        if constexpr (std::is_same_v<T, const char*>) {
+            std::string path = value;
+            if (!directory.empty() && !path.starts_with('/')) path = directory + "/" + path;
+            directory.clear();
+            line += " " + path;
+        } else if constexpr (std::is_same_v<T, int>) {
+            if (!names_descriptor(name)) return;
+            if (!directory.empty()) line += " " + directory;
+            directory = path_of(value);
         }
-        return r;
+    };
+    (add(args), ...);
+    if (!directory.empty()) line += " " + directory;
+    state.record.push_back(std::move(line));
+}
+
+template <call K, class R, class... P, class... A>
+R through(const char* name, const char* parameters, R (*real_call)(P...), A... args) {
+    note(name, parameters, args...);
+    if (should_fail(K)) {
+        if constexpr (K == call::close) {
+            // A failed close still releases the descriptor, as on Linux.
+            const int saved = errno;
+            real_call(args...);
+            errno = saved;
+        }
+        return failure<R>();
+    }
+    if constexpr (is_transfer(K)) {
+        if (interrupted_now()) return failure<R>();
+        return real_call(shorten(args)...);
+    }
+    return real_call(args...);
+}
+
+#define TARNWICK_UNPARENTHESISED(...) __VA_ARGS__
+constexpr platform::sys::table counting = {
+#define TARNWICK_SYSTEM_CALL_COUNTED(name, kind, result, parameters, arguments, real_call)               \
+    [] parameters -> result {                                                                            \
+        return through<call::kind>(#name, #parameters, real().name, TARNWICK_UNPARENTHESISED arguments); \
     },
-    [](int fd, void* b, std::size_t n) -> ssize_t {
-        if (should_fail(call::read) || interrupted_now()) return -1;
-        return real().read(fd, b, allowed(n));
-    },
-    [](int fd, const void* b, std::size_t n) -> ssize_t {
-        if (should_fail(call::write) || interrupted_now()) return -1;
-        return real().write(fd, b, allowed(n));
-    },
-    [](int fd) { return should_fail(call::fsync) ? -1 : real().fsync(fd); },
-    [](const char* p, struct stat* s) { return should_fail(call::stat) ? -1 : real().stat(p, s); },
-    [](int fd, struct stat* s) { return should_fail(call::fstat) ? -1 : real().fstat(fd, s); },
-    [](const char* p) { return should_fail(call::unlink) ? -1 : real().unlink(p); },
-    [](const char* a, const char* b) { return should_fail(call::rename) ? -1 : real().rename(a, b); },
-    [](int fd, int op) { return should_fail(call::flock) ? -1 : real().flock(fd, op); },
-    [](int fd, mode_t m) { return should_fail(call::fchmod) ? -1 : real().fchmod(fd, m); },
-    [](int fd, uid_t u, gid_t g) { return should_fail(call::fchown) ? -1 : real().fchown(fd, u, g); },
-    [](const char* p, struct stat* s) { return should_fail(call::lstat) ? -1 : real().lstat(p, s); },
-    [](int fd, void* b, std::size_t n, off_t at) -> ssize_t {
-        if (should_fail(call::read) || interrupted_now()) return -1;
-        return real().pread(fd, b, allowed(n), at);
-    },
-    [](const char* p, mode_t m) { return should_fail(call::mkdir) ? -1 : real().mkdir(p, m); },
-    [](const char* p, char* r) -> char* {
-        return should_fail(call::realpath) ? nullptr : real().realpath(p, r);
-    },
-    [](int from, off_t* at, int to, std::size_t n) -> ssize_t {
-        if (should_fail(call::copy) || interrupted_now()) return -1;
-        return real().copy_file_range(from, at, to, allowed(n));
-    },
+    TARNWICK_SYSTEM_CALLS(TARNWICK_SYSTEM_CALL_COUNTED)
+#undef TARNWICK_SYSTEM_CALL_COUNTED
 };
 
 }  // namespace
@@ -157,6 +225,15 @@ bool fault_injector::fired() const {
 
 call fault_injector::failed_call() const {
     return state.failed;
+}
+
+void fault_injector::record() {
+    state.recording = true;
+    state.record.clear();
+}
+
+const std::vector<std::string>& fault_injector::recorded() const {
+    return state.record;
 }
 
 }  // namespace test

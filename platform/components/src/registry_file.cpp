@@ -13,6 +13,8 @@
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/lock.hpp"
+#include "tarnwick/files/place.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/sys.hpp"
@@ -114,26 +116,6 @@ void make_directories(const std::string& directory) {
     }
 }
 
-// Opens and locks the registry's lock file exclusively, waiting for another holder to finish. The lock is
-// never taken through a symbolic link: one there could make the lock's creation land anywhere.
-file take_lock(const std::string& path) {
-    const int fd =
-        os().open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        if (errno == ELOOP) {
-            throw error("refusing the registry's lock '" + path +
-                        "': it is a symbolic link, and the lock is never taken through one");
-        }
-        throw_errno(errno, "open the lock", path);
-    }
-    file lock(fd, path);
-    require_regular(lock);
-    while (os().flock(lock.fd(), LOCK_EX) != 0) {
-        if (errno != EINTR) throw_errno(errno, "lock", path);
-    }
-    return lock;
-}
-
 }  // namespace
 
 std::vector<entry> read_file(const std::string& file) {
@@ -156,18 +138,25 @@ void update_file(const std::string& file, const std::function<bool(std::vector<e
         const std::string directory = directory_of(target);
         if (!where.exists) make_directories(directory);
         require_trusted_directory(directory);
-        const platform::file lock = take_lock(target + ".lock");
+        // The lock is a file of its own, never taken through a link: one there could make the lock's
+        // creation land anywhere.
+        if (const auto lock_entry = link_status(target + ".lock");
+            lock_entry && S_ISLNK(lock_entry->st_mode)) {
+            throw error("refusing the registry's lock '" + target +
+                        ".lock': it is a symbolic link, and the lock is never taken through one");
+        }
+        const locked_file lock(target + ".lock", true);
 
         // Read under the lock: what another registration wrote before it is kept.
         std::vector<entry> entries;
-        std::optional<struct stat> original;
+        std::optional<platform::file> original;
         if (link_status(target)) {
             auto [f, status] = open_trusted(target);
             entries = parse_file(f, target);
-            original = status;
+            original = std::move(f);
         }
         if (!change(entries)) return;
-        replace_file(target, original ? &*original : nullptr, serialise(entries));
+        replace_file(platform::place::of(target), original ? &*original : nullptr, serialise(entries), 0600);
     });
 }
 

@@ -1,86 +1,130 @@
 #include "tarnwick/files/replace.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <utility>
+#include <chrono>
+#include <random>
 
-#include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/sys.hpp"
 
 namespace platform {
 namespace {
 
-void remove_stale(const std::string& target, const std::string& temp) {
-    if (sys::calls().unlink(temp.c_str()) == 0 || errno == ENOENT) return;
-    if (errno == ENAMETOOLONG) {
-        throw runtime_error(err::bad_file_name,
-                            "the name of '" + target + "' is too long for its temporary copy '" + temp + "'");
-    }
-    throw_errno(errno, "delete", temp);
+// A name no other copy has had: the suffix and six letters or digits.
+std::string fresh_name(const std::string& name) {
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::minstd_rand random(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ (::getpid() << 16)));
+    std::string fresh = name + std::string(temporary_suffix) + ".";
+    for (int i = 0; i < 6; ++i) fresh += letters[random() % (sizeof letters - 1)];
+    return fresh;
 }
 
-void take_ownership_and_mode(file& copy, const struct stat& original) {
-    const struct stat made = copy.status();
-    if ((made.st_uid != original.st_uid || made.st_gid != original.st_gid) &&
-        sys::calls().fchown(copy.fd(), original.st_uid, original.st_gid) != 0) {
-        const int e = errno;
-        throw runtime_error(
-            err::permission_denied,
-            "cannot give the copy '" + copy.path() + "' the owner " + std::to_string(original.st_uid) +
-                " and group " + std::to_string(original.st_gid) + " of the file it replaces (" +
-                std::string(std::strerror(e)) + "): the edit would take the file away from its owner");
-    }
-    if (sys::calls().fchmod(copy.fd(), original.st_mode & 07777) != 0) {
-        throw_errno(errno, "set the permissions of", copy.path());
-    }
+[[noreturn]] void too_long(const place& where, const std::string& name) {
+    throw runtime_error(err::bad_file_name, "the name of '" + where.path() +
+                                                "' is too long for its temporary copy '" +
+                                                where.sibling(name) + "'");
+}
+
+// A file of several names would be split: the other names would keep the old content.
+void refuse_hard_links(const place& where, const metadata& file) {
+    if (file.status.st_nlink <= 1) return;
+    throw runtime_error(err::permission_denied,
+                        "'" + where.path() + "' has " + std::to_string(file.status.st_nlink) +
+                            " hard links: replacing it would leave the other names with the old content");
 }
 
 }  // namespace
 
-replacement_copy::replacement_copy(const std::string& target)
-    : target_(target), path_(target + std::string(temporary_suffix)) {
-    remove_stale(target_, path_);
-    std::optional<file> created = create_exclusive(path_, S_IRUSR | S_IWUSR);
-    if (!created) throw_errno(EEXIST, "create", path_);
-    copy_ = std::move(*created);
+replacement::replacement(const place& where, file* original, mode_t new_mode)
+    : where_(where), original_(original) {
+    if (original_) {
+        // Under the file's lock nobody else makes its copy: what is at <name>.twtemp is left over.
+        name_ = where.name() + std::string(temporary_suffix);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            try {
+                if (auto made = where.create(name_, S_IRUSR | S_IWUSR)) {
+                    copy_ = std::move(*made);
+                    return;
+                }
+            } catch (const runtime_error& e) {
+                if (e.number() == err::bad_file_name) too_long(where, name_);
+                throw;
+            }
+            if (!where.remove(name_)) break;  // not ours to delete: take a fresh name
+        }
+    }
+    const mode_t mode = original_ ? S_IRUSR | S_IWUSR : new_mode;
+    for (int attempt = 0;; ++attempt) {
+        name_ = fresh_name(where.name());
+        try {
+            if (auto made = where.create(name_, mode)) {
+                copy_ = std::move(*made);
+                return;
+            }
+        } catch (const runtime_error& e) {
+            if (e.number() == err::bad_file_name) too_long(where, name_);
+            throw;
+        }
+        if (attempt == 100) throw_errno(EEXIST, "create", where.sibling(name_));
+    }
 }
 
-replacement_copy::~replacement_copy() {
-    if (named_) sys::calls().unlink(path_.c_str());
+replacement::~replacement() {
+    if (named_) where_.remove(name_);
 }
 
-void replacement_copy::replace(const struct stat* original, const std::function<void()>& before_rename) {
-    if (original) {
-        take_ownership_and_mode(copy_, *original);
-    } else if (sys::calls().fchmod(copy_.fd(), S_IRUSR | S_IWUSR) != 0) {
-        throw_errno(errno, "set the permissions of", path_);
+void replacement::seal() {
+    if (original_) {
+        given_ = metadata::of(*original_);
+        refuse_hard_links(where_, *given_);
+        give(copy_, *given_);
     }
     copy_.sync();
+}
+
+void replacement::publish() {
+    if (original_) {
+        const metadata now = metadata::of(*original_);
+        refuse_hard_links(where_, now);
+        if (!given_ || !now.kept_by(*given_)) {
+            give(copy_, now);
+            copy_.sync();
+            given_ = now;
+        }
+        const auto entry = where_.entry();
+        if (!entry || S_ISLNK(entry->st_mode) || entry->st_dev != now.status.st_dev ||
+            entry->st_ino != now.status.st_ino) {
+            throw file_moved(where_.path());
+        }
+    }
     copy_.close();
-    if (before_rename) before_rename();
-    rename_over(path_, target_);
+    const unsigned flags = original_ ? 0 : RENAME_NOREPLACE;
+    if (sys::calls().renameat(where_.directory(), name_.c_str(), where_.directory(), where_.name().c_str(),
+                              flags) != 0) {
+        const int e = errno;
+        if (e == EEXIST && !original_) throw file_moved(where_.path());
+        throw_errno(e, "rename '" + name_ + "' to", where_.path());
+    }
     named_ = false;
-    sync_directory_of(target_);
+    where_.sync();
 }
 
-void replacement_copy::abandon() {
-    copy_.close();
+void replacement::abandon() {
+    copy_ = file();
+    if (!named_) return;
     named_ = false;
-    remove(path_);
+    if (!where_.remove(name_)) throw_errno(errno, "delete", where_.sibling(name_));
 }
 
-file replacement_copy::release_unnamed() {
-    remove(path_);
-    named_ = false;
-    return std::move(copy_);
-}
-
-void replace_file(const std::string& target, const struct stat* original, std::string_view content) {
-    replacement_copy copy(target);
-    copy.copy().write_all(content.data(), content.size());
-    copy.replace(original);
+void replace_file(const place& where, file* original, std::string_view content, mode_t new_mode) {
+    replacement r(where, original, new_mode);
+    r.copy().write_all(content.data(), content.size());
+    r.seal();
+    r.publish();
 }
 
 }  // namespace platform

@@ -11,25 +11,10 @@ namespace platform::sys {
 namespace {
 
 constexpr table real_calls = {
-    [](const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); },
-    ::close,
-    ::read,
-    ::write,
-    ::fsync,
-    [](const char* path, struct stat* status) { return ::stat(path, status); },
-    [](int fd, struct stat* status) { return ::fstat(fd, status); },
-    ::unlink,
-    ::rename,
-    ::flock,
-    ::fchmod,
-    ::fchown,
-    [](const char* path, struct stat* status) { return ::lstat(path, status); },
-    ::pread,
-    ::mkdir,
-    [](const char* path, char* resolved) { return ::realpath(path, resolved); },
-    [](int from, off_t* from_offset, int to, std::size_t count) {
-        return ::copy_file_range(from, from_offset, to, nullptr, count, 0);
-    },
+#define TARNWICK_SYSTEM_CALL_REAL(name, kind, result, parameters, arguments, real) \
+    [] parameters -> result { return real; },
+    TARNWICK_SYSTEM_CALLS(TARNWICK_SYSTEM_CALL_REAL)
+#undef TARNWICK_SYSTEM_CALL_REAL
 };
 
 table live_calls = real_calls;
