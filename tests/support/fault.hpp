@@ -13,7 +13,7 @@ namespace test {
 
 // The kinds of call, as the seam's list groups them: open counts open and openat, read counts read and
 // pread, copy counts copy_file_range, lstat counts lstat and fstatat, unlink and rename their *at forms,
-// xattr every call on extended attributes.
+// xattr the calls that list and read extended attributes, setxattr those that set and remove them.
 enum class call {
     open,
     close,
@@ -32,6 +32,8 @@ enum class call {
     realpath,
     copy,
     xattr,
+    setxattr,
+    link,
     any
 };
 inline constexpr int call_kinds = static_cast<int>(call::any) + 1;

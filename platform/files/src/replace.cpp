@@ -101,16 +101,52 @@ void replacement::publish() {
             throw file_moved(where_.path());
         }
     }
-    copy_.close();
     const unsigned flags = original_ ? 0 : RENAME_NOREPLACE;
     if (sys::calls().renameat(where_.directory(), name_.c_str(), where_.directory(), where_.name().c_str(),
                               flags) != 0) {
         const int e = errno;
         if (e == EEXIST && !original_) throw file_moved(where_.path());
-        throw_errno(e, "rename '" + name_ + "' to", where_.path());
+        throw_errno(e, "rename '" + where_.sibling(name_) + "' to", where_.path());
     }
     named_ = false;
+    if (original_) settle_after_rename();
+    copy_ = file();  // flushed already: closing it can report nothing that matters now
     where_.sync();
+}
+
+// Between the last look at the file and the rename, another process may have acted on it by its name:
+// what it did to the replaced file is given to the copy now in its place, and a hard link it made puts
+// the replaced file back (the edit is refused), rather than leave the two names apart.
+void replacement::settle_after_rename() {
+    // The change is made: a failure to look again is no failure of the change.
+    metadata old;
+    try {
+        old = metadata::of(*original_);
+    } catch (const runtime_error&) {
+        return;
+    }
+    if (old.status.st_nlink > 0) {
+        const std::string back = fresh_name(where_.name());
+        const std::string self = "/proc/self/fd/" + std::to_string(original_->fd());
+        const bool restored = sys::calls().linkat(AT_FDCWD, self.c_str(), where_.directory(), back.c_str(),
+                                                  AT_SYMLINK_FOLLOW) == 0 &&
+                              sys::calls().renameat(where_.directory(), back.c_str(), where_.directory(),
+                                                    where_.name().c_str(), 0) == 0;
+        if (!restored) where_.remove(back);
+        throw runtime_error(err::permission_denied,
+                            "'" + where_.path() +
+                                "' was given another hard link while it was being changed: " +
+                                (restored ? "the change is undone, since it would have left the other name "
+                                            "with the old content"
+                                          : "the other name keeps the old content"));
+    }
+    if (!old.kept_by(*given_)) {
+        try {
+            give(copy_, old);
+            copy_.sync();
+        } catch (const runtime_error&) {
+        }
+    }
 }
 
 void replacement::abandon() {

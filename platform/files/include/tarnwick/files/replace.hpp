@@ -13,9 +13,12 @@
 //     than one hard link now is refused (run-time error 70), since replacing it would leave the other
 //     names with the old content; any other change since seal() (a chmod, a new attribute) is given to
 //     the copy again, so an edit never undoes what another process did meanwhile. It checks that the name
-//     still leads to that file (not followed if a link; for a new file, that nothing is there), closes
-//     the copy (checked) and renames it over the name in one step, then flushes the directory. A name
-//     that no longer leads to the file throws file_moved: the caller starts over.
+//     still leads to that file (not followed if a link; for a new file, that nothing is there) and
+//     renames the copy over the name in one step. What another process did by the file's name between
+//     that last look and the rename is then settled: a change of metadata is given to the copy (flushed
+//     again), and a hard link made to the replaced file puts it back in its place and refuses the edit
+//     (70). Last, the copy is closed and the directory flushed. A name that no longer leads to
+//     the file throws file_moved: the caller starts over.
 // On any failure, and when the copy is abandoned or destroyed before publish(), the copy is deleted and
 // the file is byte for byte as before: it is never missing or partial, since the only step that touches
 // it is the rename.
@@ -63,6 +66,8 @@ class replacement {
     void abandon();
 
   private:
+    void settle_after_rename();
+
     const place& where_;
     file* original_;
     std::string name_;  // the copy's name in the directory
