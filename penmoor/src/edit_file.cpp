@@ -1,6 +1,6 @@
 #include "edit_file.hpp"
 
-#include "tarnwick/files/buffer_pool.hpp"
+#include "engine.hpp"
 #include "tarnwick/files/line_reader.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/runtime_error.hpp"
@@ -8,51 +8,53 @@
 namespace penmoor {
 namespace {
 
-// Runs the pass from `in` into `copy`; what it found, the change flushed to the copy.
-outcome run_pass(platform::file& in, platform::file& copy, copying how, std::int16_t mode,
-                 const copy_pass& pass) {
-    const platform::line_ends ends = platform::line_ends_by_setting(mode, in);
-    platform::buffer_lease buffer;
-    platform::line_writer out = how == copying::bytes
-                                    ? platform::line_writer::exact(copy, buffer.span(), ends)
-                                    : platform::line_writer(copy, buffer.span(), ends);
-    outcome found = pass(in, out, ends);
-    if (found.change) out.flush();
-    return found;
+engine::pass_rules rules_for(const edit_target& target, platform::file& source, bool keeps_bytes) {
+    return {target.rules, platform::line_ends_by_setting(target.line_ends, source), keeps_bytes};
 }
 
-void raise_all(const outcome& found, const std::function<void(std::int16_t)>& raise) {
-    for (const std::int16_t code : found.codes) raise(code);
+// Runs the stage from `in` into `out`.
+void run(const edit_target& target, platform::file& in, platform::file& out, section_stage& s) {
+    engine::pass p(in, rules_for(target, in, s.keeps_bytes()), &out);
+    engine::stage* const stages[] = {&s};
+    p.run(stages);
 }
 
-// An edit inside a batch: from what the batch made so far into a file of no name.
-outcome edit_in_batch(detail::batch_state& batch, std::int16_t mode, copying how, const copy_pass& pass,
-                      const std::function<void(std::int16_t)>& raise) {
-    platform::file next = batch.lock.where().scratch();
-    const outcome found = run_pass(batch.current(), next, how, mode, pass);
-    if (found.change) batch.latest = std::move(next);
-    raise_all(found, raise);
-    return found;
+void raise_codes(const edit_target& target, const report& r) {
+    for (const std::int16_t code : r.codes) target.raise.State(code);
 }
 
-// The locked part of an edit: the pass, the replacement and the pass's codes.
-outcome edit_locked(const edit_target& target, copying how, const copy_pass& pass,
-                    const std::function<void(std::int16_t)>& raise) {
-    if (target.batch) return edit_in_batch(*target.batch, target.line_ends, how, pass, raise);
+struct edited {
+    bool changed = false;
+    int deletions = 0;  // the deletions of single settings that deleteHeader stands for
+};
+
+// The locked part of an edit: the pass, the replacement and the codes.
+edited edit_locked(const edit_target& target, method m, const stage_maker& make) {
+    if (detail::batch_state* batch = target.batch) {
+        platform::file next = batch->lock.where().scratch();
+        const auto s = make(batch->current());
+        run(target, batch->current(), next, *s);
+        const report r = events_of(m, true, s->found());
+        if (r.result) batch->latest = std::move(next);
+        raise_codes(target, r);
+        return {r.result, s->found().deletions};
+    }
     for (;;) {
         platform::locked_file lock(*target.path);
         platform::replacement copy(lock.where(), &lock.file());
-        const outcome found = run_pass(lock.file(), copy.copy(), how, target.line_ends, pass);
-        if (!found.change) {
+        const auto s = make(lock.file());
+        run(target, lock.file(), copy.copy(), *s);
+        const report r = events_of(m, true, s->found());
+        if (!r.result) {
             copy.abandon();
-            raise_all(found, raise);
-            return found;
+            raise_codes(target, r);
+            return {};
         }
         copy.seal();
-        raise_all(found, raise);
+        raise_codes(target, r);
         try {
             copy.publish();
-            return found;
+            return {true, s->found().deletions};
         } catch (const platform::file_moved&) {
             // Another program put a file of its own there: the edit applies to that one.
         }
@@ -61,20 +63,34 @@ outcome edit_locked(const edit_target& target, copying how, const copy_pass& pas
 
 }  // namespace
 
-platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
-                       const copy_pass& copy) {
-    const edit_events& raise = target.raise;
+bool look(const edit_target& target, engine::stage& reading, const std::function<bool(bool bound)>& report) {
+    if (target.path == nullptr) return report(false);
+    platform::file opened = target.batch ? platform::file() : platform::open_read(*target.path);
+    platform::file& source = target.batch ? target.batch->current() : opened;
+    engine::pass p(source, {target.rules, platform::line_ends_by_setting(target.line_ends, source), false});
+    engine::stage* const stages[] = {&reading};
+    p.run(stages);
+    return report(true);
+}
+
+bool reported(const edit_target& target, method m, bool bound, const findings& found) {
+    const report r = events_of(m, bound, found);
+    raise_codes(target, r);
+    return r.result;
+}
+
+platform::boolean edit(const edit_target& target, method m, const stage_maker& make) {
     if (target.path == nullptr) {
-        for (const std::int16_t code : unbound) raise.State(code);
-        raise.hasWrite();
+        raise_codes(target, events_of(m, false, {}));
+        target.raise.hasWrite();
         return platform::False;
     }
-    const outcome done = edit_locked(target, how, copy, raise.State);
-    if (done.change) {
-        for (int i = 0; i < done.deletions; ++i) raise.hasWrite();
+    const edited done = edit_locked(target, m, make);
+    if (done.changed) {
+        for (int i = 0; i < done.deletions; ++i) target.raise.hasWrite();
     }
-    raise.hasWrite();
-    return done.change ? platform::True : platform::False;
+    target.raise.hasWrite();
+    return done.changed ? platform::True : platform::False;
 }
 
 void commit(detail::batch_state& batch) {

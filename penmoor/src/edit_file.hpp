@@ -1,44 +1,22 @@
-// How an edit changes the bound file: under its lock, in one pass that decides and copies at once, and
-// through the platform's replace sequence, so that the file is never missing, partial or another's.
+// How an operation of the writer control reads or changes the bound file: a pass of the engine over it
+// (engine.hpp), under the file's lock for an edit, through the platform's replace sequence, so that the
+// file is never missing, partial or another's; and the events the method raises (events.hpp).
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
+#include "events.hpp"
+#include "stages.hpp"
 #include "tarnwick/files/file.hpp"
-#include "tarnwick/files/line_writer.hpp"
 #include "tarnwick/files/lock.hpp"
-#include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/types.hpp"
 
 namespace penmoor {
 
-// What an edit's pass found.
-struct outcome {
-    // The State codes that the edit raises, in order, those of the lookups it stands for included.
-    std::vector<std::int16_t> codes;
-    // The copy holds a change and replaces the file. Otherwise the file is left untouched.
-    bool change = false;
-    // deleteHeader: the deletions of single settings it stands for, each of which ends with hasWrite.
-    int deletions = 0;
-};
-
-// Reads the file once from `in`, whose lines end as `ends` says, writing its new content to `out` as it
-// goes (whose lines end the same way, unless it copies bytes as they stand).
-using copy_pass =
-    std::function<outcome(platform::file& in, platform::line_writer& out, platform::line_ends ends)>;
-
-enum class copying {
-    lines,  // the copy's lines end as the file's line ends say, whatever ended them before
-    bytes,  // what is copied is copied byte for byte
-};
-
-// How an edit reaches the sinks of its control.
+// How an operation reaches the sinks of its control.
 struct edit_events {
     std::function<void(std::int16_t)> State;
     std::function<void()> hasWrite;
@@ -59,32 +37,41 @@ struct batch_state {
 
 }  // namespace detail
 
-// The file an edit works on: the bound path (null while unbound), the control's batch (null outside
-// one) and its LineEnds mode; and the control's events.
+// The file an operation works on: the bound path (null while unbound), the control's batch (null outside
+// one), its LineEnds and Dialect; and the control's events.
 struct edit_target {
     const std::string* path;
     detail::batch_state* batch;
     std::int16_t line_ends;
+    engine::dialect rules;
     edit_events raise;
 };
 
+// Makes the stage of an operation, over the file its pass reads.
+using stage_maker = std::function<std::unique_ptr<section_stage>(platform::file& source)>;
+
+// A lookup: one pass over the bound file (inside a batch, over what the batch made so far) through the
+// stage, which copies nothing; then report(bound) raises its events, while the file is still open, and
+// gives its result. Unbound, nothing is read.
+bool look(const edit_target& target, engine::stage& reading, const std::function<bool(bool bound)>& report);
+// Raises the codes of what method m reports, bound or not, from what its pass found; returns its result.
+bool reported(const edit_target& target, method m, bool bound, const findings& found);
+
 // One editing operation of a control, from its start to its end:
-// - no file bound: raises the codes `unbound` (those of the lookups the operation stands for, then its
-//   own), then hasWrite, and touches nothing;
-// - otherwise locks the file (platform::locked_file), runs the pass into a copy and, when it holds a
-//   change, puts the copy in the file's place (platform::replacement): the file keeps its owner, group,
-//   mode and attributes, and one with more than one hard link is refused with run-time error 70 rather
-//   than split. The pass's codes are raised while the lock is held: once the copy is sealed, before it
-//   replaces the file, or after an unchanged copy is removed. A file that another program replaced
-//   meanwhile (platform::file_moved) is edited afresh, from the lock on. Once the lock is released: a
-//   hasWrite for each deletion the operation stands for (a handler sees the file as the whole operation
-//   left it), then the last one;
+// - no file bound: raises the method's codes for that, then hasWrite, and touches nothing;
+// - otherwise locks the file (platform::locked_file), runs the stage over it into a copy and, when the
+//   method reports a change, puts the copy in the file's place (platform::replacement): the file keeps
+//   its owner, group, mode and attributes, and one with more than one hard link is refused with
+//   run-time error 70 rather than split. The codes are raised while the lock is held: once the copy is
+//   sealed, before it replaces the file, or after an unchanged copy is removed. A file that another
+//   program replaced meanwhile (platform::file_moved) is edited afresh, from the lock on. Once the lock is
+//   released: a hasWrite for each deletion the operation stands for (a handler sees the file as the whole
+//   operation left it), then the last one;
 // - inside a batch, the lock is the batch's, the pass reads what the batch's edits made so far and
 //   writes a file of no name, which becomes what the next one reads and what commit puts in the file's
 //   place.
 // Returns whether the file was changed; a failure ends it with a run-time error and no further event.
-platform::boolean edit(const edit_target& target, std::initializer_list<std::int16_t> unbound, copying how,
-                       const copy_pass& copy);
+platform::boolean edit(const edit_target& target, method m, const stage_maker& make);
 
 // Puts what a batch's edits made in the file's place, once, with one flush; nothing when they made
 // nothing. Refuses a file with more than one hard link, as an edit does; a file that another program

@@ -126,6 +126,7 @@ edit_target ini::target() {
     return {fileBound_ != platform::False ? &native_path_ : nullptr,
             batch_,
             LineEnds_,
+            engine::dialect::exact,
             {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
 }
 

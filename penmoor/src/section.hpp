@@ -1,26 +1,35 @@
 // Where each line of a file stands with respect to one section, as the writer's operations see it.
 //
-// A section opens at the first header line of its name, "[" + name + "]". From there:
-// - its first occurrence runs up to the next line that begins with "[", a repeat of the same header
-//   line included: the part an edit changes;
-// - the lookups read on past a repeat of the header line, up to the next line that begins with "[" and
-//   is not a repeat (or the end of the file);
-// - every occurrence, the first and each later repeat, runs up to the next line that begins with "["
+// A section opens at the first header line of its name ("[" + name + "]" in the exact dialect; a header
+// line of that name in the common dialect, where the lines before the first header are the section
+// named ""). From there:
+// - its first occurrence runs up to the next line that begins a section, a repeat of its own header
+//   line included: the part the controls' edits change;
+// - the lookups read on past a repeat of the header line, up to the next line that begins a section
+//   and is not a repeat (or the end of the file);
+// - every occurrence, the first and each later repeat, runs up to the next line that begins a section
 //   and is not a repeat: what a deletion of the whole section removes.
 #pragma once
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "line_rules.hpp"
+#include "engine.hpp"
 
 namespace penmoor {
 
 class section_cursor {
   public:
-    // header: the section's header line; nothing for a name that cannot occur in a file.
-    explicit section_cursor(std::optional<std::string> header) : header_(std::move(header)) {}
+    // name: the section's name in the file's bytes; nothing for a name that cannot occur in a file.
+    section_cursor(std::optional<std::string> name, engine::dialect rules)
+        : name_(std::move(name)), rules_(rules) {
+        if (name_ && rules_ == engine::dialect::exact) header_line_ = "[" + *name_ + "]";
+        if (name_ && name_->empty() && rules_ == engine::dialect::common) {
+            opened_ = in_first_ = in_lookup_ = in_any_ = true;  // the lines before the first header
+        }
+    }
 
     // What a line is, for the line just stepped over.
     struct line_kind {
@@ -31,10 +40,10 @@ class section_cursor {
         bool any = false;          // a line of some occurrence (not a header line)
     };
 
-    // Steps over the next line, given its head (at least want() bytes of a longer line).
-    line_kind step(std::string_view head) {
+    // Steps over the next line.
+    line_kind step(const engine::line_info& l) {
         line_kind kind;
-        if (rules::matches(head, header_)) {
+        if (is_own_header(l)) {
             kind.header = true;
             // The first header line opens the section; a repeat ends its first occurrence.
             in_first_ = !opened_;
@@ -42,7 +51,7 @@ class section_cursor {
             opened_ = in_any_ = true;
             return kind;
         }
-        if (rules::begins_section(head)) {
+        if (l.begins_section) {
             kind.ends_lookup = in_lookup_;
             in_first_ = in_lookup_ = in_any_ = false;
             return kind;
@@ -53,17 +62,32 @@ class section_cursor {
         return kind;
     }
 
-    // The bytes of a line's head that every decision about it needs: enough to tell whether the line
-    // is the header line, and whether its setting name is one of at most `name` bytes.
-    std::size_t want(std::size_t name = 0) const { return std::max(header_ ? header_->size() : 0, name) + 1; }
+    bool is_own_header(const engine::line_info& l) const {
+        return name_ && l.begins_section && l.named && l.name == *name_;
+    }
 
-    const std::optional<std::string>& header() const { return header_; }
+    // The bytes of a line's head that tell its header line from any other.
+    std::size_t want() const { return name_ ? name_->size() + 2 : 0; }
+    const std::optional<std::string>& name() const { return name_; }
+    // The exact dialect's header line, "[" + name + "]".
+    std::optional<std::string_view> header_line() const {
+        if (header_line_.empty()) return std::nullopt;
+        return std::string_view(header_line_);
+    }
+    engine::dialect rules() const { return rules_; }
+
+    bool opened() const { return opened_; }
     // Whether no line after the current one can be in the part named.
     bool first_over() const { return opened_ && !in_first_; }
+    bool lookup_over() const { return opened_ && !in_lookup_; }
+    bool in_first() const { return in_first_; }
+    bool in_lookup() const { return in_lookup_; }
     bool in_any() const { return in_any_; }
 
   private:
-    std::optional<std::string> header_;
+    std::optional<std::string> name_;
+    engine::dialect rules_;
+    std::string header_line_;
     bool opened_ = false;
     bool in_first_ = false;
     bool in_lookup_ = false;

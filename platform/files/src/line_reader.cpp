@@ -252,7 +252,7 @@ bool line_reader::pass(const std::string_view* text, line_sink* skipped) {
             if (after < end_ && !ends_line(base[after])) continue;
             hand_over(begin_, at, skipped);
             begin_ = after;
-            if (after < end_) consume_end(after);
+            head_end_ = after < end_ ? consume_end(after) : std::string_view();
             return true;
         }
         if (!undecided) {
@@ -270,6 +270,49 @@ bool line_reader::pass(const std::string_view* text, line_sink* skipped) {
             }
         }
         fill();  // at the end of the file, the next round hands over what is left
+    }
+}
+
+// Whether only blanks and tabs stand between the start of the line and `at`, a line starting at begin_.
+bool line_reader::blanks_before(std::size_t at) const noexcept {
+    const char* const base = buffer_.data();
+    std::size_t start = at;
+    while (start > begin_ && (base[start - 1] == ' ' || base[start - 1] == '\t')) --start;
+    return start == begin_ || is_line_start(start);
+}
+
+bool line_reader::skip_to_bracket(line_sink* skipped, bool indented) {
+    finish_line();
+    char* const base = buffer_.data();
+    for (;;) {
+        const std::size_t stop = settled();
+        for (std::size_t scan = begin_; scan < stop;) {
+            const void* hit = std::memchr(base + scan, '[', stop - scan);
+            if (!hit) break;
+            const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+            scan = at + 1;
+            if (at != begin_ && !(indented ? blanks_before(at) : is_line_start(at))) continue;
+            // The line starts where the blanks before the "[" do.
+            std::size_t start = at;
+            while (start > begin_ && (base[start - 1] == ' ' || base[start - 1] == '\t')) --start;
+            hand_over(begin_, start, skipped);
+            begin_ = start;
+            return true;
+        }
+        if (at_eof_) {
+            hand_over(begin_, end_, skipped);
+            begin_ = end_;
+            return false;
+        }
+        // Keep the last line, which may be one with blanks still to come before its "[".
+        std::size_t whole = end_of_last_line();
+        hand_over(begin_, whole, skipped);
+        begin_ = whole;
+        if (begin_ == 0 && end_ == buffer_.size()) {
+            stream_long_line(skipped);  // longer than the buffer and no "[" at its start in sight
+            continue;
+        }
+        fill();
     }
 }
 

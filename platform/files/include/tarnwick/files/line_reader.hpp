@@ -67,6 +67,17 @@ class line_reader {
     // Passes over lines up to the first line equal to text, which it consumes: true when there is one,
     // false at the end of the file. The lines passed over go to skipped (when given), in order.
     bool skip_to(std::string_view text, line_sink* skipped = nullptr);
+    // Passes over lines up to the first line whose first character is "[" (with indented, whose first
+    // character other than blanks and tabs), which it leaves for head(): true when there is one, false at
+    // the end of the file. The lines passed over go to skipped (when given), in order.
+    bool skip_to_bracket(line_sink* skipped, bool indented);
+    // The terminator of the line last consumed whole ("" for a last line without one).
+    std::string_view line_end() const noexcept { return head_end_; }
+    // What the buffer still holds of the file before the next line: the lines just before it, as far as
+    // they are at hand (possibly none).
+    std::string_view before() const noexcept { return {buffer_.data(), begin_}; }
+    // What the buffer holds of the file from the next line on (possibly not all of that line).
+    std::string_view at_hand() const noexcept { return {buffer_.data() + begin_, end_ - begin_}; }
     // Passes every remaining line to skipped.
     void pass_all(line_sink& skipped);
 
@@ -82,6 +93,7 @@ class line_reader {
     std::string_view consume_end(std::size_t at) noexcept;
     void finish_line();
     bool pass(const std::string_view* text, line_sink* skipped);
+    bool blanks_before(std::size_t at) const noexcept;
     void stream_long_line(line_sink* skipped);
     void hand_over(std::size_t from, std::size_t to, line_sink* skipped);
 

@@ -1,0 +1,170 @@
+// The engine: one pass over a file, a line at a time, that asks each operation for its verdict on each
+// line. The operations never steer the reading: they answer.
+//
+// A pass reads the file once, through a line reader, and hands each line, told apart by the dialect's
+// rules, to the first operation; what an operation lets through, replaces it with or adds goes to the
+// next, and what the last one lets through goes to the copy (when the pass writes one). So several
+// operations are one read and one write, each seeing what the ones before it made of the file. An
+// operation answers a line by letting it through (put), by adding lines before or after it (make), by
+// taking it out (not putting it), or by keeping it aside to put or drop later (hold: blank and comment
+// lines whose place only the next line decides).
+//
+// Where every operation waits for a header line (none is in a section it looks at), the pass runs
+// ahead to the next line that may be one at the speed of memchr; where every operation is done, it copies
+// the rest of the file as it stands, or stops reading when there is no copy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tarnwick/files/file.hpp"
+#include "tarnwick/files/ini_line.hpp"
+#include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/line_writer.hpp"
+
+namespace penmoor::engine {
+
+using platform::ini::dialect;
+using platform::ini::kind;
+
+// What a line is.
+struct line_info {
+    kind what = kind::other;  // in the exact dialect never blank or comment
+    // The line ends whatever section stands before it: in the exact dialect any line that begins with
+    // "[", in the common dialect a header line.
+    bool begins_section = false;
+    // Common dialect: the line goes on with the value of the setting before it.
+    bool continuation = false;
+    bool backslash = false;    // common dialect: a setting or continuation line that ends with a backslash
+    std::size_t indent = 0;    // common dialect: its blanks before the first other character
+    std::string_view name;     // a header's name (exact: all between "[" and a final "]"), a setting's name
+    std::size_t value_at = 0;  // a setting: where its value starts; a continuation: where its text starts
+    bool named = false;        // name is the line's whole name (a header that ends with "]", a setting whose
+                               // "=" is in the head)
+};
+
+class pass;
+class pass_impl;
+
+// A line on its way through the operations.
+class line {
+  public:
+    enum class origin : std::uint8_t {
+        file,  // the line the pass is at in the file: head() is its start
+        kept,  // a line of the file kept aside: its text, or where it stands in the file when long
+        made,  // text an operation made
+    };
+
+    line() = default;
+    line(line&&) noexcept = default;
+    line& operator=(line&&) noexcept = default;
+
+    origin from() const noexcept { return origin_; }
+    const line_info& info() const noexcept { return info_; }
+    // The start of the line, or all of it when whole(): valid while the line is the pass's current one,
+    // or kept or made.
+    std::string_view head() const noexcept { return head_; }
+    bool whole() const noexcept { return whole_; }
+    // The line's value (a setting) or text (a continuation), from info().value_at to its end, given to
+    // each piece by piece; a long line is read on in the file for it (and is then kept: it goes on
+    // through the pass as any other).
+    void each_of_value(const std::function<void(std::string_view)>& each);
+    // The whole line, piece by piece, likewise.
+    void each_piece(const std::function<void(std::string_view)>& each);
+    // Whether the line holds "=" anywhere, looked for ahead in the file when it is longer than its head.
+    bool holds_equals();
+    // Where the line starts in the file; -1 for a line an operation made.
+    off_t offset() const noexcept { return offset_; }
+
+  private:
+    friend class pass_impl;
+    origin origin_ = origin::made;
+    line_info info_;
+    std::string_view head_;
+    bool whole_ = true;
+    std::string text_;          // kept or made: the text (of a long kept line, its head)
+    std::string end_;           // a kept line's terminator ("" for a last line without one)
+    off_t offset_ = -1;         // a line of the file: where it starts
+    std::uint64_t length_ = 0;  // kept long: its length, terminator aside (0: its text is all of it)
+    pass_impl* pass_ = nullptr;
+};
+
+// Where an operation puts what it lets through and what it makes.
+class emitter {
+  public:
+    virtual ~emitter() = default;
+    // Lets a line through.
+    virtual void put(line&& l) = 0;
+    // A new line, ended as the file's lines are.
+    virtual void make(std::string_view text) = 0;
+    // Bytes as they are (an append byte for byte behind the file).
+    virtual void raw(std::string_view bytes) = 0;
+    // Keeps the line aside for later: put it or drop it then. Lines a pass hands over are valid for the
+    // call only unless held.
+    virtual line hold(line&& l) = 0;
+    // Whether the copy holds nothing yet or ends with a blank line, as far as it is written.
+    virtual bool ends_blank() const = 0;
+    // Whether the copy's last line so far came without a terminator (the file's last line, without one).
+    virtual bool ends_unended() const = 0;
+    // The terminator of the lines made.
+    virtual std::string_view end() const = 0;
+};
+
+// One operation in a pass.
+class stage {
+  public:
+    virtual ~stage() = default;
+    // Before the first line: first words (the lines a copy starts with).
+    virtual void start(emitter& out) { (void)out; }
+    // The verdict on a line.
+    virtual void take(line&& l, emitter& out) = 0;
+    // The end of the file: last words (an append, a missing section's lines).
+    virtual void finish(emitter& out) = 0;
+    // Lines up to the next line that may begin a section may go by unseen (nothing is held).
+    virtual bool waiting() const = 0;
+    // Every later line may go by unseen.
+    virtual bool done() const = 0;
+    // Where waiting for one exact header line ("[name]" in the exact dialect), that line: the pass may run
+    // ahead to it alone.
+    virtual std::optional<std::string_view> awaited() const { return std::nullopt; }
+    // The bytes of a line's head (after its indent) that every decision about a line needs: enough to
+    // tell the header line looked for, or a setting name looked for, from any other.
+    virtual std::size_t want() const { return 0; }
+};
+
+// How a pass reads and writes.
+struct pass_rules {
+    dialect rules = dialect::exact;
+    platform::line_ends ends = platform::line_ends::crlf;
+    // The copy's lines keep their terminators as they stand (else each ends as `ends` says).
+    bool exact_copy = false;
+};
+
+class pass {
+  public:
+    // A pass over source, writing the copy to out (null: nothing is written).
+    pass(platform::file& source, const pass_rules& rules, platform::file* out = nullptr);
+    ~pass();
+    pass(const pass&) = delete;
+    pass& operator=(const pass&) = delete;
+
+    // Runs the operations over the whole file (or as far as they need), in order; the copy, when there is
+    // one, is complete and written out.
+    void run(std::span<stage* const> stages);
+
+    const pass_rules& rules() const noexcept { return rules_; }
+    // The terminator of the lines the copy's operations make.
+    std::string_view end() const noexcept;
+
+  private:
+    std::unique_ptr<pass_impl> impl_;
+    pass_rules rules_;
+};
+
+}  // namespace penmoor::engine

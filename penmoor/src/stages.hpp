@@ -1,0 +1,123 @@
+// The operations a pass runs (engine.hpp): each a stage that gives its verdict on every line, and what it
+// found. One stage serves a lookup, an edit of the controls or an operation of twini; several in one pass
+// are a batch.
+//
+// Exact dialect: the controls' own rules (section.hpp, line_rules.hpp). Common dialect: the rules of
+// ini_line.hpp, with these edits: an update keeps the line's own spacing and drops the value's
+// continuation lines; a new setting goes after the section's last line (before the blank and comment
+// lines that end it), spaced and indented as the section's first setting; a new section is set off from
+// the file's last line by one blank line (none in an empty file or after a blank line); a section is
+// deleted whole, with the comment lines directly above its header and the blank line that set it off,
+// leaving a comment directly above the next header with that header.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine.hpp"
+#include "section.hpp"
+#include "tarnwick/files/file.hpp"
+
+namespace penmoor {
+
+// What reading a section as the lookups read it found of a setting.
+enum class search : std::uint8_t {
+    found,            // a setting line of the name
+    ended_by_header,  // a line that begins a section ended the section before it
+    end_of_file,      // the section ran to the end of the file (or is not there)
+};
+
+// What a stage found, from which a method's events follow (events.hpp).
+struct findings {
+    bool header = false;  // the section's (first) header line is there
+    search setting = search::end_of_file;
+    bool changed = false;  // the copy holds a change
+    bool many = false;     // an update met a further line of the name after the one it replaced
+    int deletions = 0;     // deleteHeader: the distinct setting names of the section's first occurrence
+};
+
+// Where a value goes, piece by piece; a listing gives begin() and end() around each setting's value.
+class value_sink {
+  public:
+    virtual ~value_sink() = default;
+    virtual void begin(std::string_view name) { (void)name; }
+    virtual void piece(std::string_view text) = 0;
+    virtual void end() {}
+};
+
+// A value collected whole (for the controls, whose getSetting returns it whole anyway).
+class value_text final : public value_sink {
+  public:
+    void piece(std::string_view text) override { text_.append(text); }
+    std::string& text() { return text_; }
+
+  private:
+    std::string text_;
+};
+
+// Which lines of the section an edit changes.
+enum class reach : std::uint8_t {
+    first_occurrence,  // up to the next line that begins a section, a repeat included (the controls)
+    lookup,            // as the lookups read it, on past repeats (twini's and the C++ interface's edits)
+};
+
+class section_stage;
+
+// Makes each kind of operation. name: the section's name in the file's bytes (nothing when it cannot
+// occur); setting likewise.
+namespace stages {
+using name = std::optional<std::string>;
+
+// Reads the section as the lookups read it: finds the section, and gives every setting of it, name and
+// value, to `listing` when there is one.
+std::unique_ptr<section_stage> find_section(engine::dialect rules, name section, value_sink* listing);
+// Finds the setting in the section as the lookups read it, and gives its value to `value` when there
+// is one.
+std::unique_ptr<section_stage> find_setting(engine::dialect rules, name section, name setting,
+                                            value_sink* value);
+// Every header line's name, in the order of the file, repeats included.
+std::unique_ptr<engine::stage> headers(engine::dialect rules, std::function<void(std::string_view)> each);
+
+// The controls' edits.
+std::unique_ptr<section_stage> add_header(engine::dialect rules, std::string section);
+std::unique_ptr<section_stage> add_setting(engine::dialect rules, name section, std::string setting,
+                                           std::string value);
+std::unique_ptr<section_stage> update_setting(engine::dialect rules, name section, std::string setting,
+                                              std::string value, reach where);
+std::unique_ptr<section_stage> delete_setting(engine::dialect rules, name section, name setting, reach where);
+// Deletes the section: source is the file the pass reads (long names are compared there).
+std::unique_ptr<section_stage> delete_header(engine::dialect rules, name section, platform::file& source);
+// Sets a setting in the common dialect: changes its first line where the value differs, adds it where it
+// is missing, and the section too; with existing_only, adds nothing (twini's and the C++ interface's set).
+std::unique_ptr<section_stage> set(std::string section, std::string setting, std::string value,
+                                   bool existing_only);
+}  // namespace stages
+
+// What every stage that works on one section shares: the section cursor, what it found, and in the
+// common dialect the blank and comment lines held until the next line says where they belong.
+class section_stage : public engine::stage {
+  public:
+    section_stage(section_cursor cursor, std::size_t setting_size)
+        : cursor_(std::move(cursor)), want_(std::max(cursor_.want(), setting_size + 1)) {}
+
+    const findings& found() const { return found_; }
+    // The operation changes nothing of the bytes of lines it lets through (so the copy may keep them).
+    virtual bool keeps_bytes() const { return cursor_.rules() == engine::dialect::common; }
+
+    std::size_t want() const override { return want_; }
+    std::optional<std::string_view> awaited() const override {
+        return waiting() ? cursor_.header_line() : std::nullopt;
+    }
+
+  protected:
+    section_cursor cursor_;
+    findings found_;
+    std::size_t want_;
+};
+
+}  // namespace penmoor
