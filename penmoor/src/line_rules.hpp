@@ -18,44 +18,53 @@ inline std::optional<std::string> file_text(const platform::string& name) {
     return platform::cp1252::encode(name);
 }
 
-// Text that the writer is about to write into the file, in the file's bytes. A CR would split it into
-// lines of its own, and a character outside the file's character set would be written as something else:
-// either is run-time error 5, raised before anything is looked up or written. So is an LF where a lone
-// LF may end lines (lf_may_end); elsewhere it is kept, and reads back as part of the line.
+// Why the bytes of text that the writer is about to write, `what`, cannot be written: a CR would split
+// it into lines of its own, and so would an LF where a lone LF may end lines (lf_may_end); elsewhere an
+// LF is kept, and reads back as part of the line. Nothing when they can.
+inline std::optional<std::string> unwritable(std::string_view bytes, std::string_view what, bool lf_may_end) {
+    if (bytes.find('\r') != std::string_view::npos) {
+        return std::string(what) + " holds a carriage return, which would split the line";
+    }
+    if (lf_may_end && bytes.find('\n') != std::string_view::npos) {
+        return std::string(what) + " holds a line feed, which ends lines where LineEnds is 1 or 2";
+    }
+    return std::nullopt;
+}
+
+// Why a setting name cannot be written: as unwritable(), or it would not read back as the same name. A
+// name that begins with "[" would end the section, and one that holds "=" would read back as the shorter
+// name before it.
+inline std::optional<std::string> unwritable_name(std::string_view bytes, bool lf_may_end) {
+    if (auto why = unwritable(bytes, "the setting name", lf_may_end)) return why;
+    if (!bytes.empty() && bytes.front() == '[') {
+        return "the setting name begins with \"[\", so its line would end the section";
+    }
+    if (bytes.find('=') != std::string_view::npos) {
+        return "the setting name holds \"=\", so its line would read back as another name";
+    }
+    return std::nullopt;
+}
+
+// Text that the writer is about to write into the file, in the file's bytes. A character outside the
+// file's character set would be written as something else: that, or what unwritable() refuses, is
+// run-time error 5, raised before anything is looked up or written.
 inline std::string writable(const platform::string& text, const char* what, bool lf_may_end) {
     auto bytes = platform::cp1252::encode(text);
     if (!bytes) {
         throw platform::runtime_error(platform::err::invalid_call,
                                       std::string(what) + " holds a character that the file cannot store");
     }
-    if (bytes->find('\r') != std::string::npos) {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            std::string(what) + " holds a carriage return, which would split the line");
-    }
-    if (lf_may_end && bytes->find('\n') != std::string::npos) {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            std::string(what) + " holds a line feed, which ends lines where LineEnds is 1 or 2");
-    }
+    if (auto why = unwritable(*bytes, what, lf_may_end))
+        throw platform::runtime_error(platform::err::invalid_call, *why);
     return std::move(*bytes);
 }
 
-// A setting name that the writer is about to write: writable text that also reads back as the same
-// name. A name that begins with "[" would end the section, and one that holds "=" would read back as
-// the shorter name before it: either is run-time error 5, raised before anything is looked up.
+// A setting name that the writer is about to write: writable text that also reads back as the same name
+// (unwritable_name), else run-time error 5, raised before anything is looked up.
 inline std::string writable_name(const platform::string& name, bool lf_may_end) {
     std::string bytes = writable(name, "the setting name", lf_may_end);
-    if (!bytes.empty() && bytes.front() == '[') {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            "the setting name begins with \"[\", so its line would end the section");
-    }
-    if (bytes.find('=') != std::string::npos) {
-        throw platform::runtime_error(
-            platform::err::invalid_call,
-            "the setting name holds \"=\", so its line would read back as another name");
-    }
+    if (auto why = unwritable_name(bytes, lf_may_end))
+        throw platform::runtime_error(platform::err::invalid_call, *why);
     return bytes;
 }
 

@@ -36,9 +36,10 @@ enum class search : std::uint8_t {
 struct findings {
     bool header = false;  // the section's (first) header line is there
     search setting = search::end_of_file;
-    bool changed = false;  // the copy holds a change
-    bool many = false;     // an update met a further line of the name after the one it replaced
-    int deletions = 0;     // deleteHeader: the distinct setting names of the section's first occurrence
+    bool changed = false;    // the copy holds a change
+    bool many = false;       // an update met a further line of the name after the one it replaced
+    int deletions = 0;       // deleteHeader: the distinct setting names of the section's first occurrence
+    bool line_feed = false;  // a line the stage read a value from or edited holds an LF
 };
 
 // Where a value goes, piece by piece; a listing gives begin() and end() around each setting's value.
@@ -48,12 +49,15 @@ class value_sink {
     virtual void begin(std::string_view name) { (void)name; }
     virtual void piece(std::string_view text) = 0;
     virtual void end() {}
+    // Everything given so far is void: the reading starts over.
+    virtual void restart() {}
 };
 
 // A value collected whole (for the controls, whose getSetting returns it whole anyway).
 class value_text final : public value_sink {
   public:
     void piece(std::string_view text) override { text_.append(text); }
+    void restart() override { text_.clear(); }
     std::string& text() { return text_; }
 
   private:

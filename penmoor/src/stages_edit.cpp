@@ -11,6 +11,11 @@ using engine::dialect;
 using engine::kind;
 using engine::line;
 
+// Whether a line holds an LF (which then does not end lines), as far as its head shows.
+bool holds_line_feed(const line& l) {
+    return l.head().find('\n') != std::string_view::npos;
+}
+
 bool is_blank_or_comment(const line& l) {
     return l.info().what == kind::blank || l.info().what == kind::comment;
 }
@@ -211,6 +216,7 @@ class setting_editor final : public common_editing {
         const bool named = setting_ && is_setting_named(l, *setting_);
         if (at.lookup && named) found_.setting = search::found;
         const bool reached = reach_ == reach::first_occurrence ? at.first : at.lookup;
+        if (named && at.lookup) found_.line_feed = found_.line_feed || holds_line_feed(l);
         if (reached && editing_ && named) {
             if (!value_) {  // a deletion
                 found_.changed = true;
@@ -282,6 +288,7 @@ class setter final : public common_editing {
         if (at.lookup) note_spacing(l);
         if (found_.setting != search::found && at.lookup && is_setting_named(l, setting_)) {
             found_.setting = search::found;
+            found_.line_feed = holds_line_feed(l);
             put_run(out);
             if (value_of(l) == value_) {
                 out.put(std::move(l));

@@ -15,7 +15,7 @@ class finder final : public section_stage {
           for_setting_(for_setting),
           setting_(std::move(setting)),
           value_(value),
-          reader_(rules, value) {
+          reader_(rules, value, found_.line_feed) {
         found_.header = cursor_.opened();
     }
 

@@ -21,17 +21,20 @@ inline bool is_setting_named(const engine::line& l, std::string_view name) {
 
 class value_reader {
   public:
-    value_reader(engine::dialect rules, value_sink* sink)
-        : common_(rules == engine::dialect::common), sink_(sink) {}
+    // line_feed is set when a line of a value read holds an LF.
+    value_reader(engine::dialect rules, value_sink* sink, bool& line_feed)
+        : common_(rules == engine::dialect::common), sink_(sink), line_feed_(line_feed) {}
 
     // A value may still go on over the lines to come.
     bool collecting() const { return collecting_; }
 
-    // The value of setting line l.
+    // The value of setting line l; end() once it is complete (in the common dialect, when the next
+    // line shows it does not go on).
     void start(engine::line& l) {
         if (!sink_) return;
         give_line(l);
         collecting_ = common_;
+        if (!collecting_) sink_->end();
     }
     // The name and value of setting line l, for a listing.
     void start_listed(engine::line& l) {
@@ -40,7 +43,6 @@ class value_reader {
         if (info.what == engine::kind::setting && !info.continuation) {
             sink_->begin(info.name);
             start(l);
-            if (!collecting_) sink_->end();
             return;
         }
         // Exact dialect: a line whose "=" lies beyond its head, read whole.
@@ -81,11 +83,15 @@ class value_reader {
     // its end, held back until text follows them.
     void give_line(engine::line& l) {
         if (!common_) {
-            l.each_of_value([&](std::string_view piece) { sink_->piece(piece); });
+            l.each_of_value([&](std::string_view piece) {
+                line_feed_ = line_feed_ || piece.find('\n') != std::string_view::npos;
+                sink_->piece(piece);
+            });
             return;
         }
         std::string held;  // blanks that end the pieces so far
         l.each_of_value([&](std::string_view piece) {
+            line_feed_ = line_feed_ || piece.find('\n') != std::string_view::npos;
             const auto last = piece.find_last_not_of(" \t");
             if (last == std::string_view::npos) {
                 held.append(piece);
@@ -100,6 +106,7 @@ class value_reader {
 
     bool common_;
     value_sink* sink_;
+    bool& line_feed_;
     bool collecting_ = false;
     int blanks_ = 0;  // blank lines since the value's last line
 };

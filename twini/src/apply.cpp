@@ -1,20 +1,28 @@
 #include "apply.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <new>
-#include <unordered_set>
 
-#include "penmoor/ini.hpp"
+#include "line_rules.hpp"
+#include "session.hpp"
+#include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/sys.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace twini {
 namespace {
+
+using penmoor::value_sink;
+using penmoor::session::request;
+using verb_t = request::verb;
 
 // What ends a command early: a status and its reason.
 struct refusal {
@@ -44,38 +52,115 @@ std::string shown(const std::string& utf8) {
     return platform::to_utf8(platform::from_utf8(utf8));
 }
 
-// An argument, converted once, with the UTF-8 it was given as for messages.
+// An argument in the file's bytes, with the UTF-8 it was given as for messages.
 struct text {
     std::string utf8;
-    platform::string file;
+    std::string bytes;
 };
 
 text converted(const std::string& utf8, const char* what) {
     try {
-        return {utf8, platform::file_text_from_utf8(utf8)};
+        const auto bytes = platform::cp1252::encode(platform::file_text_from_utf8(utf8));
+        return {utf8, *bytes};
     } catch (const platform::runtime_error& e) {
         throw refusal{failed, std::string(what) + " " + quoted(shown(utf8)) + ": " + reason_of(e)};
     }
 }
 
-// Where a lone LF ends lines, text to be written cannot hold one.
-void refuse_line_feed(const text& t, const char* what) {
-    if (t.utf8.find('\n') != std::string::npos) {
-        throw refusal{failed, std::string(what) +
-                                  " holds a line feed, which would end its line (only --crlf keeps one)"};
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
+    return true;
 }
 
+// Output: what the command prints, collected until it has succeeded. Decoded from the file's bytes to
+// UTF-8 as it comes; beyond a megabyte it goes on in a file of no name, so that memory stays small
+// whatever the length of a value.
+class output {
+  public:
+    void add(std::string_view bytes) {
+        for (const char c : bytes) {
+            if (static_cast<unsigned char>(c) < 0x80) {
+                text_ += c;
+            } else {
+                text_ += platform::to_utf8(platform::cp1252::decode(std::string_view(&c, 1)));
+            }
+        }
+        if (text_.size() > spill_at) spill();
+    }
+    void clear() {
+        text_.clear();
+        spilled_.reset();
+    }
+    // Appends what other holds to this output.
+    void append(output& other) {
+        if (other.spilled_) {
+            char chunk[65536];
+            for (off_t at = 0;;) {
+                const std::size_t n = other.spilled_->read_at(chunk, sizeof chunk, at);
+                if (n == 0) break;
+                text_.append(chunk, n);
+                if (text_.size() > spill_at) spill();
+                at += static_cast<off_t>(n);
+            }
+        }
+        text_ += other.text_;
+        if (text_.size() > spill_at) spill();
+        other.clear();
+    }
+    void hand_to(result& r) {
+        r.out = std::move(text_);
+        r.spilled = std::move(spilled_);
+    }
+
+  private:
+    static constexpr std::size_t spill_at = 1 << 20;
+    void spill() {
+        if (!spilled_) {
+            const char* dir = std::getenv("TMPDIR");
+            const int fd = ::open(dir && *dir ? dir : "/tmp", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+            if (fd < 0) return;  // held in memory, then
+            spilled_ = std::make_shared<platform::file>(fd, "(output)");
+        }
+        spilled_->write_all(text_.data(), text_.size());
+        text_.clear();
+    }
+
+    std::string text_;
+    std::shared_ptr<platform::file> spilled_;
+};
+
+// What a request prints, as it gives it: a value, "name=value" lines, or names, a line each.
+class printer final : public penmoor::value_sink {
+  public:
+    enum class form { value, pairs, names };
+    explicit printer(form f) : form_(f) {}
+    void begin(std::string_view name) override {
+        out_.add(name);
+        out_.add(form_ == form::names ? "\n" : "=");
+    }
+    void piece(std::string_view text) override { out_.add(text); }
+    void end() override {
+        if (form_ != form::names) out_.add("\n");
+    }
+    void restart() override { out_.clear(); }
+    output& printed() { return out_; }
+
+  private:
+    form form_;
+    output out_;
+};
+
+// One operation: its request and what it needs for messages.
 struct step {
     verb what;
     std::optional<text> section, key;
     text value;
 };
-
-bool edits(const command& c) {
-    return std::ranges::any_of(
-        c.operations, [](const operation& op) { return op.what == verb::set || op.what == verb::del; });
-}
 
 [[noreturn]] void section_missing(const text& section, const char* more = "") {
     throw refusal{not_found, "section " + quoted(section.utf8) + " not found" + more};
@@ -86,163 +171,79 @@ bool edits(const command& c) {
                   "key " + quoted(key.utf8) + " not found in section " + quoted(section.utf8) + more};
 }
 
-[[noreturn]] void beyond_repeat(const text& section, const text& key, const char* doing) {
-    throw refusal{failed, "key " + quoted(key.utf8) + " of section " + quoted(section.utf8) +
-                              " stands after a repeat of the line '[" + section.utf8 +
+[[noreturn]] void beyond_repeat(const step& s, const char* doing) {
+    throw refusal{failed, "key " + quoted(s.key->utf8) + " of section " + quoted(s.section->utf8) +
+                              " stands after a repeat of the line '[" + s.section->utf8 +
                               "]', where twini cannot " + doing + " it"};
 }
 
-// The section as the lookups read it: whether it exists, and the value of the key's first line.
-struct found {
-    bool section = false;
-    std::optional<platform::string> value;
-    bool line_feed = false;  // a line of the key holds a lone LF
-};
-
-found look_up(penmoor::ini& w, const text& section, const text& key) {
-    found f;
-    f.section =
-        w.listSettings(section.file, [&](const platform::string& name, const platform::string& value) {
-            if (name != key.file) return;
-            if (!f.value) f.value = value;
-            f.line_feed = f.line_feed || value.find(u'\n') != platform::string::npos;
-        }) != platform::False;
-    return f;
-}
-
-// Where lines end as found and the file's lines end with CR LF, a lone LF stays inside a line: the text
-// after it, which looks like a line of its own, would go with an edit of that line. Only --crlf (the
-// line as it is) or --lf (lines that end at an LF) says which is meant.
-void refuse_hidden_lines(const command& c, const text& section, const text& key, bool line_feed) {
-    if (c.line_ends != ends_as_found || !line_feed) return;
-    throw refusal{failed, "a line of key " + quoted(key.utf8) + " in section " + quoted(section.utf8) +
+// Where lines end at CR LF and a lone LF stays inside a line, the text after a lone LF looks like a line
+// of its own: reading it as part of a value would print it as one, editing the line would take it along.
+[[noreturn]] void hidden_line(const step& s, bool reading) {
+    if (reading) {
+        const std::string what = s.key
+                                     ? "key " + quoted(s.key->utf8) + " in section " + quoted(s.section->utf8)
+                                     : "a key in section " + quoted(s.section->utf8);
+        throw refusal{failed,
+                      what +
+                          " goes on past a lone line feed, which twini does not print as a line break; "
+                          "--lf reads it as lines"};
+    }
+    const std::string where = "key " + quoted(s.key->utf8) + " in section " + quoted(s.section->utf8);
+    throw refusal{failed, "a line of " + where +
                               " goes on past a lone line feed; --crlf edits it as one line, --lf as lines"};
 }
 
-void get(penmoor::ini& w, const step& s, std::string& out) {
-    if (s.key) {
-        const found f = look_up(w, *s.section, *s.key);
-        if (!f.section) section_missing(*s.section);
-        if (!f.value) key_missing(*s.section, *s.key);
-        out += platform::utf8_from_text(*f.value);
-        out += '\n';
-        return;
-    }
-    const bool there =
-        w.listSettings(s.section->file, [&](const platform::string& name, const platform::string& value) {
-            out += platform::utf8_from_text(name);
-            out += '=';
-            out += platform::utf8_from_text(value);
-            out += '\n';
-        }) != platform::False;
-    if (!there) section_missing(*s.section);
-}
-
-void list(penmoor::ini& w, const step& s, std::string& out) {
-    std::unordered_set<platform::string> seen;
-    auto once = [&](const platform::string& name) {
-        if (!seen.insert(name).second) return;
-        out += platform::utf8_from_text(name);
-        out += '\n';
-    };
-    if (!s.section) {
-        // An unbound control (a missing file that --create lets read as empty) lists nothing.
-        w.listHeaders(once);
-        return;
-    }
-    const bool there = w.listSettings(
-        s.section->file, [&](const platform::string& name, const platform::string&) { once(name); });
-    if (!there) section_missing(*s.section);
-}
-
-void set(penmoor::ini& w, const step& s, const command& c) {
-    const found f = look_up(w, *s.section, *s.key);
-    if (!f.section) {
-        if (c.existing) section_missing(*s.section, "; --existing adds none");
-        w.addHeader(s.section->file);
-    } else if (!f.value) {
-        if (c.existing) key_missing(*s.section, *s.key, "; --existing adds none");
-    } else {
-        if (*f.value == s.value.file) return;
-        refuse_hidden_lines(c, *s.section, *s.key, f.value->find(u'\n') != platform::string::npos);
-        if (w.updateSetting(s.section->file, s.key->file, s.value.file) == platform::False) {
-            beyond_repeat(*s.section, *s.key, "change");
+// The first operation that did not go as asked, in order: its refusal.
+void check(const command& c, const std::vector<step>& steps,
+           const std::vector<penmoor::session::answer>& answers) {
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const step& s = steps[i];
+        const auto& a = answers[i];
+        switch (s.what) {
+            case verb::get:
+            case verb::list:
+                if (s.section && !a.section) section_missing(*s.section);
+                if (s.key && !a.key) key_missing(*s.section, *s.key);
+                if (a.line_feed && c.line_ends != lf_ends) hidden_line(s, true);
+                break;
+            case verb::set:
+                if (!a.section && c.existing) section_missing(*s.section, "; --existing adds none");
+                if (a.section && !a.key && c.existing)
+                    key_missing(*s.section, *s.key, "; --existing adds none");
+                if (a.key && a.line_feed && c.line_ends == ends_as_found) hidden_line(s, false);
+                if (a.beyond_repeat) beyond_repeat(s, "change");
+                break;
+            case verb::del:
+                if (!a.section) section_missing(*s.section);
+                if (!s.key) break;
+                if (!a.key) key_missing(*s.section, *s.key);
+                if (a.line_feed && c.line_ends == ends_as_found) hidden_line(s, false);
+                if (a.beyond_repeat) beyond_repeat(s, "delete");
+                break;
         }
-        return;
-    }
-    if (w.addSetting(s.section->file, s.key->file, s.value.file) == platform::False) {
-        throw refusal{failed, "key " + quoted(s.key->utf8) + " could not be added to section " +
-                                  quoted(s.section->utf8)};
     }
 }
 
-void del(penmoor::ini& w, const step& s, const command& c) {
-    if (!s.key) {
-        if (w.isHeader(s.section->file) == platform::False) section_missing(*s.section);
-        w.deleteHeader(s.section->file);
-        return;
-    }
-    const found f = look_up(w, *s.section, *s.key);
-    if (!f.section) section_missing(*s.section);
-    if (!f.value) key_missing(*s.section, *s.key);
-    refuse_hidden_lines(c, *s.section, *s.key, f.line_feed);
-    if (w.deleteSetting(s.section->file, s.key->file) == platform::False) {
-        beyond_repeat(*s.section, *s.key, "delete");
-    }
-    if (look_up(w, *s.section, *s.key).value) beyond_repeat(*s.section, *s.key, "delete");
+request request_of(const step& s, value_sink* out) {
+    request r;
+    r.what = s.what == verb::get    ? verb_t::get
+             : s.what == verb::list ? verb_t::list
+             : s.what == verb::set  ? verb_t::set
+                                    : verb_t::del;
+    if (s.section) r.section = s.section->bytes;
+    if (s.key) r.key = s.key->bytes;
+    r.value = s.value.bytes;
+    r.out = out;
+    return r;
 }
 
-void apply(penmoor::ini& w, const step& s, const command& c, std::string& out) {
-    switch (s.what) {
-        case verb::get:
-            return get(w, s, out);
-        case verb::list:
-            return list(w, s, out);
-        case verb::set:
-            return set(w, s, c);
-        case verb::del:
-            return del(w, s, c);
-    }
-}
-
-// A set of a key that is there, done without a batch: the writer's update is one locked pass and one
-// replacement, where the batch would read the file once more to look the key up under its lock. A
-// value that the key has already changes nothing. Anything else (a key or section to add, a key after
-// a repeat of the header line) is left to the batch, whose lookups under the lock decide; an update
-// that finds nothing to change has changed nothing, so the batch starts from the file as it was.
-bool changed_in_place(penmoor::ini& w, const step& s, const command& c) {
-    if (s.what != verb::set) return false;
-    const found f = look_up(w, *s.section, *s.key);
-    if (!f.value) return false;
-    if (*f.value == s.value.file) return true;
-    refuse_hidden_lines(c, *s.section, *s.key, f.value->find(u'\n') != platform::string::npos);
-    return w.updateSetting(s.section->file, s.key->file, s.value.file) != platform::False;
-}
-
-// The file that --create made for this command, as it was made: empty, and no other file since.
-struct made_file {
-    dev_t device;
-    ino_t inode;
-};
-
-// Removes the file that this command made, when it is still that file and still empty: the command
-// failed and leaves no trace. Once the command's batch has begun, this runs under the file's lock.
-void unmake(const std::string& path, const made_file& made) noexcept {
-    struct stat now;
-    if (::lstat(path.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == made.device &&
-        now.st_ino == made.inode && now.st_size == 0) {
-        ::unlink(path.c_str());
-    }
-}
-
-// Whether the path names a regular file to bind to. A missing file is a failure, unless --create says
-// it reads as empty (false: the control stays unbound) or, for a command that edits, is to be made.
-bool find_or_make(penmoor::ini& w, const command& c, const platform::string& path, const std::string& native,
-                  bool editing, std::optional<made_file>& made) {
+// Whether the path names a regular file; a missing one is a failure unless --create.
+void check_file(const command& c, const std::string& native) {
     struct stat st;
-    if (::stat(native.c_str(), &st) == 0) {
+    if (platform::sys::calls().stat(native.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) throw refusal{failed, "Path/File access error: not a regular file"};
-        return true;
+        return;
     }
     const int e = errno;
     if (e != ENOENT) platform::throw_errno(e, "examine", native);
@@ -251,46 +252,78 @@ bool find_or_make(penmoor::ini& w, const command& c, const platform::string& pat
         throw refusal{failed, "File not found: a symbolic link that leads to no file"};
     }
     if (!c.create) throw refusal{failed, "File not found (--create makes it)"};
-    if (!editing) return false;
-    auto take_made = [&] {
-        if (::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
-            made = made_file{st.st_dev, st.st_ino};
-        }
-    };
-    try {
-        if (w.addFile(path) != platform::False) take_made();
-    } catch (const platform::runtime_error&) {
-        take_made();  // made, and then closing it failed
-        throw;
+    if (platform::sys::calls().stat(platform::directory_of(native).c_str(), &st) != 0) {
+        platform::throw_errno(errno, "create", native);
     }
-    return true;
 }
 
-result run_steps(const command& c, const std::vector<step>& steps) {
+result run_steps(const command& c, std::vector<step>& steps) {
     const platform::string path = platform::from_utf8(c.file);
     if (platform::to_utf8(path) != c.file) throw refusal{failed, "the path is not UTF-8"};
     const std::string native = platform::native_path(path);
-    const bool editing = edits(c);
+    check_file(c, native);
 
-    penmoor::ini w;
-    w.LineEnds(c.line_ends);
-    result r;
-    std::optional<made_file> made;
-    std::optional<penmoor::batch> change;  // outlives the handler below, which acts under its lock
-    try {
-        if (find_or_make(w, c, path, native, editing, made)) {
-            w.File(path);
-            if (w.File() != path) throw refusal{failed, "Path/File access error: no longer a regular file"};
+    // Each request prints on its own, and the output is theirs in order: one pass meets the sections
+    // in the order of the file.
+    std::vector<std::unique_ptr<printer>> printers;
+    std::vector<request> requests;
+    for (const step& s : steps) {
+        value_sink* sink = nullptr;
+        if (s.what == verb::get || s.what == verb::list) {
+            const auto f = s.what == verb::list ? printer::form::names
+                           : s.key              ? printer::form::value
+                                                : printer::form::pairs;
+            printers.push_back(std::make_unique<printer>(f));
+            sink = printers.back().get();
         }
-        if (editing && steps.size() == 1 && changed_in_place(w, steps.front(), c)) return r;
-        if (editing) change.emplace(w);
-        for (const step& s : steps) apply(w, s, c, r.out);
-        if (change) change->commit();
-    } catch (...) {
-        if (made) unmake(native, *made);
-        throw;
+        requests.push_back(request_of(s, sink));
+        requests.back().existing_only = c.existing;
     }
+    penmoor::session::options how;
+    how.line_ends = c.line_ends;
+    how.rules = penmoor::engine::dialect::exact;
+    how.create = c.create;
+    std::optional<refusal> refused;
+    const auto answers = penmoor::session::run(native, how, requests, [&](const auto& found) {
+        try {
+            check(c, steps, found);
+        } catch (const refusal& r) {
+            refused = r;
+        }
+        return !refused;
+    });
+    if (refused) throw *refused;
+    check(c, steps, answers);
+    result r;
+    r.changed = std::ranges::any_of(answers, [](const auto& a) { return a.changed; });
+    output out;
+    for (const auto& p : printers) out.append(p->printed());
+    out.hand_to(r);
     return r;
+}
+
+result refused(int status, std::string message) {
+    result r;
+    r.status = status;
+    r.message = std::move(message);
+    return r;
+}
+
+// Text to be written: one line each (an LF ends lines unless --crlf), and a setting name that reads back
+// as itself.
+void check_writable(const step& s, bool lf_may_end) {
+    for (const auto& [t, what] : {std::pair{&*s.section, "the section name"}, std::pair{&*s.key, "the key"},
+                                  std::pair{&s.value, "the value"}}) {
+        if (lf_may_end && t->bytes.find('\n') != std::string::npos) {
+            throw refusal{failed, std::string(what) +
+                                      " holds a line feed, which would end its line (only --crlf keeps one)"};
+        }
+    }
+    for (const auto& why : {penmoor::rules::unwritable(s.section->bytes, "the section name", false),
+                            penmoor::rules::unwritable_name(s.key->bytes, false),
+                            penmoor::rules::unwritable(s.value.bytes, "the value", false)}) {
+        if (why) throw refusal{failed, *why};
+    }
 }
 
 }  // namespace
@@ -302,24 +335,33 @@ result run(const command& c) {
             step s{op.what, {}, {}, {}};
             if (op.section) s.section = converted(*op.section, "the section name");
             if (op.key) s.key = converted(*op.key, "the key");
-            if (op.what == verb::set) {
-                s.value = converted(op.value, "the value");
-                if (c.line_ends != crlf_ends) {
-                    refuse_line_feed(*s.section, "the section name");
-                    refuse_line_feed(*s.key, "the key");
-                    refuse_line_feed(s.value, "the value");
-                }
-            }
+            if (op.what == verb::set) s.value = converted(op.value, "the value");
             steps.push_back(std::move(s));
+        }
+        for (const step& s : steps) {
+            if (s.what == verb::set) check_writable(s, c.line_ends != crlf_ends);
         }
         return run_steps(c, steps);
     } catch (const refusal& r) {
-        return {r.status, {}, shown(c.file) + ": " + r.reason};
+        return refused(r.status, shown(c.file) + ": " + r.reason);
     } catch (const platform::runtime_error& e) {
-        return {failed, {}, shown(c.file) + ": " + reason_of(e)};
+        return refused(failed, shown(c.file) + ": " + reason_of(e));
     } catch (const std::bad_alloc&) {
-        return {failed, {}, shown(c.file) + ": out of memory"};
+        return refused(failed, shown(c.file) + ": out of memory");
     }
+}
+
+bool print(const result& r, int fd) {
+    if (r.spilled) {
+        char chunk[65536];
+        for (off_t at = 0;;) {
+            const std::size_t n = r.spilled->read_at(chunk, sizeof chunk, at);
+            if (n == 0) break;
+            if (!write_all(fd, std::string_view(chunk, n))) return false;
+            at += static_cast<off_t>(n);
+        }
+    }
+    return write_all(fd, r.out);
 }
 
 }  // namespace twini

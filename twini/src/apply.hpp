@@ -25,17 +25,25 @@
 //   be changed, and the command fails rather than report a change it did not make.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "command.hpp"
+#include "tarnwick/files/file.hpp"
 
 namespace twini {
 
 struct result {
     int status = done;
-    std::string out;      // for standard output; empty unless the command succeeded
-    std::string message;  // one line for standard error, "FILE: reason"; empty when the command succeeded
+    std::string out;       // for standard output; empty unless the command succeeded
+    std::string message;   // one line for standard error, "FILE: reason"; empty when the command succeeded
+    bool changed = false;  // the file was changed
+    // Output beyond a megabyte, which comes before `out`: in a file of no name, so that memory stays small.
+    std::shared_ptr<platform::file> spilled;
 };
+
+// Writes the output of r to fd: false, with errno set, when it cannot.
+bool print(const result& r, int fd);
 
 result run(const command& c);
 

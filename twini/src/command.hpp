@@ -18,6 +18,7 @@ inline constexpr int done = 0;
 inline constexpr int not_found = 1;  // a section or key that is not there, or --existing refusing to add it
 inline constexpr int usage = 2;      // the command line is wrong; nothing was looked at
 inline constexpr int failed = 3;     // the file system, or text that cannot be stored or read back
+inline constexpr int changed_then_failed = 4;  // the change was made, then the output could not be written
 
 enum class verb {
     get,   // a value (key given) or every "name=value" line of the section

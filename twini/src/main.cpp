@@ -64,7 +64,16 @@ int main(int argc, char** argv) {
             break;
     }
     const twini::result r = twini::run(p.to_run);
-    if (r.status == twini::done) return print(r.out);
-    complain(r.message);
-    return r.status;
+    if (r.status != twini::done) {
+        complain(r.message);
+        return r.status;
+    }
+    if (twini::print(r, STDOUT_FILENO)) return twini::done;
+    if (!r.changed) {
+        complain(std::string("standard output: ") + std::strerror(errno));
+        return twini::failed;
+    }
+    // The change is made: say so, with a status of its own, so that nobody retries it blindly.
+    complain(std::string("standard output: ") + std::strerror(errno) + "; the file was changed");
+    return twini::changed_then_failed;
 }

@@ -15,17 +15,19 @@ show crlf.ini
 # --crlf on an LF file: a lone LF stays inside a line, so the whole file is one line here.
 twini --crlf get lf.ini S a
 twini --crlf list lf.ini
-# As found, a CR LF file keeps a lone LF inside a line: an edit of such a line would take the text
-# after the LF with it, so it is refused; --crlf edits the line as it is, --lf ends lines at the LF.
+# As found, a CR LF file keeps a lone LF inside a line: printing such a line would show the text after
+# the LF as a line of its own, and an edit of it would take that text with it, so both are refused;
+# --crlf edits the line as it is, --lf ends lines at the LF.
 printf '[S]\r\na=1\nb=2\r\n' > mixed.ini
 twini get mixed.ini S
 twini set mixed.ini S a 9
 twini del mixed.ini S a
 twini --lf set mixed.ini S a 9
 show mixed.ini
-# --crlf lets a value hold a line feed.
+# --crlf lets a value hold a line feed; reading it back takes --lf, which shows its lines as lines.
 printf '[S]\r\n' > multi.ini
 twini --crlf set multi.ini S text "$(printf 'one\ntwo')"
 show multi.ini
 twini --crlf get multi.ini S text
+twini --lf get multi.ini S
 twini --crlf --lf get lf.ini S a
