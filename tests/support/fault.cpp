@@ -1,7 +1,12 @@
 #include "fault.hpp"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "tarnwick/files/sys.hpp"
 
@@ -23,7 +28,43 @@ struct plan {
     std::size_t most = 0;  // 0: transfers are not cut short
     bool interrupt = false;
     bool interrupted = false;  // the next transfer goes through: the one before was interrupted
+    bool recording = false;
+    std::vector<std::string> log;
+    std::map<int, std::string> paths;  // of the descriptors opened while recording
 } state;
+
+constexpr const char* names[] = {"open",  "close",  "read",     "write", "fsync",  "stat",
+                                 "fstat", "unlink", "rename",   "flock", "fchmod", "fchown",
+                                 "lstat", "mkdir",  "realpath", "copy",  "openat", "readlink"};
+static_assert(std::size(names) == call_kinds - 1);
+
+// Records a call of that kind naming what, when recording.
+void note(call kind, const std::string& what) {
+    if (state.recording) state.log.push_back(std::string(names[static_cast<int>(kind)]) + ' ' + what);
+}
+
+std::string path_of(int fd) {
+    const auto found = state.paths.find(fd);
+    return found != state.paths.end() ? found->second : "fd " + std::to_string(fd);
+}
+
+void note(call kind, int fd) {
+    if (state.recording) note(kind, path_of(fd));
+}
+
+// fd, opened by path: remembered, so that later calls on it are recorded with the path.
+int opened(int fd, const std::string& path) {
+    if (fd >= 0 && state.recording) state.paths[fd] = path;
+    return fd;
+}
+
+std::string in_directory(int dir, const char* name) {
+    if (!state.recording) return {};
+    if (*name == '/') return name;
+    std::string path = dir == AT_FDCWD ? "." : path_of(dir);
+    if (*name != '\0') path += (path == "/" ? "" : "/") + std::string(name);
+    return path;
+}
 
 bool should_fail(call kind) {
     ++state.counts[static_cast<int>(kind)];
@@ -69,8 +110,13 @@ const platform::sys::table& real() {
 }
 
 constexpr platform::sys::table counting = {
-    [](const char* p, int f, mode_t m) { return should_fail(call::open) ? -1 : real().open(p, f, m); },
+    [](const char* p, int f, mode_t m) {
+        note(call::open, p);
+        return should_fail(call::open) ? -1 : opened(real().open(p, f, m), p);
+    },
     [](int fd) {
+        note(call::close, fd);
+        state.paths.erase(fd);
         // A failed close still releases the descriptor, as on Linux.
         const bool fail = should_fail(call::close);
         const int saved = errno;
@@ -82,33 +128,77 @@ constexpr platform::sys::table counting = {
         return r;
     },
     [](int fd, void* b, std::size_t n) -> ssize_t {
+        note(call::read, fd);
         if (should_fail(call::read) || interrupted_now()) return -1;
         return real().read(fd, b, allowed(n));
     },
     [](int fd, const void* b, std::size_t n) -> ssize_t {
+        note(call::write, fd);
         if (should_fail(call::write) || interrupted_now()) return -1;
         return real().write(fd, b, allowed(n));
     },
-    [](int fd) { return should_fail(call::fsync) ? -1 : real().fsync(fd); },
-    [](const char* p, struct stat* s) { return should_fail(call::stat) ? -1 : real().stat(p, s); },
-    [](int fd, struct stat* s) { return should_fail(call::fstat) ? -1 : real().fstat(fd, s); },
-    [](const char* p) { return should_fail(call::unlink) ? -1 : real().unlink(p); },
-    [](const char* a, const char* b) { return should_fail(call::rename) ? -1 : real().rename(a, b); },
-    [](int fd, int op) { return should_fail(call::flock) ? -1 : real().flock(fd, op); },
-    [](int fd, mode_t m) { return should_fail(call::fchmod) ? -1 : real().fchmod(fd, m); },
-    [](int fd, uid_t u, gid_t g) { return should_fail(call::fchown) ? -1 : real().fchown(fd, u, g); },
-    [](const char* p, struct stat* s) { return should_fail(call::lstat) ? -1 : real().lstat(p, s); },
+    [](int fd) {
+        note(call::fsync, fd);
+        return should_fail(call::fsync) ? -1 : real().fsync(fd);
+    },
+    [](const char* p, struct stat* s) {
+        note(call::stat, p);
+        return should_fail(call::stat) ? -1 : real().stat(p, s);
+    },
+    [](int fd, struct stat* s) {
+        note(call::fstat, fd);
+        return should_fail(call::fstat) ? -1 : real().fstat(fd, s);
+    },
+    [](const char* p) {
+        note(call::unlink, p);
+        return should_fail(call::unlink) ? -1 : real().unlink(p);
+    },
+    [](const char* a, const char* b) {
+        note(call::rename, std::string(a) + ' ' + b);
+        return should_fail(call::rename) ? -1 : real().rename(a, b);
+    },
+    [](int fd, int op) {
+        note(call::flock, fd);
+        return should_fail(call::flock) ? -1 : real().flock(fd, op);
+    },
+    [](int fd, mode_t m) {
+        note(call::fchmod, fd);
+        return should_fail(call::fchmod) ? -1 : real().fchmod(fd, m);
+    },
+    [](int fd, uid_t u, gid_t g) {
+        note(call::fchown, fd);
+        return should_fail(call::fchown) ? -1 : real().fchown(fd, u, g);
+    },
+    [](const char* p, struct stat* s) {
+        note(call::lstat, p);
+        return should_fail(call::lstat) ? -1 : real().lstat(p, s);
+    },
     [](int fd, void* b, std::size_t n, off_t at) -> ssize_t {
+        note(call::read, fd);
         if (should_fail(call::read) || interrupted_now()) return -1;
         return real().pread(fd, b, allowed(n), at);
     },
-    [](const char* p, mode_t m) { return should_fail(call::mkdir) ? -1 : real().mkdir(p, m); },
+    [](const char* p, mode_t m) {
+        note(call::mkdir, p);
+        return should_fail(call::mkdir) ? -1 : real().mkdir(p, m);
+    },
     [](const char* p, char* r) -> char* {
+        note(call::realpath, p);
         return should_fail(call::realpath) ? nullptr : real().realpath(p, r);
     },
     [](int from, off_t* at, int to, std::size_t n) -> ssize_t {
+        note(call::copy, path_of(from) + ' ' + path_of(to));
         if (should_fail(call::copy) || interrupted_now()) return -1;
         return real().copy_file_range(from, at, to, allowed(n));
+    },
+    [](int dir, const char* p, int f, mode_t m) {
+        const std::string path = in_directory(dir, p);
+        note(call::openat, path);
+        return should_fail(call::openat) ? -1 : opened(real().openat(dir, p, f, m), path);
+    },
+    [](int dir, const char* p, char* b, std::size_t n) -> ssize_t {
+        note(call::readlink, in_directory(dir, p));
+        return should_fail(call::readlink) ? -1 : real().readlinkat(dir, p, b, n);
     },
 };
 
@@ -145,6 +235,14 @@ void fault_injector::short_counts(std::size_t most) {
 
 void fault_injector::interrupt_every_transfer() {
     state.interrupt = true;
+}
+
+void fault_injector::record() {
+    state.recording = true;
+}
+
+const std::vector<std::string>& fault_injector::recorded() const {
+    return state.log;
 }
 
 int fault_injector::count(call which) const {

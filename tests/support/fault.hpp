@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace test {
 
@@ -27,6 +29,8 @@ enum class call {
     mkdir,
     realpath,
     copy,
+    openat,
+    readlink,
     any
 };
 inline constexpr int call_kinds = static_cast<int>(call::any) + 1;
@@ -48,6 +52,11 @@ class fault_injector {
     void short_counts(std::size_t most);
     // From now on every read, write and copy is interrupted (EINTR) once before it is made.
     void interrupt_every_transfer();
+    // From now on each call is also recorded, in order, as its kind and what it names: "mkdir /d/a",
+    // "rename /d/r.twtemp /d/r", "openat /d/a/b" (the directory's path and the name), and for a call on a
+    // descriptor the path it was opened by: "fsync /d/a".
+    void record();
+    const std::vector<std::string>& recorded() const;
     // Calls of a kind made since installation (call::any: all of them).
     int count(call which) const;
     // Whether the planned failure has happened, and the kind of call that failed (call::any before).

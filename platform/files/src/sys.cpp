@@ -30,6 +30,8 @@ constexpr table real_calls = {
     [](int from, off_t* from_offset, int to, std::size_t count) {
         return ::copy_file_range(from, from_offset, to, nullptr, count, 0);
     },
+    [](int dir, const char* path, int flags, mode_t mode) { return ::openat(dir, path, flags, mode); },
+    ::readlinkat,
 };
 
 table live_calls = real_calls;

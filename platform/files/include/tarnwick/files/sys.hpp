@@ -34,6 +34,11 @@ struct table {
     char* (*realpath)(const char* path, char* resolved);
     // copy_file_range(2) from *from_offset of `from` (which it advances) to the current offset of `to`.
     ssize_t (*copy_file_range)(int from, off_t* from_offset, int to, std::size_t count);
+    // openat(2): path relative to the directory open at dir.
+    int (*openat)(int dir, const char* path, int flags, mode_t mode);
+    // readlinkat(2): the target of the symbolic link path in dir ("" for dir itself, open with O_PATH on
+    // a link); not terminated.
+    ssize_t (*readlinkat)(int dir, const char* path, char* buffer, std::size_t size);
 };
 
 // The live table.
