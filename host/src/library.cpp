@@ -1,6 +1,7 @@
 #include "library.hpp"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -8,27 +9,9 @@
 #include <utility>
 
 #include "tarnwick/components/registry.hpp"
+#include "tarnwick/components/trusted_file.hpp"
 
 namespace twhost {
-namespace {
-
-std::string loader_error() {
-    const char* text = ::dlerror();
-    return text != nullptr ? text : "unknown loader error";
-}
-
-template <class Fn>
-Fn entry_point(void* handle, const char* name, const std::string& path) {
-    ::dlerror();
-    void* symbol = ::dlsym(handle, name);
-    if (symbol == nullptr) {
-        throw host_error("'" + path + "' is not a control library: it does not export " + name + " (" +
-                         loader_error() + ")");
-    }
-    return reinterpret_cast<Fn>(symbol);
-}
-
-}  // namespace
 
 const char* status_name(twc_status status) noexcept {
     switch (status) {
@@ -68,23 +51,43 @@ const char* status_name(twc_status status) noexcept {
 }
 
 library::library(const std::string& path) : path_(path) {
-    // A name without a slash would be searched for on the library path; a plug-in is named by its file.
-    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error());
+    // A plug-in is named by its file: a name without a slash is one in the working directory, never one
+    // searched for on the library path.
+    platform::component::trusted_file file;
     try {
-        register_ = entry_point<twc_register_fn>(handle_, "DllRegisterServer", path_);
-        unregister_ = entry_point<twc_register_fn>(handle_, "DllUnregisterServer", path_);
-        get_class_object_ = entry_point<twc_get_class_object_fn>(handle_, "DllGetClassObject", path_);
-        can_unload_ = entry_point<twc_can_unload_fn>(handle_, "DllCanUnloadNow", path_);
+        file = platform::component::open_trusted(path, "who could replace the library with their code");
+    } catch (const platform::component::trust_error& e) {
+        throw host_error((e.refused() ? "refusing the library '" : "cannot load '") + path +
+                         "': " + e.what());
+    }
+    name_ = "/proc/self/fd/" + std::to_string(file.handle.fd());
+    handle_ = ::dlopen(name_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error());
+    fd_ = file.handle.release();
+    auto entry_point = [&]<class Fn>(Fn& out, const char* name) {
+        ::dlerror();
+        out = reinterpret_cast<Fn>(::dlsym(handle_, name));
+        if (out == nullptr) {
+            throw host_error("'" + path_ + "' is not a control library: it does not export " + name + " (" +
+                             loader_error() + ")");
+        }
+    };
+    try {
+        entry_point(register_, "DllRegisterServer");
+        entry_point(unregister_, "DllUnregisterServer");
+        entry_point(get_class_object_, "DllGetClassObject");
+        entry_point(can_unload_, "DllCanUnloadNow");
     } catch (...) {
         ::dlclose(handle_);
+        release_name();
         throw;
     }
 }
 
 library::library(library&& other) noexcept
     : path_(std::move(other.path_)),
+      name_(std::move(other.name_)),
+      fd_(std::exchange(other.fd_, -1)),
       handle_(std::exchange(other.handle_, nullptr)),
       register_(other.register_),
       unregister_(other.unregister_),
@@ -92,7 +95,11 @@ library::library(library&& other) noexcept
       can_unload_(other.can_unload_) {}
 
 library::~library() {
-    if (handle_ != nullptr && can_unload()) ::dlclose(handle_);
+    // A library that stays loaded keeps its name, and so its descriptor.
+    if (handle_ != nullptr && can_unload()) {
+        ::dlclose(handle_);
+        release_name();
+    }
 }
 
 void library::unload() {
@@ -101,6 +108,27 @@ void library::unload() {
         throw host_error("cannot unload '" + path_ + "': a control or lock of it is still alive");
     }
     ::dlclose(std::exchange(handle_, nullptr));
+    release_name();
+}
+
+void library::release_name() noexcept {
+    // The loader keeps a library whose code must stay (and one loaded again under another name) after
+    // dlclose, and with it the name: the number stays taken for as long as the process runs.
+    if (void* kept = ::dlopen(name_.c_str(), RTLD_LAZY | RTLD_NOLOAD)) {
+        ::dlclose(kept);
+        return;
+    }
+    ::close(std::exchange(fd_, -1));
+}
+
+std::string library::loader_error() const {
+    const char* text = ::dlerror();
+    std::string said = text != nullptr ? text : "unknown loader error";
+    for (std::size_t at = said.find(name_); !name_.empty() && at != std::string::npos;
+         at = said.find(name_, at + path_.size())) {
+        said.replace(at, name_.size(), path_);
+    }
+    return said;
 }
 
 const twc_class_info& library::class_info(const twc_guid* clsid) const {

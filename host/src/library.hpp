@@ -13,10 +13,19 @@ namespace twhost {
 
 // A loaded library, move-only. The destructor unloads it only when the library agrees
 // (DllCanUnloadNow); otherwise the library stays loaded, since code of a live control would vanish.
+//
+// A library is loaded only when it can be trusted (platform::component::open_trusted): the file and
+// every directory on the way to it belong to the user or root and nobody else may write them. The file
+// is opened once, checked on that descriptor, and loaded from it ("/proc/self/fd/N"), so the file checked
+// is the file loaded whatever happens to its path meanwhile. The descriptor stays open for as long as
+// the loader may know the library by that name: a later library opened on the same number is never
+// taken for this one.
 class library {
   public:
-    // Loads the library at path and finds its four entry points. Every failure names the path and
-    // gives the loader's own text: "cannot load 'x.so': x.so: cannot open shared object file...".
+    // Loads the library at path and finds its four entry points. Every failure names the path, and a
+    // refusal why: "refusing the library '/opt/x/libpenmoor.so.1': the directory '/opt/x' is writable by
+    // others (mode 0777), who could replace the library with their code"; "cannot load 'x.so': No such
+    // file or directory"; "cannot load 'x.so': x.so: invalid ELF header" (the loader's own text).
     explicit library(const std::string& path);
     library(library&& other) noexcept;
     library& operator=(library&& other) = delete;
@@ -60,7 +69,14 @@ class library {
     void unload();
 
   private:
+    // Lets go of the descriptor the library was loaded from once the loader no longer knows the name.
+    void release_name() noexcept;
+    // The loader's last error, naming the library by path_ rather than by the descriptor's name.
+    std::string loader_error() const;
+
     std::string path_;
+    std::string name_;  // "/proc/self/fd/N", the name the loader knows it by
+    int fd_ = -1;
     void* handle_ = nullptr;
     twc_register_fn register_ = nullptr;
     twc_register_fn unregister_ = nullptr;
