@@ -147,23 +147,6 @@ std::string library_path(const void* address, const char* soname) {
     return resolved;
 }
 
-registry::entry entry_of(const server_definition& server, const char* soname) {
-    const twc_class_info& info = *server.info;
-    const twc_type_info& type = *info.type_info;
-    registry::entry e;
-    e.class_id = type.class_id;
-    e.prog_id = info.prog_id;
-    e.path = library_path(server.address, soname);
-    e.threading_model = info.threading_model;
-    e.misc_status = info.misc_status;
-    e.toolbox_bitmap = info.toolbox_bitmap_id;
-    e.type_library = type.library_id;
-    e.type_library_name = type.library_name;
-    e.type_library_version = std::to_string(type.major_version) + "." + std::to_string(type.minor_version);
-    e.help_string = type.help_string;
-    return e;
-}
-
 }  // namespace
 
 void object_created() noexcept {
@@ -175,7 +158,7 @@ void object_destroyed() noexcept {
 
 twc_status register_server(const server_definition& server, const char* soname) noexcept {
     return registration([&] {
-        const registry::entry e = entry_of(server, soname);
+        const registry::entry e = registry::entry_of(*server.info, library_path(server.address, soname));
         if (e.path.empty()) {
             remember_failure("the library cannot find its own path to register");
             return TWC_E_FAIL;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "tarnwick/components/trusted_file.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
@@ -160,6 +161,20 @@ std::vector<entry> read_file(const std::string& file) {
         if (!where.exists) return std::vector<entry>{};
         auto [f, status] = open_trusted(where.path);
         return parse_file(f, where.path);
+    });
+}
+
+std::vector<entry> read_system_file(const std::string& path) {
+    return guarded([&] {
+        component::trusted_file found;
+        try {
+            found = component::open_trusted(path, "who could make a host load their code");
+        } catch (const component::trust_error& e) {
+            if (e.errno_value() == ENOENT) return std::vector<entry>{};
+            throw error((e.refused() ? "refusing the registry file '" : "cannot read the registry '") + path +
+                        "': " + e.what());
+        }
+        return parse_file(found.handle, path);
     });
 }
 
