@@ -1,17 +1,62 @@
 #include "library.hpp"
 
 #include <dlfcn.h>
-#include <unistd.h>
+#include <fcntl.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "tarnwick/components/registry.hpp"
 #include "tarnwick/components/trusted_file.hpp"
 
 namespace twhost {
+namespace {
+
+struct file_id {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const file_id&) const = default;
+};
+
+// The names this process has given the loader ("/proc/self/fd/N", by N) and the file each was given
+// for. The loader keeps a library it cannot unload after dlclose (one with unique symbols, as C++
+// libraries often have), and with it every name it was ever opened by: were that number's name given
+// for another file, the loader would hand back the library it already has.
+std::mutex names_lock;
+std::map<int, file_id> names_given;
+
+// The name under which the loader is to open the file open at f, of identity id: that of f's number,
+// or, when the loader may know that name for another file, of a copy of f at a higher number, which
+// then takes f's place. Empty, with errno set, when no copy can be made.
+std::string loader_name(platform::file& f, file_id id) {
+    const std::lock_guard lock(names_lock);
+    for (auto given = names_given.find(f.fd()); given != names_given.end() && given->second != id;
+         given = names_given.find(f.fd())) {
+        const int higher = ::fcntl(f.fd(), F_DUPFD_CLOEXEC, f.fd() + 1);
+        if (higher < 0) return {};
+        f = platform::file(higher, f.path());
+    }
+    names_given[f.fd()] = id;
+    return "/proc/self/fd/" + std::to_string(f.fd());
+}
+
+// The loader's last error, naming the library by path rather than by the name it was opened by.
+std::string loader_error(const std::string& name, const std::string& path) {
+    const char* text = ::dlerror();
+    std::string said = text != nullptr ? text : "unknown loader error";
+    for (std::size_t at = said.find(name); at != std::string::npos; at = said.find(name, at + path.size())) {
+        said.replace(at, name.size(), path);
+    }
+    return said;
+}
+
+}  // namespace
 
 const char* status_name(twc_status status) noexcept {
     switch (status) {
@@ -60,16 +105,16 @@ library::library(const std::string& path) : path_(path) {
         throw host_error((e.refused() ? "refusing the library '" : "cannot load '") + path +
                          "': " + e.what());
     }
-    name_ = "/proc/self/fd/" + std::to_string(file.handle.fd());
-    handle_ = ::dlopen(name_.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error());
-    fd_ = file.handle.release();
-    auto entry_point = [&]<class Fn>(Fn& out, const char* name) {
+    const std::string name = loader_name(file.handle, {file.status.st_dev, file.status.st_ino});
+    if (name.empty()) throw host_error("cannot load '" + path + "': " + std::strerror(errno));
+    handle_ = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error(name, path));
+    auto entry_point = [&]<class Fn>(Fn& out, const char* symbol) {
         ::dlerror();
-        out = reinterpret_cast<Fn>(::dlsym(handle_, name));
+        out = reinterpret_cast<Fn>(::dlsym(handle_, symbol));
         if (out == nullptr) {
-            throw host_error("'" + path_ + "' is not a control library: it does not export " + name + " (" +
-                             loader_error() + ")");
+            throw host_error("'" + path + "' is not a control library: it does not export " + symbol + " (" +
+                             loader_error(name, path) + ")");
         }
     };
     try {
@@ -79,15 +124,12 @@ library::library(const std::string& path) : path_(path) {
         entry_point(can_unload_, "DllCanUnloadNow");
     } catch (...) {
         ::dlclose(handle_);
-        release_name();
         throw;
     }
 }
 
 library::library(library&& other) noexcept
     : path_(std::move(other.path_)),
-      name_(std::move(other.name_)),
-      fd_(std::exchange(other.fd_, -1)),
       handle_(std::exchange(other.handle_, nullptr)),
       register_(other.register_),
       unregister_(other.unregister_),
@@ -95,11 +137,7 @@ library::library(library&& other) noexcept
       can_unload_(other.can_unload_) {}
 
 library::~library() {
-    // A library that stays loaded keeps its name, and so its descriptor.
-    if (handle_ != nullptr && can_unload()) {
-        ::dlclose(handle_);
-        release_name();
-    }
+    if (handle_ != nullptr && can_unload()) ::dlclose(handle_);
 }
 
 void library::unload() {
@@ -108,27 +146,6 @@ void library::unload() {
         throw host_error("cannot unload '" + path_ + "': a control or lock of it is still alive");
     }
     ::dlclose(std::exchange(handle_, nullptr));
-    release_name();
-}
-
-void library::release_name() noexcept {
-    // The loader keeps a library whose code must stay (and one loaded again under another name) after
-    // dlclose, and with it the name: the number stays taken for as long as the process runs.
-    if (void* kept = ::dlopen(name_.c_str(), RTLD_LAZY | RTLD_NOLOAD)) {
-        ::dlclose(kept);
-        return;
-    }
-    ::close(std::exchange(fd_, -1));
-}
-
-std::string library::loader_error() const {
-    const char* text = ::dlerror();
-    std::string said = text != nullptr ? text : "unknown loader error";
-    for (std::size_t at = said.find(name_); !name_.empty() && at != std::string::npos;
-         at = said.find(name_, at + path_.size())) {
-        said.replace(at, name_.size(), path_);
-    }
-    return said;
 }
 
 const twc_class_info& library::class_info(const twc_guid* clsid) const {

@@ -17,9 +17,9 @@ namespace twhost {
 // A library is loaded only when it can be trusted (platform::component::open_trusted): the file and
 // every directory on the way to it belong to the user or root and nobody else may write them. The file
 // is opened once, checked on that descriptor, and loaded from it ("/proc/self/fd/N"), so the file checked
-// is the file loaded whatever happens to its path meanwhile. The descriptor stays open for as long as
-// the loader may know the library by that name: a later library opened on the same number is never
-// taken for this one.
+// is the file loaded whatever happens to its path meanwhile. A name the loader may still know for
+// another file (the loader keeps some libraries, and their names, after dlclose) is never used again
+// for a different one.
 class library {
   public:
     // Loads the library at path and finds its four entry points. Every failure names the path, and a
@@ -69,14 +69,7 @@ class library {
     void unload();
 
   private:
-    // Lets go of the descriptor the library was loaded from once the loader no longer knows the name.
-    void release_name() noexcept;
-    // The loader's last error, naming the library by path_ rather than by the descriptor's name.
-    std::string loader_error() const;
-
     std::string path_;
-    std::string name_;  // "/proc/self/fd/N", the name the loader knows it by
-    int fd_ = -1;
     void* handle_ = nullptr;
     twc_register_fn register_ = nullptr;
     twc_register_fn unregister_ = nullptr;

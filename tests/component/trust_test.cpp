@@ -125,8 +125,14 @@ TEST_F(TrustedLibraries, TheFileCheckedIsTheFileLoaded) {
         EXPECT_TRUE(replaced);
         EXPECT_STREQ(lib.class_info().prog_id, "quillset.ini");
     }
+    // The loader still knows the writer by the name it was loaded by: the reader gets another.
     twhost::library now(path);
     EXPECT_STREQ(now.class_info().prog_id, "tw_ini.ini");
+
+    // A library loaded again and again, and kept by the loader, holds no descriptor.
+    const int descriptors = test::open_descriptors();
+    for (int i = 0; i < 3; ++i) twhost::library(path).class_info();
+    EXPECT_EQ(test::open_descriptors(), descriptors);
 }
 
 // A library loaded from a descriptor registers the path of its file (the soname link beside it), even

@@ -16,7 +16,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace platform {
 
@@ -41,8 +40,6 @@ class file {
     bool is_open() const noexcept { return fd_ >= 0; }
     int fd() const noexcept { return fd_; }
     const std::string& path() const noexcept { return path_; }
-    // Hands the descriptor over, open, to the caller, who closes it.
-    int release() noexcept { return std::exchange(fd_, -1); }
 
     // Reads up to count bytes from the file's offset. Fewer than count is no sign of the end of the
     // file: 0 is, and only 0.
