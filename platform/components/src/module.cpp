@@ -120,7 +120,8 @@ std::string mapped_file(const void* address) {
             at < start || at >= end) {
             continue;
         }
-        return path_at > 0 && line[static_cast<std::size_t>(path_at)] == '/' ? line.substr(path_at) : "";
+        const auto path = static_cast<std::size_t>(path_at);
+        return path > 0 && line[path] == '/' ? line.substr(path) : "";
     }
     return {};
 }
