@@ -62,8 +62,9 @@ std::string in_directory(int dir, const char* name) {
     if (!state.recording) return {};
     if (*name == '/') return name;
     std::string path = dir == AT_FDCWD ? "." : path_of(dir);
-    if (*name != '\0') path += (path == "/" ? "" : "/") + std::string(name);
-    return path;
+    if (*name == '\0') return path;
+    if (path != "/") path += '/';
+    return path + name;
 }
 
 bool should_fail(call kind) {
