@@ -1,5 +1,5 @@
 # Debian packages of the release build, by install component (cpack -G DEB in the build tree):
-#   libtarnwick-ini1     runtime      the two control libraries
+#   libtarnwick-ini1     runtime      the two control libraries and the system registry naming them
 #   libtarnwick-ini-dev  development  headers, the links to link with, CMake packages, pkg-config files
 #   twhost               twhost       the container program and its manual page
 #   twini                twini        the command that reads and edits INI files, and its manual page;
@@ -36,7 +36,9 @@ set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
     "INI-file controls: the writer penmoor and the reader tw_ini (MIT license)
  Two embeddable controls, each a plug-in with the four entry points of the component
  interface and a C++ class: penmoor tests, reads and edits one INI file on disk through
- atomic, locked rewrites; tw_ini loads a whole file into tables and answers queries.")
+ atomic, locked rewrites; tw_ini loads a whole file into tables and answers queries.
+ The system registry /usr/share/tarnwick/registry names both, so a host creates
+ them by ProgID without registering them.")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "INI-file controls: development files (MIT license)
  Headers of the C++ classes and of the C component interface, the links to link with,

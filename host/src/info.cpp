@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "library.hpp"
+#include "registration.hpp"
 #include "tarnwick/components/registry.hpp"
 #include "tarnwick/components/variant.hpp"
 
@@ -26,11 +27,9 @@ located locate(const std::string& what) {
         const twc_class_info* info = &lib->class_info();
         return {std::move(lib), info};
     }
-    const std::string file = reg::location();
-    const auto entry = reg::find(reg::load(file), what);
-    if (!entry) throw host_error("no class is registered as '" + what + "' in '" + file + "'");
-    auto lib = std::make_unique<library>(entry->path);
-    const twc_class_info* info = &lib->class_info(&entry->class_id);
+    const reg::entry entry = registered_class(what).first;
+    auto lib = std::make_unique<library>(entry.path);
+    const twc_class_info* info = &lib->class_info(&entry.class_id);
     return {std::move(lib), info};
 }
 

@@ -8,6 +8,7 @@
 #include <new>
 #include <string_view>
 
+#include "registration.hpp"
 #include "tarnwick/components/registry.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -288,13 +289,9 @@ std::shared_ptr<object> interpreter::create(const std::vector<expression_ptr>& a
             lib = load(what);
             info = &lib->class_info();
         } else {
-            const std::string file = platform::registry::location();
-            const auto entry = platform::registry::find(platform::registry::load(file), what);
-            if (!entry)
-                fail(platform::err::cannot_create,
-                     "no class is registered as '" + what + "' in '" + file + "'");
-            lib = load(entry->path);
-            info = &lib->class_info(&entry->class_id);
+            const platform::registry::entry entry = registered_class(what).first;
+            lib = load(entry.path);
+            info = &lib->class_info(&entry.class_id);
         }
         twc_control* control = lib->create(info->type_info->class_id);
         return std::make_shared<object>(lib, *info, control, name,

@@ -1,31 +1,59 @@
 #include "library.hpp"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "tarnwick/components/registry.hpp"
+#include "tarnwick/components/trusted_file.hpp"
 
 namespace twhost {
 namespace {
 
-std::string loader_error() {
-    const char* text = ::dlerror();
-    return text != nullptr ? text : "unknown loader error";
+struct file_id {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const file_id&) const = default;
+};
+
+// The names this process has given the loader ("/proc/self/fd/N", by N) and the file each was given
+// for. The loader keeps a library it cannot unload after dlclose (one with unique symbols, as C++
+// libraries often have), and with it every name it was ever opened by: were that number's name given
+// for another file, the loader would hand back the library it already has.
+std::mutex names_lock;
+std::map<int, file_id> names_given;
+
+// The name under which the loader is to open the file open at f, of identity id: that of f's number,
+// or, when the loader may know that name for another file, of a copy of f at a higher number, which
+// then takes f's place. Empty, with errno set, when no copy can be made.
+std::string loader_name(platform::file& f, file_id id) {
+    const std::lock_guard lock(names_lock);
+    for (auto given = names_given.find(f.fd()); given != names_given.end() && given->second != id;
+         given = names_given.find(f.fd())) {
+        const int higher = ::fcntl(f.fd(), F_DUPFD_CLOEXEC, f.fd() + 1);
+        if (higher < 0) return {};
+        f = platform::file(higher, f.path());
+    }
+    names_given[f.fd()] = id;
+    return "/proc/self/fd/" + std::to_string(f.fd());
 }
 
-template <class Fn>
-Fn entry_point(void* handle, const char* name, const std::string& path) {
-    ::dlerror();
-    void* symbol = ::dlsym(handle, name);
-    if (symbol == nullptr) {
-        throw host_error("'" + path + "' is not a control library: it does not export " + name + " (" +
-                         loader_error() + ")");
+// The loader's last error, naming the library by path rather than by the name it was opened by.
+std::string loader_error(const std::string& name, const std::string& path) {
+    const char* text = ::dlerror();
+    std::string said = text != nullptr ? text : "unknown loader error";
+    for (std::size_t at = said.find(name); at != std::string::npos; at = said.find(name, at + path.size())) {
+        said.replace(at, name.size(), path);
     }
-    return reinterpret_cast<Fn>(symbol);
+    return said;
 }
 
 }  // namespace
@@ -68,15 +96,32 @@ const char* status_name(twc_status status) noexcept {
 }
 
 library::library(const std::string& path) : path_(path) {
-    // A name without a slash would be searched for on the library path; a plug-in is named by its file.
-    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error());
+    // A plug-in is named by its file: a name without a slash is one in the working directory, never one
+    // searched for on the library path.
+    platform::component::trusted_file file;
     try {
-        register_ = entry_point<twc_register_fn>(handle_, "DllRegisterServer", path_);
-        unregister_ = entry_point<twc_register_fn>(handle_, "DllUnregisterServer", path_);
-        get_class_object_ = entry_point<twc_get_class_object_fn>(handle_, "DllGetClassObject", path_);
-        can_unload_ = entry_point<twc_can_unload_fn>(handle_, "DllCanUnloadNow", path_);
+        file = platform::component::open_trusted(path, "who could replace the library with their code");
+    } catch (const platform::component::trust_error& e) {
+        throw host_error((e.refused() ? "refusing the library '" : "cannot load '") + path +
+                         "': " + e.what());
+    }
+    const std::string name = loader_name(file.handle, {file.status.st_dev, file.status.st_ino});
+    if (name.empty()) throw host_error("cannot load '" + path + "': " + std::strerror(errno));
+    handle_ = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) throw host_error("cannot load '" + path + "': " + loader_error(name, path));
+    auto entry_point = [&]<class Fn>(Fn& out, const char* symbol) {
+        ::dlerror();
+        out = reinterpret_cast<Fn>(::dlsym(handle_, symbol));
+        if (out == nullptr) {
+            throw host_error("'" + path + "' is not a control library: it does not export " + symbol + " (" +
+                             loader_error(name, path) + ")");
+        }
+    };
+    try {
+        entry_point(register_, "DllRegisterServer");
+        entry_point(unregister_, "DllUnregisterServer");
+        entry_point(get_class_object_, "DllGetClassObject");
+        entry_point(can_unload_, "DllCanUnloadNow");
     } catch (...) {
         ::dlclose(handle_);
         throw;

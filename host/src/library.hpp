@@ -13,10 +13,19 @@ namespace twhost {
 
 // A loaded library, move-only. The destructor unloads it only when the library agrees
 // (DllCanUnloadNow); otherwise the library stays loaded, since code of a live control would vanish.
+//
+// A library is loaded only when it can be trusted (platform::component::open_trusted): the file and
+// every directory on the way to it belong to the user or root and nobody else may write them. The file
+// is opened once, checked on that descriptor, and loaded from it ("/proc/self/fd/N"), so the file checked
+// is the file loaded whatever happens to its path meanwhile. A name the loader may still know for
+// another file (the loader keeps some libraries, and their names, after dlclose) is never used again
+// for a different one.
 class library {
   public:
-    // Loads the library at path and finds its four entry points. Every failure names the path and
-    // gives the loader's own text: "cannot load 'x.so': x.so: cannot open shared object file...".
+    // Loads the library at path and finds its four entry points. Every failure names the path, and a
+    // refusal why: "refusing the library '/opt/x/libpenmoor.so.1': the directory '/opt/x' is writable by
+    // others (mode 0777), who could replace the library with their code"; "cannot load 'x.so': No such
+    // file or directory"; "cannot load 'x.so': x.so: invalid ELF header" (the loader's own text).
     explicit library(const std::string& path);
     library(library&& other) noexcept;
     library& operator=(library&& other) = delete;

@@ -39,9 +39,9 @@ statements from standard input, interactively on a terminal.
   -k, --keep-going  go on after a failing statement; the exit status still reports it
   --no-wait         exit at the end of the run even while windows are on screen
   --headless        keep every window off the screen, even where a display is present
-  --register LIB    register the control class of library LIB (a path) in the registry
-  --unregister LIB  remove it from the registry again
-  --list            list the registered classes
+  --register LIB    register the control class of library LIB (a path) in your registry
+  --unregister LIB  remove it from your registry again
+  --list            list the registered classes, yours and the system's
   --info CLASS      describe a class, named by ProgID or library path: type information, version
                     record, misc status, design-time face and toolbox bitmap
   --bitmap FILE     with --info: also write the class's toolbox bitmap (.bmp) to FILE
@@ -77,10 +77,14 @@ same window, open until a script closes it. twhost handles the messages of the w
 it waits for a statement on standard input, and at the end of the run it waits until the user has closed
 every window on screen (not with --no-wait). It never waits for a headless window.
 
-The registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
+Your registry is the file named by TARNWICK_REGISTRY, else $XDG_CONFIG_HOME/tarnwick/registry, else
 ~/.config/tarnwick/registry. It is used only when it is a regular file that nobody but you (or root) may
 write, in a directory nobody but you (or root) may write, and names libraries by absolute paths; else
-it is refused with the reason.
+it is refused with the reason. After it comes the system's registry, share/tarnwick/registry of the
+installation twhost belongs to (or TARNWICK_SYSTEM_REGISTRY); a class of yours wins over one of it.
+The system's registry and every library loaded are used only when they and every directory on the way
+to them (and every link) are yours or root's and nobody else may write them (a sticky directory, as
+/tmp, may be anyone's to write); a library is loaded from the descriptor that was checked.
 
 Exit status: 0 when everything succeeded, 1 when a statement or an action failed, 2 for bad usage or a
 syntax error.

@@ -1,5 +1,7 @@
 #include "registration.hpp"
 
+#include <vector>
+
 #include "errors.hpp"
 #include "library.hpp"
 #include "tarnwick/components/registry.hpp"
@@ -35,14 +37,38 @@ int register_library(const std::string& path, bool unregister, std::ostream& out
     return 0;
 }
 
+std::pair<reg::entry, std::string> registered_class(const std::string& prog_id) {
+    const std::vector<reg::listing> registries = reg::load_all();
+    if (auto found = reg::find(registries, prog_id)) return std::move(*found);
+    // What can be created instead, file by file: "a, b in 'f'; c in 'g'".
+    std::string known;
+    std::vector<reg::entry> earlier;
+    for (const reg::listing& registry : registries) {
+        std::string names;
+        for (const reg::entry& e : registry.entries) {
+            if (!reg::hidden_by(e, earlier)) names += (names.empty() ? "" : ", ") + e.prog_id;
+        }
+        if (!names.empty()) known += (known.empty() ? "" : "; ") + names + " in '" + registry.file + "'";
+        earlier.insert(earlier.end(), registry.entries.begin(), registry.entries.end());
+    }
+    throw host_error("no class '" + prog_id + "' is registered (" +
+                     (known.empty() ? "none is" : "registered: " + known) +
+                     "; twhost --register LIBRARY adds one)");
+}
+
 int list_classes(std::ostream& out) {
-    const std::string file = reg::location();
-    const auto entries = reg::load(file);
-    out << "registry '" << file << "': " << entries.size()
-        << (entries.size() == 1 ? " class\n" : " classes\n");
-    for (const reg::entry& e : entries) {
-        out << e.prog_id << ' ' << reg::format_guid(e.class_id) << ' ' << e.type_library_name << ' '
-            << e.type_library_version << " \"" << e.help_string << "\" " << e.path << '\n';
+    const std::vector<reg::listing> registries = reg::load_all();
+    for (std::size_t i = 0; i < registries.size(); ++i) {
+        const auto& [file, entries] = registries[i];
+        out << (i == 0 ? "registry '" : "system registry '") << file << "': " << entries.size()
+            << (entries.size() == 1 ? " class\n" : " classes\n");
+        for (const reg::entry& e : entries) {
+            out << e.prog_id << ' ' << reg::format_guid(e.class_id) << ' ' << e.type_library_name << ' '
+                << e.type_library_version << " \"" << e.help_string << "\" " << e.path
+                << (i > 0 && reg::hidden_by(e, registries[0].entries) ? " (hidden by the user's registry)"
+                                                                      : "")
+                << '\n';
+        }
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 # Installs the build tree into a fresh prefix (or takes PREFIX, where packages were unpacked), then builds
 # and runs an outside project against it, once through the CMake packages and once through pkg-config:
-# a C++ program of both controls, and a C host that loads the writer's plug-in.
+# a C++ program of both controls, and a C host that loads the writer's plug-in. The install's system
+# registry must name the installed libraries: a fresh install's twhost creates both controls by ProgID
+# with no registry of the user's.
 #   -DBUILD_DIR= | -DPREFIX=, -DSOURCE_DIR= -DWORK_DIR= -DCXX= -DCC= -DCXX_FLAGS=
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -16,6 +18,20 @@ if(PREFIX)
 else()
     set(prefix ${WORK_DIR}/prefix)
     run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+endif()
+
+file(READ ${prefix}/share/tarnwick/registry system_registry)
+if(PREFIX)
+    # Unpacked, not installed: the libraries are named where the packages put them.
+    if(NOT system_registry MATCHES "\nPath=/usr/lib[^\n]*/libpenmoor\\.so\\.1\n")
+        message(FATAL_ERROR "the packages' system registry does not name /usr/lib.../libpenmoor.so.1:\n"
+            "${system_registry}")
+    endif()
+else()
+    set(ENV{TARNWICK_REGISTRY} ${WORK_DIR}/no-registry)
+    unset(ENV{TARNWICK_SYSTEM_REGISTRY})
+    run(${prefix}/bin/twhost -e "Set w = CreateObject(\"quillset.ini\") : Set r = CreateObject(\"tw_ini.ini\")")
+    unset(ENV{TARNWICK_REGISTRY})
 endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/project -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${prefix}

@@ -76,6 +76,50 @@ TEST_F(RegistryMessages, AnUntrustedRegistryIsRefusedBeforeAnyLibraryIsLoaded) {
     ::unsetenv("TARNWICK_TEST_MARKER");
 }
 
+TEST_F(RegistryMessages, TheSystemRegistryIsReadAfterTheUsersAndNeverWritten) {
+    const std::vector<std::string> create = {"-e", "Set w = CreateObject(\"quillset.ini\") : Print \"made\""};
+    auto r = run_twhost(dir, create);
+    EXPECT_EQ(r.err,
+              "-e#1:1: run-time error 429: Cannot create object: no class 'quillset.ini' is registered "
+              "(none is; twhost --register LIBRARY adds one)\n");
+
+    // The writer in the system's registry alone.
+    const std::string system = dir / "system-registry";
+    ASSERT_EQ(run_twhost(dir, {"--register", writer}).status, 0);
+    ASSERT_EQ(::rename(registry.c_str(), system.c_str()), 0);
+    const std::string shipped = test::read_file(system);
+    r = run_twhost(dir, create);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "made\n");
+    r = run_twhost(dir, {"--list"});
+    EXPECT_EQ(r.out.substr(0, r.out.find("quillset.ini {")),
+              "registry '" + registry + "': 0 classes\nsystem registry '" + system + "': 1 class\n");
+
+    // A class of the same ProgID in the user's registry wins (here a library that is no control library).
+    test::write_file(registry,
+                     std::string("[{06CE024A-1FA9-4B47-BD76-069167EB292A}]\nProgID=quillset.ini\nPath=") +
+                         TARNWICK_MARKER_LIBRARY + "\n");
+    r = run_twhost(dir, create);
+    EXPECT_NE(r.err.find("is not a control library"), std::string::npos) << r.err;
+    EXPECT_NE(run_twhost(dir, {"--list"}).out.find(" (hidden by the user's registry)\n"), std::string::npos);
+
+    // Registering writes the user's registry only; what is not registered is named with its file.
+    ASSERT_EQ(run_twhost(dir, {"--register", writer}).status, 0);
+    EXPECT_EQ(test::read_file(system), shipped);
+    r = run_twhost(dir, {"-e", "Set w = CreateObject(\"quillset.inii\")"});
+    EXPECT_EQ(r.err,
+              "-e#1:1: run-time error 429: Cannot create object: no class 'quillset.inii' is registered "
+              "(registered: quillset.ini in '" +
+                  registry + "'; twhost --register LIBRARY adds one)\n");
+
+    // The system's registry is trusted as a library is.
+    ASSERT_EQ(::chmod(system.c_str(), 0664), 0);
+    r = run_twhost(dir, create);
+    EXPECT_EQ(r.err, "-e#1:1: run-time error 429: Cannot create object: refusing the registry file '" +
+                         system + "': the file '" + system +
+                         "' is writable by its group (mode 0664), who could make a host load their code\n");
+}
+
 // The library writes the registry in its own copy of the platform layer; what went wrong there still
 // reaches the user.
 TEST_F(RegistryMessages, AFailureInsideTheLibrarysRegistrationIsToldInFull) {

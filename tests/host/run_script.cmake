@@ -1,9 +1,9 @@
 # Runs one twhost script in a fresh directory and compares its transcript with the expected one.
 #
-# The directory gets a registry of its own (TARNWICK_REGISTRY, a relative path) holding both plug-ins, and
-# a copy of a library without entry points as "plain.so". The script runs with the options of its first
-# line when that line is "' twhost: OPTIONS"; with STDIN set it is fed on standard input instead of being
-# named. The transcript is standard output and standard error merged in order, then "exit N". Paths in it
+# The directory gets a registry of its own (TARNWICK_REGISTRY, a relative path) holding both plug-ins, a
+# system registry that is not there (TARNWICK_SYSTEM_REGISTRY: never the machine's), and a copy of a
+# library without entry points as "plain.so". The script runs with the options of its first line when
+# that line is "' twhost: OPTIONS"; with STDIN set it is fed on standard input instead of being named. The transcript is standard output and standard error merged in order, then "exit N". Paths in it
 # are relative to the directory, so it never names the build tree.
 #
 # There is no display, so windows are headless and twhost does not wait for them at the end; a twhost
@@ -18,6 +18,7 @@ get_filename_component(script_name ${SCRIPT} NAME)
 file(COPY_FILE ${SCRIPT} ${WORK}/${script_name})
 
 set(ENV{TARNWICK_REGISTRY} registry)
+set(ENV{TARNWICK_SYSTEM_REGISTRY} system-registry)
 unset(ENV{DISPLAY})
 unset(ENV{WAYLAND_DISPLAY})
 execute_process(COMMAND ${TWHOST} --register ${WRITER} --register ${READER}

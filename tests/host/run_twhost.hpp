@@ -22,11 +22,14 @@ struct outcome {
 };
 
 // Runs twhost with the arguments in dir, standard output and error captured, with dir/registry as its
-// registry, never the user's.
+// registry and dir/system-registry as the system's, never the user's nor the machine's.
 inline outcome run_twhost(const temp_dir& dir, const std::vector<std::string>& arguments) {
     const std::string out_file = dir / "stdout", err_file = dir / "stderr";
     const pid_t child = spawn(TARNWICK_TWHOST, arguments, dir.path(), out_file, err_file, [&] {
-        return ::setenv("TARNWICK_REGISTRY", (dir / "registry").c_str(), 1) == 0 ? 0 : 127;
+        return ::setenv("TARNWICK_REGISTRY", (dir / "registry").c_str(), 1) == 0 &&
+                       ::setenv("TARNWICK_SYSTEM_REGISTRY", (dir / "system-registry").c_str(), 1) == 0
+                   ? 0
+                   : 127;
     });
     outcome result;
     int status = 0;

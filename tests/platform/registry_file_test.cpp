@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fault.hpp"
 #include "tarnwick/components/registry.hpp"
@@ -235,6 +237,36 @@ TEST_F(RegistryFile, MissingDirectoriesAreMadeForTheUserAlone) {
     struct stat st;
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+// Each directory made for a registry, and the one holding it, is flushed once made; the registry's copy
+// is flushed before it is renamed into place, and its directory after.
+TEST_F(RegistryFile, MadeDirectoriesTheirParentsAndTheCopyAreFlushedInOrder) {
+    const std::string tarnwick = dir / "config/tarnwick", file = tarnwick + "/registry";
+    std::vector<std::string> calls;
+    {
+        test::fault_injector faults;
+        faults.record();
+        reg::add(file, first);
+        calls = faults.recorded();
+    }
+    // Where call is among the calls from `from` on; calls.size() when it is not.
+    auto at = [&](const std::string& call, std::size_t from = 0) {
+        return static_cast<std::size_t>(
+            std::find(calls.begin() + static_cast<long>(from), calls.end(), call) - calls.begin());
+    };
+    const std::size_t made = at("mkdir " + tarnwick);
+    ASSERT_LT(made, calls.size());
+    for (const std::string& flushed : {dir.path(), dir / "config", tarnwick}) {
+        EXPECT_LT(at("fsync " + flushed, made), calls.size()) << flushed;
+    }
+    const auto rename = std::ranges::find_if(
+        calls, [&](const std::string& c) { return c.starts_with("renameat ") && c.ends_with(" " + file); });
+    ASSERT_NE(rename, calls.end());
+    const std::string copy = rename->substr(9, rename->size() - 10 - file.size());
+    const auto renamed = static_cast<std::size_t>(rename - calls.begin());
+    EXPECT_LT(at("fsync " + copy), renamed);
+    EXPECT_LT(at("fsync " + tarnwick, renamed), calls.size());
 }
 
 // For n = 1, 2, 3 ...: fail the nth system call of a registration. A registration that fails leaves the

@@ -34,6 +34,7 @@ enum class call {
     xattr,
     setxattr,
     link,
+    readlink,
     any
 };
 inline constexpr int call_kinds = static_cast<int>(call::any) + 1;

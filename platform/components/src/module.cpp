@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <new>
 #include <string>
 #include <string_view>
@@ -103,36 +106,46 @@ class factory {
     const server_definition* server_;
 };
 
+// The path the system gives for the file mapped at address ("/usr/lib/libx.so.1.0.0", or with
+// " (deleted)" after it once the file is gone); empty when it cannot tell.
+std::string mapped_file(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    // "start-end perms offset major:minor inode   path"
+    for (std::string line; std::getline(maps, line);) {
+        std::uintptr_t start = 0, end = 0;
+        int path_at = 0;
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %*s %*s %*s %*s %n", &start, &end,
+                        &path_at) < 2 ||
+            at < start || at >= end) {
+            continue;
+        }
+        const auto path = static_cast<std::size_t>(path_at);
+        return path > 0 && line[path] == '/' ? line.substr(path) : "";
+    }
+    return {};
+}
+
 // The library's absolute path, from an address inside it: the link named soname beside the library
-// when there is one that leads to it, else the library's own file.
+// when there is one that leads to it, else the library's own file. A library loaded from a descriptor
+// ("/proc/self/fd/N", as twhost loads them) is known to the loader by that name alone, which may name
+// another file by now or nothing: its path is the one the system gives for the file mapped there.
 std::string library_path(const void* address, const char* soname) {
     Dl_info info{};
     if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+    std::string file = info.dli_fname;
+    if (file.starts_with("/proc/") || file.starts_with("/dev/fd/")) {
+        file = mapped_file(address);
+        if (file.empty() || file.ends_with(" (deleted)")) return {};
+    }
     char resolved[PATH_MAX];
-    if (sys::calls().realpath(info.dli_fname, resolved) == nullptr) return {};
+    if (sys::calls().realpath(file.c_str(), resolved) == nullptr) return {};
     if (soname == nullptr || *soname == '\0') return resolved;
     const std::string link = directory_of(resolved) + "/" + soname;
     char target[PATH_MAX];
     if (sys::calls().realpath(link.c_str(), target) != nullptr && std::strcmp(target, resolved) == 0)
         return link;
     return resolved;
-}
-
-registry::entry entry_of(const server_definition& server, const char* soname) {
-    const twc_class_info& info = *server.info;
-    const twc_type_info& type = *info.type_info;
-    registry::entry e;
-    e.class_id = type.class_id;
-    e.prog_id = info.prog_id;
-    e.path = library_path(server.address, soname);
-    e.threading_model = info.threading_model;
-    e.misc_status = info.misc_status;
-    e.toolbox_bitmap = info.toolbox_bitmap_id;
-    e.type_library = type.library_id;
-    e.type_library_name = type.library_name;
-    e.type_library_version = std::to_string(type.major_version) + "." + std::to_string(type.minor_version);
-    e.help_string = type.help_string;
-    return e;
 }
 
 }  // namespace
@@ -146,7 +159,7 @@ void object_destroyed() noexcept {
 
 twc_status register_server(const server_definition& server, const char* soname) noexcept {
     return registration([&] {
-        const registry::entry e = entry_of(server, soname);
+        const registry::entry e = registry::entry_of(*server.info, library_path(server.address, soname));
         if (e.path.empty()) {
             remember_failure("the library cannot find its own path to register");
             return TWC_E_FAIL;

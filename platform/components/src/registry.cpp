@@ -2,11 +2,16 @@
 // is registry_file.cpp's.
 #include "tarnwick/components/registry.hpp"
 
+#include <limits.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "registry_file.hpp"
 #include "tarnwick/components/ascii.hpp"
@@ -32,11 +37,32 @@ std::uint32_t parse_number(const std::string& text, const std::string& file, int
     return static_cast<std::uint32_t>(value);
 }
 
+// Whether a and b are entries of one class: the same class id or the same ProgID.
+bool same_class(const entry& a, const entry& b) {
+    return twc_guid_equal(&a.class_id, &b.class_id) || component::ascii_iequal(a.prog_id, b.prog_id);
+}
+
 }  // namespace
 
-std::string serialise(const std::vector<entry>& entries) {
+entry entry_of(const twc_class_info& info, std::string path) {
+    const twc_type_info& type = *info.type_info;
+    entry e;
+    e.class_id = type.class_id;
+    e.prog_id = info.prog_id;
+    e.path = std::move(path);
+    e.threading_model = info.threading_model;
+    e.misc_status = info.misc_status;
+    e.toolbox_bitmap = info.toolbox_bitmap_id;
+    e.type_library = type.library_id;
+    e.type_library_name = type.library_name;
+    e.type_library_version = std::to_string(type.major_version) + "." + std::to_string(type.minor_version);
+    e.help_string = type.help_string;
+    return e;
+}
+
+std::string serialise(const std::vector<entry>& entries, std::string_view comment) {
     std::ostringstream out;
-    out << "# Control classes registered for this user. Written by the libraries' DllRegisterServer.\n";
+    out << "# " << comment << '\n';
     for (const entry& e : entries) {
         out << '[' << format_guid(e.class_id) << "]\n"
             << "ProgID=" << e.prog_id << '\n'
@@ -122,8 +148,49 @@ std::string location() {
     return std::string(home != nullptr ? home : "") + "/.config/tarnwick/registry";
 }
 
+std::string system_location() {
+    if (const char* file = std::getenv("TARNWICK_SYSTEM_REGISTRY"); file != nullptr) return file;
+    // The program's own path has every link resolved, so ".." in the path from its directory to the
+    // registry's is that directory's parent.
+    char program[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", program, sizeof program);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof program) return {};
+    std::string path(program, static_cast<std::size_t>(n));
+    path.erase(path.find_last_of('/'));  // the program's directory: "" for "/"
+    for (std::string_view rest = TARNWICK_SYSTEM_REGISTRY_FROM_PROGRAM; !rest.empty();) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view name = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (name == "..") {
+            path.erase(std::min(path.find_last_of('/'), path.size()));  // "/.." is "/"
+        } else if (!name.empty() && name != ".") {
+            path += '/';
+            path += name;
+        }
+    }
+    return path;
+}
+
 std::vector<entry> load(const std::string& file) {
     return read_file(file);
+}
+
+std::vector<entry> load_system(const std::string& file) {
+    return read_system_file(file);
+}
+
+std::vector<listing> load_all() {
+    std::vector<listing> registries;
+    std::string file = location();
+    registries.push_back({file, load(file)});
+    file = system_location();
+    if (!file.empty()) registries.push_back({file, load_system(file)});
+    return registries;
+}
+
+bool hidden_by(const entry& e, const std::vector<entry>& earlier) {
+    return std::any_of(earlier.begin(), earlier.end(),
+                       [&](const entry& other) { return same_class(other, e); });
 }
 
 void add(const std::string& file, const entry& e) {
@@ -132,10 +199,7 @@ void add(const std::string& file, const entry& e) {
         throw error("cannot register in '" + file + "': the library path '" + e.path + "' is not absolute");
     }
     update_file(file, [&](std::vector<entry>& entries) {
-        std::erase_if(entries, [&](const entry& old) {
-            return twc_guid_equal(&old.class_id, &e.class_id) ||
-                   component::ascii_iequal(old.prog_id, e.prog_id);
-        });
+        std::erase_if(entries, [&](const entry& old) { return same_class(old, e); });
         entries.push_back(e);
         return true;
     });
@@ -154,6 +218,18 @@ bool remove(const std::string& file, const twc_guid& class_id) {
 std::optional<entry> find(const std::vector<entry>& entries, std::string_view prog_id) {
     for (const entry& e : entries) {
         if (component::ascii_iequal(e.prog_id, prog_id)) return e;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::pair<entry, std::string>> find(const std::vector<listing>& registries,
+                                                  std::string_view prog_id) {
+    std::vector<entry> earlier;
+    for (const listing& registry : registries) {
+        if (auto e = find(registry.entries, prog_id); e && !hidden_by(*e, earlier)) {
+            return std::pair{std::move(*e), registry.file};
+        }
+        earlier.insert(earlier.end(), registry.entries.begin(), registry.entries.end());
     }
     return std::nullopt;
 }

@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <optional>
 #include <utility>
+#include <vector>
 
+#include "tarnwick/components/trusted_file.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
@@ -104,15 +106,32 @@ std::vector<entry> parse_file(file& f, const std::string& path) {
     return parse(lines, path);
 }
 
-// Makes directory and each missing directory on the way to it, the user's alone.
+// Flushes the directory at path to the device, with the entries made in it.
+void flush_directory(const std::string& path) {
+    const int fd = os().open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) throw_errno(errno, "open the directory", path);
+    file directory(fd, path);
+    directory.sync();
+}
+
+// Makes directory and each missing directory on the way to it, the user's alone. Each directory made,
+// and the directory holding it, is flushed: a registry written there then outlasts a crash.
 void make_directories(const std::string& directory) {
     const std::string path = directory + "/";
+    std::vector<std::string> made;
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
         const std::string prefix = path.substr(0, slash);
-        if (os().mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (os().mkdir(prefix.c_str(), 0700) == 0) {
+            made.push_back(prefix);
+        } else if (errno != EEXIST) {
             throw_errno(errno, "create the directory", prefix);
         }
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        const std::string holder = directory_of(made[i]);
+        if (i == 0 || holder != made[i - 1]) flush_directory(holder);
+        flush_directory(made[i]);
     }
 }
 
@@ -124,6 +143,20 @@ std::vector<entry> read_file(const std::string& file) {
         if (!where.exists) return std::vector<entry>{};
         auto [f, status] = open_trusted(where.path);
         return parse_file(f, where.path);
+    });
+}
+
+std::vector<entry> read_system_file(const std::string& path) {
+    return guarded([&] {
+        component::trusted_file found;
+        try {
+            found = component::open_trusted(path, "who could make a host load their code");
+        } catch (const component::trust_error& e) {
+            if (e.errno_value() == ENOENT) return std::vector<entry>{};
+            throw error((e.refused() ? "refusing the registry file '" : "cannot read the registry '") + path +
+                        "': " + e.what());
+        }
+        return parse_file(found.handle, path);
     });
 }
 

@@ -18,6 +18,9 @@ std::vector<entry> parse(platform::line_reader& lines, const std::string& file);
 // The entries of the registry at file; none when there is no file. Refuses an untrusted file.
 std::vector<entry> read_file(const std::string& file);
 
+// The entries of the system's registry at path; none when there is no file. Refuses an untrusted file.
+std::vector<entry> read_system_file(const std::string& path);
+
 // Under the registry's lock: reads the entries (none without a file), lets change edit them, and when it
 // returns true replaces the file with the edited entries. Creates the file's directories as needed.
 void update_file(const std::string& file, const std::function<bool(std::vector<entry>&)>& change);

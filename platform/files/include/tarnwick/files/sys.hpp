@@ -56,6 +56,10 @@
     X(fchown, fchown, int, (int fd, uid_t owner, gid_t group), (fd, owner, group),                          \
       ::fchown(fd, owner, group))                                                                           \
     X(mkdir, mkdir, int, (const char* path, mode_t mode), (path, mode), ::mkdir(path, mode))                \
+    /* readlinkat(2): the target of the link `name` in dir ("" for dir itself, open with O_PATH on a link); \
+     * not terminated. */                                                                                   \
+    X(readlinkat, readlink, ssize_t, (int dir, const char* name, char* buffer, std::size_t size),           \
+      (dir, name, buffer, size), ::readlinkat(dir, name, buffer, size))                                     \
     /* realpath(3) with a buffer of PATH_MAX bytes: not a system call, but it reads the file system. */     \
     X(realpath, realpath, char*, (const char* path, char* resolved), (path, resolved),                      \
       ::realpath(path, resolved))                                                                           \
