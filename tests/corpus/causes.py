@@ -46,12 +46,12 @@ class FileFacts:
         return self.lines[index].rstrip(b"\r\n")
 
 
-def read_as_one_line(facts: FileFacts, answers: dict, missed: dict) -> bool:
-    """Whether a tool read the file as one line: it found no value in the whole file, the file's
-    lines end with a lone LF, and some setting it missed is missing for no other cause (`missed`
-    holds the cause of each pair it missed)."""
-    nothing = not any(a.status == "value" and a.value for a in answers.values())
-    return nothing and facts.lone_lf and "missing" in missed.values()
+def read_as_one_line(facts: FileFacts, sections_seen) -> bool:
+    """Whether a tool read the file as one line: its lines end with a lone LF, it holds a header
+    line that is exactly "[name]", and the tool found no section at all."""
+    exact = any(facts.text(i) == b"[" + layout.as_bytes(name) + b"]"
+                for i, name in facts.reading.headers)
+    return facts.lone_lf and exact and sections_seen == 0
 
 
 def settings_of(facts: FileFacts, section: str, key: str) -> list:

@@ -26,6 +26,11 @@ class Twini:
     def command(self, verb: str, path: str, *operands: str) -> list:
         return [self.binary, *self.options, verb, "--", path, *(as_bytes(o) for o in operands)]
 
+    def sections(self, path: str):
+        """How many sections `twini list` finds, or None when it fails."""
+        done = subprocess.run(self.command("list", path), capture_output=True, check=False)
+        return done.stdout.count(b"\n") if done.returncode == 0 else None
+
     def get(self, path: str, section: str, key: str) -> Answer:
         done = subprocess.run(self.command("get", path, section, key), capture_output=True,
                               check=False)
@@ -45,16 +50,20 @@ def script_string(text: str):
 
 
 class Reader:
-    """Asks the reader for every pair of one file in a single twhost run: ReadFile, then one RCS
-    per pair, each answer printed between two marker lines so that any value can be told apart."""
+    """Asks the reader for every pair of one file in a single twhost run: ReadFile, the number of
+    headers, then one RCS per pair, each answer printed between two marker lines so that any value
+    can be told apart."""
 
     def __init__(self, twhost: str, library: str, setup: list):
         self.twhost, self.library, self.setup = twhost, library, setup
 
-    def answers(self, path: str, pairs: list) -> dict:
+    def answers(self, path: str, pairs: list) -> tuple:
+        """({pair: Answer}, the number of headers the reader holds or None where ReadFile failed)."""
         marker = "@" + secrets.token_hex(8)
         lines = [f"Set r = CreateObject({script_string(self.library)})", *self.setup,
                  f'Print "{marker} read": Print r.ReadFile({script_string(path)})',
+                 f'Print "{marker} ."',
+                 f'Print "{marker} headers": Print r.GetNumberOfHeaders()',
                  f'Print "{marker} ."']
         asked = {}
         for n, (section, key) in enumerate(pairs):
@@ -72,14 +81,16 @@ class Reader:
         read = printed.get(b"read")
         if read != b"True":
             message = "ReadFile gave " + (read or b"no value").decode() + "; " + " ".join(errors[:1])
-            return {pair: Answer("error", b"", message) for pair in pairs}
+            return {pair: Answer("error", b"", message) for pair in pairs}, None
         result = {pair: Answer("error", b"", "no string of the script language holds the name")
                   for pair in pairs}
         for n, pair in asked.items():
             value = printed.get(str(n).encode())
             result[pair] = (Answer("value", value) if value is not None
                             else Answer("error", b"", " ".join(errors[:1]) or "nothing printed"))
-        return result
+        headers = printed.get(b"headers")
+        # The reader gives the highest position of a header, -1 for none.
+        return result, int(headers) + 1 if headers and headers.lstrip(b"-").isdigit() else None
 
     @staticmethod
     def _between_markers(output: bytes, marker: bytes) -> dict:

@@ -21,6 +21,7 @@ class FileResult:
     crudini: peers.CrudiniReading
     facts: causes.FileFacts
     answers: dict  # tool -> {(section, key): Answer}
+    sections_seen: dict  # tool -> how many sections it finds (None: it failed to say)
 
     def pairs(self) -> list:
         """Every pair either peer finds, configparser's first."""
@@ -34,10 +35,11 @@ def survey_file(corpus: str, name: str, twini, reader) -> FileResult:
     with open(path, "rb") as f:
         data = f.read()
     result = FileResult(name, path, layout.is_utf8(data), layout.read(data), peers.read(path),
-                        causes.FileFacts.of(data), {})
+                        causes.FileFacts.of(data), {}, {})
     pairs = result.pairs()
     result.answers["twini"] = {pair: twini.get(path, *pair) for pair in pairs}
-    result.answers["reader"] = reader.answers(path, pairs) if pairs else {}
+    result.sections_seen["twini"] = twini.sections(path)
+    result.answers["reader"], result.sections_seen["reader"] = reader.answers(path, pairs)
     return result
 
 
@@ -95,7 +97,7 @@ def tally(results: list, tool: str, peer: str, examples_per_cause: int) -> Tally
             else:
                 missed[(section, key)] = causes.classify(result.facts, section, key, expected,
                                                          answer, tool == "reader")
-        if causes.read_as_one_line(result.facts, answers, missed):
+        if causes.read_as_one_line(result.facts, result.sections_seen[tool]):
             missed = dict.fromkeys(missed, "lf-one-line")
         for (section, key), cause in missed.items():
             expected, answer = values[(section, key)], answers[(section, key)]
