@@ -15,6 +15,7 @@ section, delete the key, delete the section. After each:
 """
 
 import collections
+import difflib
 import os
 import shutil
 import subprocess
@@ -34,6 +35,7 @@ CHECKS = ["a: status", "b: bytes", "c: meaning", "d: UTF-8"]
 class Edit:
     kind: str
     command: tuple  # (verb, section, [key, [value]])
+    target: tuple  # the (section, key) it edits; (section, None) for a whole section
     may_change: set  # indices of the lines the edit means to change
     may_insert: set  # positions (before line n; len: at the end) where new lines may go
     expected: dict  # configparser's pairs after the edit
@@ -66,17 +68,18 @@ def plan(data: bytes, reading: layout.Reading, values: dict, non_ascii: str) -> 
         return lambda after: after.__setitem__((section, key), value)
 
     return [
-        Edit(KINDS[0], ("set", section, key, "corpus-edit"), key_lines, set(),
+        Edit(KINDS[0], ("set", section, key, "corpus-edit"), (section, key), key_lines, set(),
              expect(setting("corpus-edit"))),
-        Edit(KINDS[1], ("set", section, key, non_ascii), key_lines, set(),
+        Edit(KINDS[1], ("set", section, key, non_ascii), (section, key), key_lines, set(),
              expect(setting(non_ascii))),
-        Edit(KINDS[2], ("set", section, NEW_KEY, NEW_VALUE), set(), inside,
+        Edit(KINDS[2], ("set", section, NEW_KEY, NEW_VALUE), (section, NEW_KEY), set(), inside,
              expect(lambda after: after.__setitem__((section, NEW_KEY), NEW_VALUE))),
-        Edit(KINDS[3], ("set", NEW_SECTION, NEW_KEY, NEW_VALUE), set(), between,
+        Edit(KINDS[3], ("set", NEW_SECTION, NEW_KEY, NEW_VALUE), (NEW_SECTION, NEW_KEY), set(),
+             between,
              expect(lambda after: after.__setitem__((NEW_SECTION, NEW_KEY), NEW_VALUE))),
-        Edit(KINDS[4], ("del", section, key), key_lines, set(),
+        Edit(KINDS[4], ("del", section, key), (section, key), key_lines, set(),
              expect(lambda after: after.pop((section, key), None))),
-        Edit(KINDS[5], ("del", section), section_lines, set(),
+        Edit(KINDS[5], ("del", section), (section, None), section_lines, set(),
              expect(lambda after: [after.pop(p) for p in list(after) if p[0] == section])),
     ]
 
@@ -115,7 +118,7 @@ def outside_unchanged(before: list, after: list, may_change: set, may_insert: se
 @dataclass
 class Outcome:
     kind: str
-    failed: list = field(default_factory=list)  # the checks that failed, as (check, detail)
+    failed: list = field(default_factory=list)  # the failed checks: (check, reason, detail)
     status: str = ""  # "done", "refused (exit N)" or "unclear: ..."
     message: str = ""
 
@@ -136,7 +139,7 @@ def check(edit: Edit, twini, data: bytes, values_before, path: str) -> Outcome:
         outcome.status = (f"unclear: exit {done.returncode}, "
                           f"{'changed' if changed else 'unchanged'}, "
                           f"{'a message' if outcome.message else 'no message'}")
-        outcome.failed.append(("a: status", outcome.status))
+        outcome.failed.append(("a: status", outcome.status, outcome.message))
     if not changed:
         return outcome
     before_lines, after_lines = layout.split_lines(data), layout.split_lines(after)
@@ -144,15 +147,18 @@ def check(edit: Edit, twini, data: bytes, values_before, path: str) -> Outcome:
         not before_lines[-1].endswith((b"\n", b"\r")) else before_lines
     if not any(outside_unchanged(b, after_lines, edit.may_change, edit.may_insert)
                for b in (before_lines, ended)):
-        outcome.failed.append(("b: bytes", _first_difference(before_lines, after_lines)))
+        outcome.failed.append(("b: bytes", _why_bytes(ended, after_lines, edit),
+                               _first_difference(before_lines, after_lines)))
     if values_before is not None:
         reading = layout.read(after)
         if reading.error:
-            outcome.failed.append(("c: meaning", "configparser: " + reading.error))
+            outcome.failed.append(("c: meaning", "configparser no longer reads the file",
+                                   reading.error))
         elif reading.pairs != edit.expected:
-            outcome.failed.append(("c: meaning", _pair_difference(edit.expected, reading.pairs)))
+            outcome.failed.append(("c: meaning",
+                                   *_why_meaning(edit, values_before, reading.pairs)))
     if layout.is_utf8(data) and not layout.is_utf8(after):
-        outcome.failed.append(("d: UTF-8", "no longer valid UTF-8"))
+        outcome.failed.append(("d: UTF-8", "no longer valid UTF-8", ""))
     return outcome
 
 
@@ -163,11 +169,41 @@ def _first_difference(before: list, after: list) -> str:
             f"{after[n] if n < len(after) else b'(end)'!r}")
 
 
-def _pair_difference(expected: dict, got: dict) -> str:
+def _why_bytes(before: list, after: list, edit: Edit) -> str:
+    def leading_blank(lines):
+        return next((i for i, line in enumerate(lines) if line.strip(b"\r\n")), len(lines))
+
+    def ends(lines):
+        return {line[len(line.rstrip(b"\r\n")):] for line in lines} - {b""}
+
+    added = leading_blank(after) - leading_blank(before)
+    if added > 0 and outside_unchanged(before, after[added:], edit.may_change, edit.may_insert):
+        return "empty lines put at the top"
+    if ends(after) - ends(before):
+        return "line ends changed"
+    matcher = difflib.SequenceMatcher(None, before, after, autojunk=False)
+    for tag, i1, i2, _, _ in matcher.get_opcodes():
+        if tag == "insert" and i1 not in edit.may_insert and i1 - 1 not in edit.may_change:
+            return "lines added outside the edit's place"
+        if tag != "equal" and any(i not in edit.may_change for i in range(i1, i2)):
+            return "lines removed outside the edit's place" if tag == "delete" else \
+                "lines changed outside the edit's place"
+    return "lines moved"
+
+
+def _why_meaning(edit: Edit, before: dict, got: dict) -> tuple:
+    """(reason, detail) of the first pair that configparser reads otherwise than intended."""
+    expected = edit.expected
     for pair in list(expected) + [p for p in got if p not in expected]:
-        if expected.get(pair) != got.get(pair):
-            return f"[{pair[0]}] {pair[1]}: expected {expected.get(pair)!r}, read {got.get(pair)!r}"
-    return "the same pairs in another order"
+        if expected.get(pair) == got.get(pair):
+            continue
+        detail = f"[{pair[0]}] {pair[1]}: expected {expected.get(pair)!r}, read {got.get(pair)!r}"
+        if pair[0] != edit.target[0] or edit.target[1] not in (None, pair[1]):
+            return "another key reads otherwise", detail
+        if got.get(pair) == before.get(pair):
+            return "the edited key reads as before", detail
+        return "the edited key reads another value", detail
+    return "the same pairs in another order", ""
 
 
 def check_file(corpus: str, name: str, twini, non_ascii: str, scratch: str) -> list:
@@ -189,6 +225,7 @@ class EditTally:
     files: collections.Counter = field(default_factory=collections.Counter)  # kind -> files
     statuses: dict = field(default_factory=lambda: collections.defaultdict(collections.Counter))
     failures: dict = field(default_factory=lambda: collections.defaultdict(collections.Counter))
+    reasons: dict = field(default_factory=lambda: collections.defaultdict(collections.Counter))
     examples: dict = field(default_factory=lambda: collections.defaultdict(list))
 
 
@@ -203,8 +240,10 @@ def run(corpus: str, names: list, twini, non_ascii: str, jobs: int, examples: in
                 if outcome.status.startswith("refused") and \
                         len(counts.examples[(outcome.kind, "refused")]) < examples:
                     counts.examples[(outcome.kind, "refused")].append((name, outcome.message))
-                for check_name, detail in outcome.failed:
+                for check_name, reason, detail in outcome.failed:
                     counts.failures[outcome.kind][check_name] += 1
-                    if len(counts.examples[(outcome.kind, check_name)]) < examples:
-                        counts.examples[(outcome.kind, check_name)].append((name, detail))
+                    counts.reasons[(outcome.kind, check_name)][reason] += 1
+                    kept = counts.examples[(outcome.kind, check_name + ": " + reason)]
+                    if len(kept) < examples:
+                        kept.append((name, detail))
     return counts

@@ -136,7 +136,7 @@ def read(data: bytes, tolerant: bool = False) -> Reading:
     try:
         parser.read_file(lines, source="file")
     except configparser.Error as error:
-        result.error = type(error).__name__ + ": " + str(error).splitlines()[0]
+        result.error = _describe(error)
         if not tolerant or not isinstance(error, configparser.ParsingError):
             return result
     _mark_continuations(result, split_lines(data))
@@ -144,6 +144,17 @@ def read(data: bytes, tolerant: bool = False) -> Reading:
         for key, value in section_dict.items():
             result.pairs[(name, key)] = value
     return result
+
+
+def _describe(error: configparser.Error) -> str:
+    """The error with the first line it is about: configparser's messages name only the file."""
+    if isinstance(error, configparser.MissingSectionHeaderError):
+        return f"no header before line {error.lineno}: {error.line.rstrip()!r}"
+    if isinstance(error, configparser.ParsingError) and error.errors:
+        lineno, line = error.errors[0]
+        more = f" (and {len(error.errors) - 1} more)" if len(error.errors) > 1 else ""
+        return f"cannot read line {lineno}: {line}{more}"  # the line as repr() gives it
+    return type(error).__name__ + ": " + str(error).splitlines()[0]
 
 
 def _mark_continuations(result: Reading, lines: list) -> None:

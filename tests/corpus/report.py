@@ -82,6 +82,11 @@ def report(run) -> str:
             cells = [f"{n} ({len(run.tallies[c].files[cause])})" if n else "0"
                      for n, c in zip(cells, COMPARISONS)]
             out.append(f"| `{cause}`: {title} | " + " | ".join(cells) + " |")
+    if run.edit_counts:
+        out += ["", "## Why edit checks failed (files)", "", "| edit | check | reason | files |",
+                "| --- | --- | --- | ---: |"]
+        for (kind, check), reasons in run.edit_counts.reasons.items():
+            out += [f"| `{kind}` | {check} | {reason} | {n} |" for reason, n in reasons.most_common()]
     out.append("")
     return "\n".join(out)
 
