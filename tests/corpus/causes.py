@@ -103,11 +103,11 @@ def _why_other_value(expected: bytes, got: bytes, settings: list) -> str:
     rest = got[len(expected):].lstrip()
     if got.startswith(expected) and rest.startswith((b";", b"#")):
         return "value-comment"
-    if got.strip() == expected or got != got.strip():
+    if got.strip() == expected:
         return "value-blanks"
     if not expected.isascii():
         return "non-ascii"
-    return "other-value"
+    return "value-blanks" if got != got.strip() else "other-value"
 
 
 def _value_of(facts: FileFacts, setting: layout.Setting) -> bytes:

@@ -47,7 +47,7 @@ def arguments() -> argparse.Namespace:
     parser.add_argument("--reader", default=os.path.join(build, "ini", "libtw_ini.so"),
                         help="the reader's library, loaded by twhost")
     parser.add_argument("--twini-options", default="",
-                        help='options given to every twini call, as one shell word ("--exact")')
+                        help='options given to every twini call, as one word: --twini-options="--exact"')
     parser.add_argument("--reader-setup", action="append", default=[], metavar="STATEMENT",
                         help='a script statement run after the reader is made ("r.LineEnds = 2")')
     parser.add_argument("--documented", default=",".join(causes.DOCUMENTED),

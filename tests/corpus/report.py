@@ -50,10 +50,10 @@ def measures(run) -> list:
         rows.append(("files edited (each edit kind); files with no setting to edit",
                      f"{tried}; {len(results) - tried}"))
         for kind in edits.KINDS:
-            failed = run.edit_counts.failures[kind]
+            statuses, failed = run.edit_counts.statuses[kind], run.edit_counts.failures[kind]
+            refused = sum(n for status, n in statuses.items() if status.startswith("refused"))
             rows.append((f"edit `{kind}`: done; refused; failed checks a, b, c, d",
-                         f"{run.edit_counts.statuses[kind]['done']}; "
-                         f"{sum(n for s, n in run.edit_counts.statuses[kind].items() if s.startswith('refused'))}; "
+                         f"{statuses['done']}; {refused}; "
                          + ", ".join(str(failed[c]) for c in edits.CHECKS)))
     if run.timing:
         speed = run.timing
