@@ -97,12 +97,43 @@ TEST(Permissions, AnotherUserReadsButCannotEditAFileOnlyTheOwnerMayWrite) {
     EXPECT_EQ(test::read_file(dir / "app.ini"), before);
 }
 
-TEST(Output, ThatCannotBeWrittenIsAFailure) {
+// Calls that --create lets make a missing file, some of them failing (--existing refuses to add): a
+// failing call never made anything, so it never removes what another call made or uses.
+TEST(Concurrency, FailingCreatorsNeverRemoveTheFileOthersMake) {
+    for (int round = 0; round < 2; ++round) {
+        test::temp_dir dir;
+        std::vector<std::vector<std::string>> commands;
+        for (int i = 0; i < writers; ++i) {
+            const std::string n = std::to_string(i);
+            if (i % 2 == 0) {
+                commands.push_back({"--create", "set", "new.ini", "S", "k" + n, "v"});
+            } else {
+                commands.push_back({"--create", "--existing", "set", "new.ini", "S", "k" + n, "v"});
+            }
+        }
+        const auto outcomes = run_together(dir, commands);
+        for (int i = 0; i < writers; ++i) {
+            EXPECT_EQ(outcomes[static_cast<std::size_t>(i)].status, i % 2 == 0 ? 0 : 1)
+                << outcomes[static_cast<std::size_t>(i)].err;
+        }
+        const auto lines = test::split_lines(test::read_file(dir / "new.ini"), true);
+        for (int i = 0; i < writers; i += 2) {
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "k" + std::to_string(i) + "=v"), 1) << i;
+        }
+    }
+}
+
+TEST(Output, ThatCannotBeWrittenIsAFailureThatSaysWhetherTheFileChanged) {
     test::temp_dir dir;
-    test::write_file(dir / "app.ini", "[S]\nk=v\n");
-    const auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, std::nullopt, "/dev/full"});
+    test::write_file(dir / "app.ini", "[S]\nk=v\ncount=2\n");
+    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, std::nullopt, "/dev/full"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "twini: standard output: No space left on device\n");
+    r = test::run_twini(dir,
+                        {{"app.ini", "--del", "S", "k", "--get", "S", "count"}, std::nullopt, "/dev/full"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err, "twini: standard output: No space left on device; the file was changed\n");
+    EXPECT_EQ(test::read_file(dir / "app.ini"), "[S]\ncount=2\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <string>
 
 #include "apply.hpp"
@@ -36,6 +37,29 @@ TEST(Several, ReplaceTheFileOnceWithOneFlushOfItsData) {
     EXPECT_EQ(test::read_file(dir / "app.ini"), after);
     EXPECT_EQ(calls.count(test::call::rename), 1);
     EXPECT_EQ(calls.count(test::call::fsync), 2);  // the new content, then the directory
+}
+
+// A call that --create lets make a missing file makes it by the rename that puts its content in place,
+// and only then: one that fails never made the file, so it has nothing to remove that another call
+// could have come to use meanwhile.
+TEST(Several, AFailingCallMakesNoFileEvenForAMoment) {
+    test::temp_dir dir;
+    twini::command c;
+    c.file = dir / "new.ini";
+    c.create = true;
+    c.existing = true;
+    c.operations = {{verb::set, "S", "k", "v"}};
+    test::fault_injector calls;
+    calls.record();
+    EXPECT_EQ(twini::run(c).status, twini::not_found);
+    // Looking the name up is fine; opening, renaming, linking or deleting it is not.
+    const std::string name = std::filesystem::canonical(dir.path()).string() + "/new.ini";
+    for (const std::string& call : calls.recorded()) {
+        const bool looks = call.starts_with("stat ") || call.starts_with("lstat ") ||
+                           call.starts_with("fstatat ") || call.starts_with("realpath ");
+        EXPECT_TRUE(looks || !call.ends_with(name)) << call;
+    }
+    EXPECT_FALSE(test::exists(c.file));
 }
 
 TEST(Several, AFailingOperationAnywhereLeavesTheFileAsItWas) {
