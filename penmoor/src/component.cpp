@@ -10,9 +10,11 @@ namespace {
 namespace pc = platform::component;
 using platform::string;
 
-// Dispatch ids of the event interface __ini.
-constexpr twc_dispid id_State = 1;
-constexpr twc_dispid id_hasWrite = 2;
+// The event interface __ini, as rows: the bridge below raises each through its row.
+constexpr twc_param state[] = {{"State", TWC_VT_I2 | TWC_VT_BYREF}};
+constexpr auto State_event = pc::event<&ini_events::State>("State", 1, state);
+constexpr auto hasWrite_event = pc::event<&ini_events::hasWrite>("hasWrite", 2);
+constexpr std::array<twc_member, 2> events = {State_event.member, hasWrite_event.member};
 
 // One instance: the control and the bridge from its events to the component's sinks.
 class writer final : public ini_events {
@@ -25,14 +27,9 @@ class writer final : public ini_events {
     ini& control() noexcept { return control_; }
     platform::user_control& surface() noexcept { return control_; }
 
-    // State goes out as a 16-bit argument by reference; each sink gets its own copy (events.hpp).
-    void State(std::int16_t& code) override {
-        twc_variant argument = pc::make_empty();
-        argument.type = TWC_VT_I2 | TWC_VT_BYREF;
-        argument.u.pi2 = &code;
-        owner_.fire(id_State, &argument, 1);
-    }
-    void hasWrite() override { owner_.fire(id_hasWrite, nullptr, 0); }
+    // Each sink gets its own copy of State's argument (events.hpp).
+    void State(std::int16_t& code) override { State_event.fire(owner_, code); }
+    void hasWrite() override { hasWrite_event.fire(owner_); }
 
   private:
     ini control_;
@@ -69,15 +66,9 @@ constexpr auto members = pc::make_table<writer>(
     row::method<&ini::deleteHeader>("deleteHeader", 0x6003000C, TWC_VT_BOOL, header),
     // The result is an empty variant.
     row::method<&ini::showConstants>("showConstants", 0x6003000D, TWC_VT_VARIANT),
-    // Beyond the specified members.
+    // Extensions.
     row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000E, TWC_VT_I2),
     row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000E, mode_value));
-
-constexpr twc_param state[] = {{"State", TWC_VT_I2 | TWC_VT_BYREF}};
-constexpr std::array<twc_member, 2> events = {{
-    {sizeof(twc_member), "State", id_State, TWC_INVOKE_METHOD, TWC_VT_EMPTY, 1, state},
-    {sizeof(twc_member), "hasWrite", id_hasWrite, TWC_INVOKE_METHOD, TWC_VT_EMPTY, 0, nullptr},
-}};
 
 constexpr twc_interface dispatch_interface =
     pc::interface_of("_ini", {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},

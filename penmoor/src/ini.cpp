@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "edit_file.hpp"
+#include "ini_state.hpp"
 #include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
@@ -16,24 +17,29 @@ namespace {
 constexpr float designed_width = 585;
 constexpr float designed_height = 645;
 
-// Raising an event is balanced even when a handler throws.
-class raising_scope {
-  public:
-    raising_scope(int& depth, std::vector<ini_events*>& sinks) : depth_(depth), sinks_(sinks) { ++depth_; }
-    ~raising_scope() {
-        if (--depth_ == 0) std::erase(sinks_, nullptr);
-    }
-    raising_scope(const raising_scope&) = delete;
-    raising_scope& operator=(const raising_scope&) = delete;
-
-  private:
-    int& depth_;
-    std::vector<ini_events*>& sinks_;
-};
-
 }  // namespace
 
-ini::ini() : user_control(designed_width, designed_height) {}
+void ini::state::raise_State(std::int16_t code) {
+    auto targets = sinks.of_event();
+    platform::component::raise_to_each(targets, code,
+                                       [](ini_events& sink, std::int16_t& own) { sink.State(own); });
+}
+
+void ini::state::raise_hasWrite() {
+    auto targets = sinks.of_event();
+    platform::component::raise_to_each(targets, std::monostate{},
+                                       [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
+}
+
+edit_target ini::state::target() {
+    return {fileBound != platform::False ? &native_path : nullptr,
+            batch,
+            LineEnds,
+            static_cast<engine::dialect>(Dialect),
+            {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
+}
+
+ini::ini() : user_control(designed_width, designed_height), state_(std::make_unique<state>()) {}
 
 ini::~ini() = default;
 
@@ -43,55 +49,36 @@ void ini::Resize() {
 }
 
 void ini::connect(ini_events& sink) {
-    sinks_.push_back(&sink);
+    state_->sinks.connect(&sink);
 }
 
 void ini::disconnect(ini_events& sink) {
-    const auto found = std::find(sinks_.begin(), sinks_.end(), &sink);
-    if (found == sinks_.end()) return;
-    // While an event is being raised the list is walked by index: leave a hole, removed afterwards.
-    if (raising_ > 0) {
-        *found = nullptr;
-    } else {
-        sinks_.erase(found);
-    }
-}
-
-void ini::raise_State(std::int16_t code) {
-    raising_scope scope(raising_, sinks_);
-    platform::component::raise_to_each(sinks_, code,
-                                       [](ini_events& sink, std::int16_t& own) { sink.State(own); });
-}
-
-void ini::raise_hasWrite() {
-    raising_scope scope(raising_, sinks_);
-    platform::component::raise_to_each(sinks_, std::monostate{},
-                                       [](ini_events& sink, std::monostate&) { sink.hasWrite(); });
+    state_->sinks.disconnect_if([&](ini_events* s) { return s == &sink; });
 }
 
 platform::string ini::File() const {
-    return fileBound_ ? boundPath_ : u"None";
+    return state_->fileBound ? state_->boundPath : u"None";
 }
 
 void ini::File(platform::string path) {
     std::string native = platform::native_path(path);
     std::int16_t code = TW_NOFILE;
     if (platform::is_regular_file(native) ||
-        (CreateNew_ != platform::False && addFile(path) != platform::False)) {
-        boundPath_ = std::move(path);
-        native_path_ = std::move(native);
-        fileBound_ = platform::True;
+        (state_->CreateNew != platform::False && addFile(path) != platform::False)) {
+        state_->boundPath = std::move(path);
+        state_->native_path = std::move(native);
+        state_->fileBound = platform::True;
         code = TW_OKFILE;
     }
-    raise_State(code);
+    state_->raise_State(code);
 }
 
 platform::boolean ini::CreateNew() const {
-    return CreateNew_;
+    return state_->CreateNew;
 }
 
 void ini::CreateNew(platform::boolean value) {
-    CreateNew_ = value;
+    state_->CreateNew = value;
 }
 
 platform::boolean ini::addFile(const platform::string& File) {
@@ -100,50 +87,42 @@ platform::boolean ini::addFile(const platform::string& File) {
         throw platform::runtime_error(platform::err::bad_file_name, "the empty path names no file");
     platform::boolean result = platform::False;
     if (platform::is_regular_file(native)) {
-        raise_State(TW_FILEEXISTS);
+        state_->raise_State(TW_FILEEXISTS);
     } else if (auto made = platform::create_exclusive(native, 0666)) {
         made->close();
-        raise_State(TW_MADEFILE);
+        state_->raise_State(TW_MADEFILE);
         result = platform::True;
     } else {
         // Something appeared at the path since the lookup, or it is not a regular file: never truncate it.
-        raise_State(TW_FILEEXISTS);
+        state_->raise_State(TW_FILEEXISTS);
     }
-    raise_hasWrite();
+    state_->raise_hasWrite();
     return result;
 }
 
 std::int16_t ini::LineEnds() const {
-    return LineEnds_;
+    return state_->LineEnds;
 }
 
 void ini::LineEnds(std::int16_t value) {
     platform::check_line_ends_setting(value);
-    LineEnds_ = value;
-}
-
-edit_target ini::target() {
-    return {fileBound_ != platform::False ? &native_path_ : nullptr,
-            batch_,
-            LineEnds_,
-            engine::dialect::exact,
-            {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
+    state_->LineEnds = value;
 }
 
 batch::batch(ini& control) : control_(control) {
-    if (control.fileBound_ == platform::False) {
+    if (control.state_->fileBound == platform::False) {
         throw platform::runtime_error(platform::err::invalid_call, "a batch needs a bound file");
     }
-    if (control.batch_ != nullptr) {
+    if (control.state_->batch != nullptr) {
         throw platform::runtime_error(platform::err::file_already_open,
                                       "the control has a batch open already");
     }
-    state_ = std::make_unique<detail::batch_state>(control.native_path_);
-    control.batch_ = state_.get();
+    state_ = std::make_unique<detail::batch_state>(control.state_->native_path);
+    control.state_->batch = state_.get();
 }
 
 batch::~batch() {
-    control_.batch_ = nullptr;
+    control_.state_->batch = nullptr;
 }
 
 void batch::commit() {

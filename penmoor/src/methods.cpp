@@ -1,6 +1,7 @@
 // The control's lookups and edits, each one pass of the engine through one stage (stages.hpp), with the
 // events its method names (events.hpp).
 #include "edit_file.hpp"
+#include "ini_state.hpp"
 #include "line_rules.hpp"
 #include "penmoor/ini.hpp"
 #include "stages.hpp"
@@ -21,27 +22,27 @@ bool found(const edit_target& t, method m, section_stage& s) {
 }  // namespace
 
 platform::boolean ini::isHeader(const platform::string& Header) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     return boolean(
         found(t, method::isHeader, *stages::find_section(t.rules, rules::file_text(Header), nullptr)));
 }
 
 platform::boolean ini::isSetting(const platform::string& Header, const platform::string& Setting) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     const auto s =
         stages::find_setting(t.rules, rules::file_text(Header), rules::file_text(Setting), nullptr);
     return boolean(found(t, method::isSetting, *s));
 }
 
 platform::string ini::getSetting(const platform::string& Header, const platform::string& Setting) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     value_text value;
     const auto s = stages::find_setting(t.rules, rules::file_text(Header), rules::file_text(Setting), &value);
     return found(t, method::getSetting, *s) ? platform::cp1252::decode(value.text()) : platform::string();
 }
 
 platform::boolean ini::listHeaders(const std::function<void(const platform::string& Header)>& each) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     const auto s =
         stages::headers(t.rules, [&](std::string_view name) { each(platform::cp1252::decode(name)); });
     return boolean(look(t, *s, [&](bool bound) {
@@ -65,7 +66,7 @@ platform::boolean ini::listSettings(
         void end() override { (*each)(platform::cp1252::decode(name), platform::cp1252::decode(value)); }
     } sink;
     sink.each = &each;
-    const edit_target t = target();
+    const edit_target t = state_->target();
     const auto s = stages::find_section(t.rules, rules::file_text(Header), &sink);
     // The events of isSetting for a missing section; nothing for a section that is there.
     return boolean(look(t, *s, [&](bool bound) {
@@ -74,8 +75,8 @@ platform::boolean ini::listSettings(
 }
 
 platform::boolean ini::addHeader(const platform::string& Header) {
-    const edit_target t = target();
-    std::string name = rules::writable(Header, "the section name", LineEnds_ != 0);
+    const edit_target t = state_->target();
+    std::string name = rules::writable(Header, "the section name", state_->LineEnds != 0);
     return edit(t, method::addHeader, [&](platform::file&) { return stages::add_header(t.rules, name); });
 }
 
@@ -83,9 +84,9 @@ platform::boolean ini::addHeader(const platform::string& Header) {
 // last line (the common dialect).
 platform::boolean ini::addSetting(const platform::string& Header, const platform::string& Setting,
                                   const platform::string& Value) {
-    const edit_target t = target();
-    const std::string setting = rules::writable_name(Setting, LineEnds_ != 0);
-    const std::string value = rules::writable(Value, "the value", LineEnds_ != 0);
+    const edit_target t = state_->target();
+    const std::string setting = rules::writable_name(Setting, state_->LineEnds != 0);
+    const std::string value = rules::writable(Value, "the value", state_->LineEnds != 0);
     const auto section = rules::file_text(Header);
     return edit(t, method::addSetting,
                 [&](platform::file&) { return stages::add_setting(t.rules, section, setting, value); });
@@ -95,9 +96,9 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
 // next line that begins a section (a repeat of the same header line included).
 platform::boolean ini::updateSetting(const platform::string& Header, const platform::string& Setting,
                                      const platform::string& Value) {
-    const edit_target t = target();
-    const std::string setting = rules::writable_name(Setting, LineEnds_ != 0);
-    const std::string value = rules::writable(Value, "the value", LineEnds_ != 0);
+    const edit_target t = state_->target();
+    const std::string setting = rules::writable_name(Setting, state_->LineEnds != 0);
+    const std::string value = rules::writable(Value, "the value", state_->LineEnds != 0);
     return edit(t, method::updateSetting, [&](platform::file&) {
         return stages::update_setting(t.rules, rules::file_text(Header), setting, value,
                                       reach::first_occurrence);
@@ -106,7 +107,7 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
 
 // Drops every line of the setting in the first occurrence of the section.
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     return edit(t, method::deleteSetting, [&](platform::file&) {
         return stages::delete_setting(t.rules, rules::file_text(Header), rules::file_text(Setting),
                                       reach::first_occurrence);
@@ -117,7 +118,7 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // lines: a hasWrite for each distinct name of its first occurrence, then one more. They are raised once
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
-    const edit_target t = target();
+    const edit_target t = state_->target();
     return edit(t, method::deleteHeader, [&](platform::file& source) {
         return stages::delete_header(t.rules, rules::file_text(Header), source);
     });

@@ -83,6 +83,19 @@ TEST_F(Events, UnadviseStopsDeliveryAndGivesTheSinkBack) {
     EXPECT_TRUE(r.seen.empty());
 }
 
+// The one rule of the component interface and the C++ interface alike: a change to the sinks during an
+// event applies to later events (Events.SinksHearEventsInConnectionOrderAndMayDisconnectWhileRaised).
+TEST_F(Events, ASinkDisconnectedByAHandlerHearsTheEventBeingRaisedOnly) {
+    advise(first);
+    const std::uint32_t later = advise(second);
+    first.handler = [&](twc_dispid id, twc_variant*) {
+        if (id == 1) writer->vtbl->unadvise(writer.get(), later);
+    };
+    ASSERT_EQ(test::call(writer.get(), addFile, {test::str(test::u16(dir / "f.ini"))}).status, TWC_OK);
+    EXPECT_EQ(first.seen, (std::vector<std::string>{"State 64", "hasWrite"}));
+    EXPECT_EQ(second.seen, (std::vector<std::string>{"State 64"}));
+}
+
 TEST_F(Events, DestroyingTheControlReleasesItsSinks) {
     advise(r);
     writer->vtbl->release(writer.release());

@@ -29,7 +29,6 @@
 /// The writer control and its event interface.
 namespace penmoor {
 
-struct edit_target;
 /// Internal to the library.
 namespace detail {
 struct batch_state;
@@ -70,7 +69,9 @@ class PENMOOR_API ini : public platform::user_control {
     ~ini() override;
 
     /// Sinks receive every event, in the order they were connected. A sink connected twice receives
-    /// each event twice. A handler may connect or disconnect sinks; the change applies to later events.
+    /// each event twice. A handler may connect or disconnect sinks; the change applies to later events:
+    /// an event goes to the sinks connected when it starts, so a sink a handler disconnects still
+    /// receives the event being raised and must outlive it.
     void connect(ini_events& sink);
     /// Disconnects sink (one connection of it); a sink that is not connected is ignored.
     void disconnect(ini_events& sink);
@@ -189,20 +190,8 @@ class PENMOOR_API ini : public platform::user_control {
 
   private:
     friend class batch;
-    void raise_State(std::int16_t code);
-    void raise_hasWrite();
-    // What an edit works on (edit_file.hpp).
-    edit_target target();
-
-    platform::string boundPath_;
-    platform::boolean fileBound_ = platform::False;
-    platform::boolean CreateNew_ = platform::False;
-    std::string native_path_;  // boundPath_ as the file system names it
-    std::int16_t LineEnds_ = 0;
-    detail::batch_state* batch_ = nullptr;  // the batch open on this control, if any
-
-    std::vector<ini_events*> sinks_;
-    int raising_ = 0;  // depth of event raising; disconnected sinks are removed when it drops to 0
+    struct state;  // everything else of the control, so that it may change without breaking callers
+    std::unique_ptr<state> state_;
 };
 
 /// Several edits of one control's file made one change, for C++ callers. From its construction to

@@ -26,7 +26,7 @@ control_base::control_base(const twc_class_info& info)
 }
 
 control_base::~control_base() {
-    for (auto& [cookie, sink] : sinks_) sink->vtbl->release(sink);
+    for (const auto& [cookie, sink] : sinks_.all()) sink->vtbl->release(sink);
     object_destroyed();
 }
 

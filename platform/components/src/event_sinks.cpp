@@ -14,7 +14,7 @@ twc_status control_base::advise(twc_control* c, twc_sink* sink, std::uint32_t* c
     if (sink == nullptr || cookie == nullptr) return TWC_E_INVALID_ARG;
     if (!self.on_owner_thread()) return TWC_E_WRONG_THREAD;
     try {
-        self.sinks_.emplace_back(self.next_cookie_, sink);
+        self.sinks_.connect({self.next_cookie_, sink});
     } catch (const std::bad_alloc&) {
         return TWC_E_OUT_OF_MEMORY;
     }
@@ -26,15 +26,15 @@ twc_status control_base::advise(twc_control* c, twc_sink* sink, std::uint32_t* c
 twc_status control_base::unadvise(twc_control* c, std::uint32_t cookie) noexcept {
     control_base& self = of(c);
     if (!self.on_owner_thread()) return TWC_E_WRONG_THREAD;
-    for (auto it = self.sinks_.begin(); it != self.sinks_.end(); ++it) {
-        if (it->first == cookie) {
-            twc_sink* sink = it->second;
-            self.sinks_.erase(it);
-            sink->vtbl->release(sink);
-            return TWC_OK;
-        }
+    twc_sink* sink = nullptr;
+    if (!self.sinks_.disconnect_if([&](const auto& s) {
+            sink = s.second;
+            return s.first == cookie;
+        })) {
+        return TWC_E_INVALID_ARG;
     }
-    return TWC_E_INVALID_ARG;
+    sink->vtbl->release(sink);
+    return TWC_OK;
 }
 
 void control_base::fire(twc_dispid id, twc_variant* args, std::uint32_t count) noexcept {
@@ -43,8 +43,8 @@ void control_base::fire(twc_dispid id, twc_variant* args, std::uint32_t count) n
     std::vector<twc_sink*> targets;
     try {
         const event_arguments arguments(args, count);
-        targets.reserve(sinks_.size());
-        for (auto& [cookie, sink] : sinks_) {
+        targets.reserve(sinks_.all().size());
+        for (const auto& [cookie, sink] : sinks_.all()) {
             sink->vtbl->add_ref(sink);
             targets.push_back(sink);
         }

@@ -15,6 +15,7 @@
 
 #include "tarnwick/components/arguments.hpp"
 #include "tarnwick/components/component.h"
+#include "tarnwick/components/events.hpp"
 #include "tarnwick/components/member_table.hpp"
 #include "tarnwick/components/user_control.hpp"
 #include "tarnwick/components/variant.hpp"
@@ -33,8 +34,8 @@ class control_base {
     // The C view of this object. The object owns one reference when it is made.
     twc_control* as_control() noexcept { return &handle_.iface; }
 
-    // Calls every connected sink with an event of the event interface, in connection order. A sink
-    // connected or disconnected by a handler takes part from the next event on.
+    // Calls every connected sink with an event of the event interface, as sink_list says: in connection
+    // order, and a sink connected or disconnected by a handler takes part from the next event on.
     void fire(twc_dispid id, twc_variant* args, std::uint32_t count) noexcept;
 
   protected:
@@ -69,7 +70,7 @@ class control_base {
     const twc_class_info& info_;
     std::atomic<std::uint32_t> references_{1};
     std::thread::id owner_;
-    std::vector<std::pair<std::uint32_t, twc_sink*>> sinks_;
+    sink_list<std::pair<std::uint32_t, twc_sink*>> sinks_;  // by cookie
     std::uint32_t next_cookie_ = 1;
 };
 
