@@ -68,7 +68,11 @@ constexpr auto members = pc::make_table<writer>(
     row::method<&ini::showConstants>("showConstants", 0x6003000D, TWC_VT_VARIANT),
     // Extensions.
     row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000E, TWC_VT_I2),
-    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000E, mode_value));
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000E, mode_value),
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::Encoding)>("Encoding", 0x6803000F, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::Encoding)>("Encoding", 0x6803000F, mode_value),
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::Dialect)>("Dialect", 0x68030010, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::Dialect)>("Dialect", 0x68030010, mode_value));
 
 constexpr twc_interface dispatch_interface =
     pc::interface_of("_ini", {0xb3910e4d, 0x8f0e, 0x4d1d, {0xab, 0x03, 0x7b, 0x3b, 0x1c, 0x1a, 0x18, 0xef}},

@@ -8,13 +8,16 @@
 namespace penmoor {
 namespace {
 
-engine::pass_rules rules_for(const edit_target& target, platform::file& source, bool keeps_bytes) {
-    return {target.rules, platform::line_ends_by_setting(target.line_ends, source), keeps_bytes};
+engine::pass_rules rules_for(const edit_target& target, platform::file& source, text_set& text,
+                             bool keeps_bytes) {
+    return {target.rules, platform::line_ends_by_setting(target.line_ends, source), keeps_bytes,
+            text.may_have_byte_order_mark()};
 }
 
 // Runs the stage from `in` into `out`.
-void run(const edit_target& target, platform::file& in, platform::file& out, section_stage& s) {
-    engine::pass p(in, rules_for(target, in, s.keeps_bytes()), &out);
+void run(const edit_target& target, platform::file& in, text_set& text, platform::file& out,
+         section_stage& s) {
+    engine::pass p(in, rules_for(target, in, text, s.keeps_bytes()), &out);
     engine::stage* const stages[] = {&s};
     p.run(stages);
 }
@@ -32,8 +35,9 @@ struct edited {
 edited edit_locked(const edit_target& target, method m, const stage_maker& make) {
     if (detail::batch_state* batch = target.batch) {
         platform::file next = batch->lock.where().scratch();
-        const auto s = make(batch->current());
-        run(target, batch->current(), next, *s);
+        text_set text(target.encoding, &batch->current());
+        const auto s = make(batch->current(), text);
+        run(target, batch->current(), text, next, *s);
         const report r = events_of(m, true, s->found());
         if (r.result) batch->latest = std::move(next);
         raise_codes(target, r);
@@ -41,9 +45,10 @@ edited edit_locked(const edit_target& target, method m, const stage_maker& make)
     }
     for (;;) {
         platform::locked_file lock(*target.path);
+        text_set text(target.encoding, &lock.file());
+        const auto s = make(lock.file(), text);
         platform::replacement copy(lock.where(), &lock.file());
-        const auto s = make(lock.file());
-        run(target, lock.file(), copy.copy(), *s);
+        run(target, lock.file(), text, copy.copy(), *s);
         const report r = events_of(m, true, s->found());
         if (!r.result) {
             copy.abandon();
@@ -63,14 +68,19 @@ edited edit_locked(const edit_target& target, method m, const stage_maker& make)
 
 }  // namespace
 
-bool look(const edit_target& target, engine::stage& reading, const std::function<bool(bool bound)>& report) {
-    if (target.path == nullptr) return report(false);
+std::optional<bool> look(const edit_target& target,
+                         const std::function<bool(platform::file& source, text_set& text)>& read) {
+    if (target.path == nullptr) return std::nullopt;
     platform::file opened = target.batch ? platform::file() : platform::open_read(*target.path);
     platform::file& source = target.batch ? target.batch->current() : opened;
-    engine::pass p(source, {target.rules, platform::line_ends_by_setting(target.line_ends, source), false});
+    text_set text(target.encoding, &source);
+    return read(source, text);
+}
+
+void read_through(const edit_target& target, platform::file& source, text_set& text, engine::stage& reading) {
+    engine::pass p(source, rules_for(target, source, text, false));
     engine::stage* const stages[] = {&reading};
     p.run(stages);
-    return report(true);
 }
 
 bool reported(const edit_target& target, method m, bool bound, const findings& found) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "events.hpp"
@@ -13,6 +14,7 @@
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/lock.hpp"
 #include "tarnwick/files/types.hpp"
+#include "text_set.hpp"
 
 namespace penmoor {
 
@@ -44,16 +46,20 @@ struct edit_target {
     detail::batch_state* batch;
     std::int16_t line_ends;
     engine::dialect rules;
+    std::int16_t encoding;
     edit_events raise;
 };
 
-// Makes the stage of an operation, over the file its pass reads.
-using stage_maker = std::function<std::unique_ptr<section_stage>(platform::file& source)>;
+// Makes the stage of an operation, over the file its pass reads, whose character set is `text`.
+using stage_maker = std::function<std::unique_ptr<section_stage>(platform::file& source, text_set& text)>;
 
-// A lookup: one pass over the bound file (inside a batch, over what the batch made so far) through the
-// stage, which copies nothing; then report(bound) raises its events, while the file is still open, and
-// gives its result. Unbound, nothing is read.
-bool look(const edit_target& target, engine::stage& reading, const std::function<bool(bool bound)>& report);
+// A lookup: opens the bound file (inside a batch, what the batch made so far) and gives it to
+// read(source, text), which reads it through read_through() and raises its events while it is open.
+// Nothing, with nothing read, while unbound.
+std::optional<bool> look(const edit_target& target,
+                         const std::function<bool(platform::file& source, text_set& text)>& read);
+// One pass over source through the stage, which copies nothing.
+void read_through(const edit_target& target, platform::file& source, text_set& text, engine::stage& reading);
 // Raises the codes of what method m reports, bound or not, from what its pass found; returns its result.
 bool reported(const edit_target& target, method m, bool bound, const findings& found);
 

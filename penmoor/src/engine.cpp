@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/text_codec.hpp"
 
 namespace penmoor::engine {
 
@@ -25,6 +26,19 @@ class pass_impl final : public emitter, public platform::line_sink {
             writer_.emplace(rules.exact_copy
                                 ? platform::line_writer::exact(*out, out_buffer_.span(), rules.ends)
                                 : platform::line_writer(*out, out_buffer_.span(), rules.ends));
+        }
+        if (rules.byte_order_mark) {
+            char start[3];
+            std::size_t got = 0;
+            while (got < 3) {
+                const std::size_t n = source.read_at(start + got, 3 - got, static_cast<off_t>(got));
+                if (n == 0) break;
+                got += n;
+            }
+            if (got == 3 && std::string_view(start, 3) == platform::utf8_bom) {
+                reader_.start_at(3);
+                if (writer_) writer_->write_raw(platform::utf8_bom);
+            }
         }
     }
 

@@ -144,6 +144,9 @@ struct pass_rules {
     platform::line_ends ends = platform::line_ends::crlf;
     // The copy's lines keep their terminators as they stand (else each ends as `ends` says).
     bool exact_copy = false;
+    // A UTF-8 byte-order mark at the start of the file is no part of the first line: it is passed over,
+    // and the copy starts with it.
+    bool byte_order_mark = false;
 };
 
 class pass {

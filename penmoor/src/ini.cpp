@@ -9,6 +9,7 @@
 #include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/text_codec.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace penmoor {
@@ -36,6 +37,7 @@ edit_target ini::state::target() {
             batch,
             LineEnds,
             static_cast<engine::dialect>(Dialect),
+            Encoding,
             {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
 }
 
@@ -107,6 +109,27 @@ std::int16_t ini::LineEnds() const {
 void ini::LineEnds(std::int16_t value) {
     platform::check_line_ends_setting(value);
     state_->LineEnds = value;
+}
+
+std::int16_t ini::Encoding() const {
+    return state_->Encoding;
+}
+
+void ini::Encoding(std::int16_t value) {
+    platform::check_encoding_setting(value);
+    state_->Encoding = value;
+}
+
+std::int16_t ini::Dialect() const {
+    return state_->Dialect;
+}
+
+void ini::Dialect(std::int16_t value) {
+    if (value != 0 && value != 1) {
+        throw platform::runtime_error(platform::err::invalid_call,
+                                      "Dialect is 0 (exact) or 1 (common), not " + std::to_string(value));
+    }
+    state_->Dialect = value;
 }
 
 batch::batch(ini& control) : control_(control) {

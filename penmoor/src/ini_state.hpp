@@ -17,6 +17,7 @@ struct ini::state {
     std::string native_path;  // boundPath as the file system names it
     std::int16_t LineEnds = 0;
     std::int16_t Dialect = 0;
+    std::int16_t Encoding = 0;
     detail::batch_state* batch = nullptr;  // the batch open on the control, if any
     platform::component::sink_list<ini_events*> sinks;
 

@@ -1,5 +1,6 @@
-// The writer's arguments in the file's bytes. All comparisons are on the file's bytes: an argument is
-// encoded once and compared with raw lines, so a name that has no Windows-1252 form can never match.
+// What the writer may write. All comparisons are on the file's bytes: an argument is encoded once (in the
+// file's character set, text_set.hpp) and compared with raw lines, so a name that has no form there can
+// never match.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/types.hpp"
 
 namespace penmoor::rules {
-
-// A name to compare with the names in the file; nothing when it cannot occur there.
-inline std::optional<std::string> file_text(const platform::string& name) {
-    return platform::cp1252::encode(name);
-}
 
 // Why the bytes of text that the writer is about to write, `what`, cannot be written: a CR would split
 // it into lines of its own, and so would an LF where a lone LF may end lines (lf_may_end); elsewhere an
@@ -45,27 +40,27 @@ inline std::optional<std::string> unwritable_name(std::string_view bytes, bool l
     return std::nullopt;
 }
 
-// Text that the writer is about to write into the file, in the file's bytes. A character outside the
-// file's character set would be written as something else: that, or what unwritable() refuses, is
-// run-time error 5, raised before anything is looked up or written.
-inline std::string writable(const platform::string& text, const char* what, bool lf_may_end) {
-    auto bytes = platform::cp1252::encode(text);
+// Text that the writer is about to write into the file, in the file's bytes (nothing when it has no form
+// in the file's character set). A character outside that set would be written as something else: that,
+// or what unwritable() refuses, is run-time error 5, raised before anything is written.
+inline std::string writable(const std::optional<std::string>& bytes, const char* what, bool lf_may_end) {
     if (!bytes) {
         throw platform::runtime_error(platform::err::invalid_call,
                                       std::string(what) + " holds a character that the file cannot store");
     }
-    if (auto why = unwritable(*bytes, what, lf_may_end))
+    if (auto why = unwritable(*bytes, what, lf_may_end)) {
         throw platform::runtime_error(platform::err::invalid_call, *why);
-    return std::move(*bytes);
+    }
+    return *bytes;
 }
 
 // A setting name that the writer is about to write: writable text that also reads back as the same name
-// (unwritable_name), else run-time error 5, raised before anything is looked up.
-inline std::string writable_name(const platform::string& name, bool lf_may_end) {
-    std::string bytes = writable(name, "the setting name", lf_may_end);
-    if (auto why = unwritable_name(bytes, lf_may_end))
+// (unwritable_name), else run-time error 5.
+inline std::string writable_name(const std::optional<std::string>& bytes, bool lf_may_end) {
+    std::string name = writable(bytes, "the setting name", lf_may_end);
+    if (auto why = unwritable_name(name, lf_may_end))
         throw platform::runtime_error(platform::err::invalid_call, *why);
-    return bytes;
+    return name;
 }
 
 }  // namespace penmoor::rules

@@ -5,7 +5,7 @@
 #include "line_rules.hpp"
 #include "penmoor/ini.hpp"
 #include "stages.hpp"
-#include "tarnwick/files/cp1252.hpp"
+#include "text_set.hpp"
 
 namespace penmoor {
 namespace {
@@ -14,70 +14,114 @@ constexpr platform::boolean boolean(bool b) {
     return b ? platform::True : platform::False;
 }
 
-// A lookup of method m through its stage; its events raised, its result returned.
-bool found(const edit_target& t, method m, section_stage& s) {
-    return look(t, s, [&](bool bound) { return reported(t, m, bound, s.found()); });
+// A lookup of method m through the stage that make gives; its events raised, its result returned.
+bool found(const edit_target& t, method m, const stage_maker& make) {
+    const auto result = look(t, [&](platform::file& source, text_set& text) {
+        const auto s = make(source, text);
+        read_through(t, source, text, *s);
+        return reported(t, m, true, s->found());
+    });
+    return result ? *result : reported(t, m, false, {});
 }
+
+// Text to be written, in the file's bytes: checked before anything is read where the character set is
+// fixed, and once the file shows it where it is found there.
+class written {
+  public:
+    written(const edit_target& t, const platform::string& text, const char* what, bool name)
+        : text_(text), what_(what), name_(name), lf_may_end_(t.line_ends != 0) {
+        if (t.encoding != static_cast<std::int16_t>(platform::encoding::as_found)) {
+            text_set fixed(t.encoding, nullptr);
+            bytes(fixed);
+        }
+    }
+    std::string bytes(text_set& set) const {
+        const auto encoded = set.bytes(text_);
+        return name_ ? rules::writable_name(encoded, lf_may_end_)
+                     : rules::writable(encoded, what_, lf_may_end_);
+    }
+
+  private:
+    const platform::string& text_;
+    const char* what_;
+    bool name_;
+    bool lf_may_end_;
+};
 
 }  // namespace
 
 platform::boolean ini::isHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    return boolean(
-        found(t, method::isHeader, *stages::find_section(t.rules, rules::file_text(Header), nullptr)));
+    return boolean(found(t, method::isHeader, [&](platform::file&, text_set& text) {
+        return stages::find_section(t.rules, text.bytes(Header), nullptr);
+    }));
 }
 
 platform::boolean ini::isSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
-    const auto s =
-        stages::find_setting(t.rules, rules::file_text(Header), rules::file_text(Setting), nullptr);
-    return boolean(found(t, method::isSetting, *s));
+    return boolean(found(t, method::isSetting, [&](platform::file&, text_set& text) {
+        return stages::find_setting(t.rules, text.bytes(Header), text.bytes(Setting), nullptr);
+    }));
 }
 
 platform::string ini::getSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
     value_text value;
-    const auto s = stages::find_setting(t.rules, rules::file_text(Header), rules::file_text(Setting), &value);
-    return found(t, method::getSetting, *s) ? platform::cp1252::decode(value.text()) : platform::string();
+    platform::string result;
+    const auto bound = look(t, [&](platform::file& source, text_set& text) {
+        const auto s = stages::find_setting(t.rules, text.bytes(Header), text.bytes(Setting), &value);
+        read_through(t, source, text, *s);
+        if (reported(t, method::getSetting, true, s->found())) result = text.text(value.text());
+        return true;
+    });
+    if (!bound) reported(t, method::getSetting, false, {});
+    return result;
 }
 
 platform::boolean ini::listHeaders(const std::function<void(const platform::string& Header)>& each) {
     const edit_target t = state_->target();
-    const auto s =
-        stages::headers(t.rules, [&](std::string_view name) { each(platform::cp1252::decode(name)); });
-    return boolean(look(t, *s, [&](bool bound) {
-        if (!bound) t.raise.State(TW_NOFILE);
-        return bound;
-    }));
+    const auto bound = look(t, [&](platform::file& source, text_set& text) {
+        const auto s = stages::headers(t.rules, [&](std::string_view name) { each(text.text(name)); });
+        read_through(t, source, text, *s);
+        return true;
+    });
+    if (!bound) t.raise.State(TW_NOFILE);
+    return boolean(bound.has_value());
 }
 
 platform::boolean ini::listSettings(
     const platform::string& Header,
     const std::function<void(const platform::string& Setting, const platform::string& Value)>& each) {
+    const edit_target t = state_->target();
     // Each setting's value is gathered, then handed over with its name.
     struct listed final : value_sink {
         const std::function<void(const platform::string&, const platform::string&)>* each;
+        text_set* text;
         std::string name, value;
         void begin(std::string_view n) override {
             name.assign(n);
             value.clear();
         }
-        void piece(std::string_view text) override { value.append(text); }
-        void end() override { (*each)(platform::cp1252::decode(name), platform::cp1252::decode(value)); }
+        void piece(std::string_view piece_of_value) override { value.append(piece_of_value); }
+        void end() override { (*each)(text->text(name), text->text(value)); }
     } sink;
     sink.each = &each;
-    const edit_target t = state_->target();
-    const auto s = stages::find_section(t.rules, rules::file_text(Header), &sink);
-    // The events of isSetting for a missing section; nothing for a section that is there.
-    return boolean(look(t, *s, [&](bool bound) {
-        return (bound && s->found().header) || reported(t, method::isSetting, bound, s->found());
-    }));
+    const auto result = look(t, [&](platform::file& source, text_set& text) {
+        sink.text = &text;
+        const auto s = stages::find_section(t.rules, text.bytes(Header), &sink);
+        read_through(t, source, text, *s);
+        // The events of isSetting for a missing section; nothing for a section that is there.
+        return s->found().header || reported(t, method::isSetting, true, s->found());
+    });
+    return boolean(result ? *result : reported(t, method::isSetting, false, {}));
 }
 
 platform::boolean ini::addHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    std::string name = rules::writable(Header, "the section name", state_->LineEnds != 0);
-    return edit(t, method::addHeader, [&](platform::file&) { return stages::add_header(t.rules, name); });
+    const written name(t, Header, "the section name", false);
+    return edit(t, method::addHeader, [&](platform::file&, text_set& text) {
+        return stages::add_header(t.rules, name.bytes(text));
+    });
 }
 
 // The new line goes directly below the section's first header line (the exact dialect), or after its
@@ -85,11 +129,10 @@ platform::boolean ini::addHeader(const platform::string& Header) {
 platform::boolean ini::addSetting(const platform::string& Header, const platform::string& Setting,
                                   const platform::string& Value) {
     const edit_target t = state_->target();
-    const std::string setting = rules::writable_name(Setting, state_->LineEnds != 0);
-    const std::string value = rules::writable(Value, "the value", state_->LineEnds != 0);
-    const auto section = rules::file_text(Header);
-    return edit(t, method::addSetting,
-                [&](platform::file&) { return stages::add_setting(t.rules, section, setting, value); });
+    const written setting(t, Setting, "the setting name", true), value(t, Value, "the value", false);
+    return edit(t, method::addSetting, [&](platform::file&, text_set& text) {
+        return stages::add_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text));
+    });
 }
 
 // Replaces the first line of the setting in the first occurrence of the section, which ends at the
@@ -97,10 +140,9 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
 platform::boolean ini::updateSetting(const platform::string& Header, const platform::string& Setting,
                                      const platform::string& Value) {
     const edit_target t = state_->target();
-    const std::string setting = rules::writable_name(Setting, state_->LineEnds != 0);
-    const std::string value = rules::writable(Value, "the value", state_->LineEnds != 0);
-    return edit(t, method::updateSetting, [&](platform::file&) {
-        return stages::update_setting(t.rules, rules::file_text(Header), setting, value,
+    const written setting(t, Setting, "the setting name", true), value(t, Value, "the value", false);
+    return edit(t, method::updateSetting, [&](platform::file&, text_set& text) {
+        return stages::update_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text),
                                       reach::first_occurrence);
     });
 }
@@ -108,8 +150,8 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
 // Drops every line of the setting in the first occurrence of the section.
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
-    return edit(t, method::deleteSetting, [&](platform::file&) {
-        return stages::delete_setting(t.rules, rules::file_text(Header), rules::file_text(Setting),
+    return edit(t, method::deleteSetting, [&](platform::file&, text_set& text) {
+        return stages::delete_setting(t.rules, text.bytes(Header), text.bytes(Setting),
                                       reach::first_occurrence);
     });
 }
@@ -119,8 +161,8 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    return edit(t, method::deleteHeader, [&](platform::file& source) {
-        return stages::delete_header(t.rules, rules::file_text(Header), source);
+    return edit(t, method::deleteHeader, [&](platform::file& source, text_set& text) {
+        return stages::delete_header(t.rules, text.bytes(Header), source);
     });
 }
 

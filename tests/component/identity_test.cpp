@@ -59,7 +59,11 @@ TEST(Identity, WriterSlotsCarryTheirIdsKindsAndParameters) {
          {"showConstants", 0x6003000D, M, TWC_VT_VARIANT, {}},
          // Beyond the specified members.
          {"LineEnds", 0x6803000E, G, TWC_VT_I2, {}},
-         {"LineEnds", 0x6803000E, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
+         {"LineEnds", 0x6803000E, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}},
+         {"Encoding", 0x6803000F, G, TWC_VT_I2, {}},
+         {"Encoding", 0x6803000F, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}},
+         {"Dialect", 0x68030010, G, TWC_VT_I2, {}},
+         {"Dialect", 0x68030010, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
     expect_members(*t.events, {{"State", 1, M, TWC_VT_EMPTY, {{"State", TWC_VT_I2 | TWC_VT_BYREF}}},
                                {"hasWrite", 2, M, TWC_VT_EMPTY, {}}});
     EXPECT_STREQ(t.dispatch->name, "_ini");

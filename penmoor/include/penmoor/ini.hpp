@@ -157,7 +157,7 @@ class PENMOOR_API ini : public platform::user_control {
     /// Opens or brings forward the thread's constants window; no file, state or event. Cannot show: error 7.
     void showConstants();
 
-    /// @name Beyond the specified interface
+    /// @name Extensions
     /// @{
 
     /// Where lines end; a 16-bit integer property, dispatch id 0x6803000E:
@@ -172,6 +172,33 @@ class PENMOOR_API ini : public platform::user_control {
     std::int16_t LineEnds() const;
     /// Sets LineEnds; any value but 0, 1 and 2 is run-time error 5 and changes nothing.
     void LineEnds(std::int16_t value);
+
+    /// The character set of the file's text; a 16-bit integer property, dispatch id 0x6803000F:
+    ///  - 0, the default: Windows-1252, every byte one character;
+    ///  - 1: UTF-8; bytes that are not UTF-8 are kept, never replaced: each reads as a lone surrogate
+    ///    U+DC80 ... U+DCFF and is written back as the byte it was. A UTF-8 byte-order mark at the start
+    ///    of the file is kept and is no part of the first line;
+    ///  - 2: as found: UTF-8 where the file's bytes are valid UTF-8 (or start with the byte-order mark,
+    ///    or there are none), else Windows-1252. The file is read for it only when text that is not
+    ///    ASCII is to be compared or returned; text to be written is checked against the set once found.
+    std::int16_t Encoding() const;
+    /// Sets Encoding; any value but 0, 1 and 2 is run-time error 5 and changes nothing.
+    void Encoding(std::int16_t value);
+
+    /// How lines are told apart; a 16-bit integer property, dispatch id 0x68030010:
+    ///  - 0, the default: exact, as described above (blanks are part of names and values);
+    ///  - 1: common, as most INI files on Linux are written: blanks and tabs around a setting's name and
+    ///    value are no part of them; a line whose first other character is ";" or "#" is a comment; a
+    ///    header may be indented and followed by blanks or a comment; a value goes on over lines indented
+    ///    deeper than its setting, or after a line ending in a backslash; the lines before the first
+    ///    header are the section named "". An update keeps the line's spacing and drops the old value's
+    ///    other lines; a new setting goes after the section's last line, spaced as its first setting; a
+    ///    new section is set off by one blank line; deleteHeader removes a section whole, with the
+    ///    comments above its header and the blank line before them. The first of two equal keys wins,
+    ///    and case counts, as in the exact dialect.
+    std::int16_t Dialect() const;
+    /// Sets Dialect; any value but 0 and 1 is run-time error 5 and changes nothing.
+    void Dialect(std::int16_t value);
 
     /// For C++ callers: gives each() the name of every header line, "[" + name + "]", in the order of
     /// the file, repeats included, and returns True; False and State TW_NOFILE while unbound.

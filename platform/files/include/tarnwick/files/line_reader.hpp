@@ -42,6 +42,10 @@ class line_reader {
     line_reader(file& source, std::span<char> buffer, line_ends ends = line_ends::crlf) noexcept
         : source_(source), buffer_(buffer), lf_ends_(ends == line_ends::lf) {}
 
+    // Starts reading at byte `at` of the file instead of its first (to pass over a byte-order mark);
+    // before anything is read.
+    void start_at(off_t at) noexcept { offset_ = at; }
+
     // The next whole line, valid until the next call; false at the end of the file. Read errors throw.
     bool next(std::string_view& line);
 
