@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "tarnwick/files/ini_line.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/types.hpp"
 
@@ -36,6 +37,24 @@ inline std::optional<std::string> unwritable_name(std::string_view bytes, bool l
     }
     if (bytes.find('=') != std::string_view::npos) {
         return "the setting name holds \"=\", so its line would read back as another name";
+    }
+    return std::nullopt;
+}
+
+// Why text would not read back as itself in the common dialect: blanks or tabs around a setting's name
+// or value are no part of it, a name that begins with ";" or "#" makes a comment of its line, and a value
+// that ends with a backslash goes on over the next line. Nothing when it would.
+inline std::optional<std::string> unwritable_common(std::string_view bytes, std::string_view what,
+                                                    bool name) {
+    if (!bytes.empty() && (platform::ini::is_blank(bytes.front()) || platform::ini::is_blank(bytes.back()))) {
+        return std::string(what) +
+               " begins or ends with a blank, which the common dialect reads as no part of it";
+    }
+    if (name && !bytes.empty() && (bytes.front() == ';' || bytes.front() == '#')) {
+        return std::string(what) + " begins with \"" + bytes.front() + "\", which makes its line a comment";
+    }
+    if (!name && !bytes.empty() && bytes.back() == '\\') {
+        return std::string(what) + " ends with a backslash, which would join the next line to it";
     }
     return std::nullopt;
 }

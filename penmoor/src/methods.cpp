@@ -28,8 +28,12 @@ bool found(const edit_target& t, method m, const stage_maker& make) {
 // fixed, and once the file shows it where it is found there.
 class written {
   public:
-    written(const edit_target& t, const platform::string& text, const char* what, bool name)
-        : text_(text), what_(what), name_(name), lf_may_end_(t.line_ends != 0) {
+    enum class part { section, setting, value };
+    written(const edit_target& t, const platform::string& text, part what)
+        : text_(text),
+          part_(what),
+          lf_may_end_(t.line_ends != 0),
+          common_(t.rules == engine::dialect::common) {
         if (t.encoding != static_cast<std::int16_t>(platform::encoding::as_found)) {
             text_set fixed(t.encoding, nullptr);
             bytes(fixed);
@@ -37,15 +41,24 @@ class written {
     }
     std::string bytes(text_set& set) const {
         const auto encoded = set.bytes(text_);
-        return name_ ? rules::writable_name(encoded, lf_may_end_)
-                     : rules::writable(encoded, what_, lf_may_end_);
+        const char* what = part_ == part::section   ? "the section name"
+                           : part_ == part::setting ? "the setting name"
+                                                    : "the value";
+        std::string b = part_ == part::setting ? rules::writable_name(encoded, lf_may_end_)
+                                               : rules::writable(encoded, what, lf_may_end_);
+        if (common_ && part_ != part::section) {
+            if (auto why = rules::unwritable_common(b, what, part_ == part::setting)) {
+                throw platform::runtime_error(platform::err::invalid_call, *why);
+            }
+        }
+        return b;
     }
 
   private:
     const platform::string& text_;
-    const char* what_;
-    bool name_;
+    part part_;
     bool lf_may_end_;
+    bool common_;
 };
 
 }  // namespace
@@ -118,7 +131,7 @@ platform::boolean ini::listSettings(
 
 platform::boolean ini::addHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    const written name(t, Header, "the section name", false);
+    const written name(t, Header, written::part::section);
     return edit(t, method::addHeader, [&](platform::file&, text_set& text) {
         return stages::add_header(t.rules, name.bytes(text));
     });
@@ -129,7 +142,7 @@ platform::boolean ini::addHeader(const platform::string& Header) {
 platform::boolean ini::addSetting(const platform::string& Header, const platform::string& Setting,
                                   const platform::string& Value) {
     const edit_target t = state_->target();
-    const written setting(t, Setting, "the setting name", true), value(t, Value, "the value", false);
+    const written setting(t, Setting, written::part::setting), value(t, Value, written::part::value);
     return edit(t, method::addSetting, [&](platform::file&, text_set& text) {
         return stages::add_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text));
     });
@@ -140,7 +153,7 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
 platform::boolean ini::updateSetting(const platform::string& Header, const platform::string& Setting,
                                      const platform::string& Value) {
     const edit_target t = state_->target();
-    const written setting(t, Setting, "the setting name", true), value(t, Value, "the value", false);
+    const written setting(t, Setting, written::part::setting), value(t, Value, written::part::value);
     return edit(t, method::updateSetting, [&](platform::file&, text_set& text) {
         return stages::update_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text),
                                       reach::first_occurrence);

@@ -11,6 +11,7 @@
 #include "tarnwick/files/place.hpp"
 #include "tarnwick/files/replace.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "text_set.hpp"
 
 namespace penmoor::session {
 namespace {
@@ -43,6 +44,28 @@ class distinct final : public value_sink {
     std::unordered_set<std::string> seen_;
 };
 
+// Gives what a request reads to its sink as UTF-8: bytes that are not ASCII as the file's character set
+// says, found in the file when first needed.
+class decoding final : public value_sink {
+  public:
+    decoding(value_sink* out, text_set& text) : out_(out), text_(text) {}
+    void begin(std::string_view name) override { out_->begin(utf8(name)); }
+    void piece(std::string_view bytes) override { out_->piece(utf8(bytes)); }
+    void end() override { out_->end(); }
+    void restart() override { out_->restart(); }
+
+  private:
+    std::string_view utf8(std::string_view bytes) {
+        if (std::ranges::all_of(bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            return bytes;
+        converted_ = platform::codec::to_utf8(bytes, text_.get());
+        return converted_;
+    }
+    value_sink* out_;
+    text_set& text_;
+    std::string converted_;
+};
+
 // The file a run reads: the file, locked where the run edits, or an empty stand-in for a missing one
 // that --create lets be made.
 class source {
@@ -67,16 +90,16 @@ class source {
 };
 
 // One pass of stages from `in` (into `out` when there is one).
-void run_pass(platform::file& in, platform::file* out, const options& how, platform::line_ends ends,
+void run_pass(platform::file& in, platform::file* out, const engine::pass_rules& rules,
               std::span<section_stage* const> stages, std::span<engine::stage* const> others = {}) {
-    bool keeps_bytes = true;
+    engine::pass_rules these = rules;
     std::vector<engine::stage*> all;
     for (section_stage* s : stages) {
-        keeps_bytes = keeps_bytes && s->keeps_bytes();
+        these.exact_copy = these.exact_copy && s->keeps_bytes();
         all.push_back(s);
     }
     all.insert(all.end(), others.begin(), others.end());
-    engine::pass p(in, {how.rules, ends, keeps_bytes}, out);
+    engine::pass p(in, these, out);
     p.run(all);
 }
 
@@ -113,13 +136,11 @@ class common_run {
         }
     }
 
-    void run(platform::file& in, platform::file* out, const options& how, platform::line_ends ends) {
-        std::vector<section_stage*> sections;
-        for (auto* s : kinds_) {
-            if (s) sections.push_back(s);
+    void run(platform::file& in, platform::file* out, engine::pass_rules rules) {
+        for (const section_stage* s : kinds_) {
+            if (s) rules.exact_copy = rules.exact_copy && s->keeps_bytes();
         }
-        bool keeps_bytes = std::ranges::all_of(sections, [](section_stage* s) { return s->keeps_bytes(); });
-        engine::pass p(in, {how.rules, ends, keeps_bytes}, out);
+        engine::pass p(in, rules, out);
         p.run(order_);
     }
 
@@ -159,8 +180,7 @@ class common_run {
 // into a file of no name.
 class exact_run {
   public:
-    exact_run(source& from, const options& how, platform::line_ends ends)
-        : from_(from), how_(how), ends_(ends) {}
+    exact_run(source& from, const engine::pass_rules& rules) : from_(from), rules_(rules) {}
 
     answer apply(request& r) {
         answer a;
@@ -190,14 +210,14 @@ class exact_run {
         auto s = r.key ? stages::find_setting(dialect::exact, r.section, r.key, value)
                        : stages::find_section(dialect::exact, r.section, value);
         section_stage* const one[] = {s.get()};
-        run_pass(current(), nullptr, how_, ends_, one);
+        run_pass(current(), nullptr, rules_, one);
         return s->found();
     }
     // Runs an edit from the latest content into the next; true when it changed something.
     bool edit(std::unique_ptr<section_stage> s) {
         platform::file next = from_.where().scratch();
         section_stage* const one[] = {s.get()};
-        run_pass(current(), &next, how_, ends_, one);
+        run_pass(current(), &next, rules_, one);
         if (!s->found().changed) return false;
         latest_ = std::move(next);
         return true;
@@ -209,7 +229,7 @@ class exact_run {
             a.section = true;
             auto s = stages::headers(dialect::exact, [&](std::string_view n) { names.begin(n); });
             engine::stage* const one[] = {s.get()};
-            run_pass(current(), nullptr, how_, ends_, {}, one);
+            run_pass(current(), nullptr, rules_, {}, one);
             return;
         }
         const findings f = look(r, r.what == verb::list ? &names : r.out);
@@ -252,8 +272,7 @@ class exact_run {
     }
 
     source& from_;
-    const options& how_;
-    platform::line_ends ends_;
+    engine::pass_rules rules_;
     platform::file latest_;
 };
 
@@ -270,7 +289,23 @@ std::vector<answer> run(const std::string& path, const options& how, std::span<r
     const bool editing = edits(requests);
     for (;;) {
         source from(path, how, editing);
-        const platform::line_ends ends = platform::line_ends_by_setting(how.line_ends, from.file());
+        text_set text(static_cast<std::int16_t>(how.text), &from.file());
+        if (how.prepare) {
+            const bool fixed = how.text != platform::encoding::as_found;
+            how.prepare(fixed || !how.ascii_only ? text.get() : platform::encoding::utf8);
+        }
+        // What the requests read reaches their sinks as UTF-8.
+        std::vector<std::unique_ptr<decoding>> decoders;
+        std::vector<value_sink*> outs;
+        for (request& r : requests) {
+            outs.push_back(r.out);
+            if (r.out) {
+                decoders.push_back(std::make_unique<decoding>(r.out, text));
+                r.out = decoders.back().get();
+            }
+        }
+        const engine::pass_rules rules{how.rules, platform::line_ends_by_setting(how.line_ends, from.file()),
+                                       true, text.may_have_byte_order_mark()};
         std::vector<answer> answers;
         platform::file* made = nullptr;
         std::optional<platform::replacement> copy;
@@ -278,13 +313,14 @@ std::vector<answer> run(const std::string& path, const options& how, std::span<r
         if (how.rules == dialect::common) {
             common_run pass(requests, from.file());
             if (editing) copy.emplace(from.where(), from.original(), 0666);
-            pass.run(from.file(), copy ? &copy->copy() : nullptr, how, ends);
+            pass.run(from.file(), copy ? &copy->copy() : nullptr, rules);
             answers = pass.answers(requests);
         } else {
-            exact.emplace(from, how, ends);
+            exact.emplace(from, rules);
             for (request& r : requests) answers.push_back(exact->apply(r));
             made = exact->latest();
         }
+        for (std::size_t i = 0; i < requests.size(); ++i) requests[i].out = outs[i];
         const bool changed = std::ranges::any_of(answers, [](const answer& a) { return a.changed; });
         if (!editing || !changed || !accept(answers)) {
             if (copy) copy->abandon();

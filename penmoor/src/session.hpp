@@ -20,12 +20,21 @@
 
 #include "stages.hpp"
 #include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/text_codec.hpp"
 
 namespace penmoor::session {
 
 struct options {
     std::int16_t line_ends = platform::line_ends_as_found;  // the controls' LineEnds
     engine::dialect rules = engine::dialect::common;
+    // The file's character set, as the controls' Encoding. Values given to the requests' sinks are UTF-8
+    // whatever it is: the bytes of a UTF-8 file as they stand, a Windows-1252 file's decoded.
+    platform::encoding text = platform::encoding::as_found;
+    // Puts the requests' names and values in the file's bytes, for the character set given, before the
+    // file is read (and again if the requests run again). Where every one of them is ASCII (ascii_only),
+    // the set is not looked for in the file and UTF-8 is given: ASCII is the same bytes in every set.
+    std::function<void(platform::encoding set)> prepare;
+    bool ascii_only = true;
     // A missing file reads as empty, and an edit makes it (with a rename that never replaces a file that
     // appeared meanwhile: then the requests run again on that one).
     bool create = false;

@@ -135,6 +135,10 @@ class setting_adder final : public common_editing {
         holding_ = found_.header && rules == dialect::common;
     }
     void take(line&& l, engine::emitter& out) override {
+        if (done_) {
+            out.put(std::move(l));
+            return;
+        }
         if (held(l, out)) return;
         const auto at = cursor_.step(l.info());
         if (!found_.header) {
@@ -270,6 +274,11 @@ class setter final : public common_editing {
     }
     void take(line&& l, engine::emitter& out) override {
         if (dropped_with_value(l, out)) return;
+        if (done_) {
+            put_run(out);
+            out.put(std::move(l));
+            return;
+        }
         if (held(l, out)) return;
         const auto at = cursor_.step(l.info());
         if (!found_.header) {
@@ -309,7 +318,7 @@ class setter final : public common_editing {
             if (!existing_only_) append_section(out, section_, new_line(setting_, value_));
             return;
         }
-        if (found_.setting != search::found) add(out);
+        if (found_.setting != search::found && !added_) add(out);
         put_run(out);
     }
     bool waiting() const override { return !found_.header; }
@@ -324,6 +333,7 @@ class setter final : public common_editing {
         return std::string(v);
     }
     void add(engine::emitter& out) {
+        added_ = true;
         if (existing_only_) {
             put_run(out);
             holding_ = false;
@@ -337,6 +347,7 @@ class setter final : public common_editing {
 
     std::string section_, setting_, value_;
     bool existing_only_;
+    bool added_ = false;
     bool done_ = false;
 };
 

@@ -18,6 +18,7 @@ struct row {
     int status;
     const char* after;  // the file afterwards; null: as before
     const char* out = "";
+    bool exact = true;  // --exact, else the common dialect
 };
 
 twini::operation set(const char* s, const char* k, const char* v) {
@@ -73,6 +74,24 @@ const row rows[] = {
     {crlf, lf_file, del("S", "a"), 1, nullptr},
     {crlf, lf_file, del("S"), 1, nullptr},
     {crlf, lf_file, get("S", "a"), 1, nullptr},
+    // The common dialect, the default: a new key after the section's last line, a new section set off by
+    // one blank line, a deleted section gone whole.
+    {crlf, crlf_file, set("S", "a", "9"), 0, "[S]\r\na=9\r\n", "", false},
+    {crlf, crlf_file, set("S", "b", "2"), 0, "[S]\r\na=1\r\nb=2\r\n", "", false},
+    {crlf, crlf_file, set("T", "c", "3"), 0, "[S]\r\na=1\r\n\r\n[T]\r\nc=3\r\n", "", false},
+    {crlf, crlf_file, del("S", "a"), 0, "[S]\r\n", "", false},
+    {crlf, crlf_file, del("S"), 0, "", "", false},
+    {found, crlf_file, set("S", "b", "2"), 0, "[S]\r\na=1\r\nb=2\r\n", "", false},
+    {found, crlf_file, set("T", "c", "3"), 0, "[S]\r\na=1\r\n\r\n[T]\r\nc=3\r\n", "", false},
+    {lf, crlf_file, set("T", "c", "3"), 0, "[S]\r\na=1\r\n\n[T]\nc=3\n", "", false},
+    {found, lf_file, set("S", "a", "9"), 0, "[S]\na=9\n", "", false},
+    {found, lf_file, set("S", "b", "2"), 0, "[S]\na=1\nb=2\n", "", false},
+    {found, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\n[T]\nc=3\n", "", false},
+    {found, lf_file, del("S", "a"), 0, "[S]\n", "", false},
+    {found, lf_file, del("S"), 0, "", "", false},
+    {found, lf_file, get("S", "a"), 0, nullptr, "1\n", false},
+    {crlf, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\r\n\r\n[T]\r\nc=3\r\n", "", false},
+    {crlf, lf_file, get("S", "a"), 1, nullptr, "", false},
 };
 
 TEST(LineEnds, EveryModeAgainstEveryOperationByteForByte) {
@@ -84,6 +103,7 @@ TEST(LineEnds, EveryModeAgainstEveryOperationByteForByte) {
         twini::command c;
         c.file = dir / "app.ini";
         c.line_ends = r.mode;
+        c.exact = r.exact;
         c.operations = {r.op};
         const twini::result done = twini::run(c);
         EXPECT_EQ(done.status, r.status) << done.message;

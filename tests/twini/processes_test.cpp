@@ -72,8 +72,8 @@ TEST(Concurrency, WritersOfOneKeyLeaveOneLineWithOneOfTheirValues) {
     const auto lines = test::split_lines(test::read_file(dir / "app.ini"), true);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "[S]");
-    EXPECT_TRUE(lines_written.count(lines[1])) << lines[1];
-    EXPECT_EQ(lines[2], "other=1");
+    EXPECT_EQ(lines[1], "other=1");
+    EXPECT_TRUE(lines_written.count(lines[2])) << lines[2];
 }
 
 TEST(Permissions, AnotherUserReadsButCannotEditAFileOnlyTheOwnerMayWrite) {

@@ -15,7 +15,7 @@ namespace {
 using twini::verb;
 
 constexpr const char* before = "[S]\r\nk1=1\r\nk2=2\r\n[T]\r\nx=1\r\n";
-constexpr const char* after = "\r\n\r\n[S]\r\nk1=one\r\n\r\n\r\n[U]\r\nnew=yes\r\n";
+constexpr const char* after = "[S]\r\nk1=one\r\n\r\n[U]\r\nnew=yes\r\n";
 
 twini::command several(const std::string& file) {
     twini::command c;
@@ -103,7 +103,7 @@ void sweep(bool create, int errno_value) {
             fired = faults.fired();
         }
         if (r.status == 0) {
-            EXPECT_EQ(test::read_file(file), create ? "\n\n[S]\nk1=one\n" : after);
+            EXPECT_EQ(test::read_file(file), create ? "[S]\nk1=one\n" : after);
         } else {
             EXPECT_EQ(r.status, twini::failed);
             EXPECT_EQ(r.message.rfind(file + ": ", 0), 0u) << r.message;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -13,6 +14,7 @@
 #include "session.hpp"
 #include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/ini_line.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/sys.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -24,10 +26,11 @@ using penmoor::value_sink;
 using penmoor::session::request;
 using verb_t = request::verb;
 
-// What ends a command early: a status and its reason.
+// What ends a command early: a status and its reason; for a key not found, which one.
 struct refusal {
     int status;
     std::string reason;
+    const struct step* missing = nullptr;
 };
 
 // The reason of a run-time error for a shell user: an argument's fault needs no "Invalid procedure
@@ -52,19 +55,35 @@ std::string shown(const std::string& utf8) {
     return platform::to_utf8(platform::from_utf8(utf8));
 }
 
-// An argument in the file's bytes, with the UTF-8 it was given as for messages.
+// An argument: the UTF-8 it was given as, and its bytes in the file's character set once known.
 struct text {
     std::string utf8;
+    const char* what = "";
     std::string bytes;
+
+    void prepare(platform::encoding set) {
+        if (set == platform::encoding::utf8) {
+            bytes = utf8;
+            return;
+        }
+        try {
+            bytes = *platform::cp1252::encode(platform::file_text_from_utf8(utf8));
+        } catch (const platform::runtime_error& e) {
+            throw refusal{failed, std::string(what) + " " + quoted(shown(utf8)) + ": " + reason_of(e)};
+        }
+    }
 };
 
 text converted(const std::string& utf8, const char* what) {
-    try {
-        const auto bytes = platform::cp1252::encode(platform::file_text_from_utf8(utf8));
-        return {utf8, *bytes};
-    } catch (const platform::runtime_error& e) {
-        throw refusal{failed, std::string(what) + " " + quoted(shown(utf8)) + ": " + reason_of(e)};
+    if (const std::size_t bad = platform::invalid_utf8_at(utf8); bad != std::string::npos) {
+        throw refusal{failed,
+                      std::string(what) + " " + quoted(shown(utf8)) + ": " + platform::not_utf8(utf8, bad)};
     }
+    return {utf8, what, {}};
+}
+
+bool is_ascii(std::string_view s) {
+    return std::ranges::all_of(s, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool write_all(int fd, std::string_view bytes) {
@@ -77,19 +96,12 @@ bool write_all(int fd, std::string_view bytes) {
     return true;
 }
 
-// Output: what the command prints, collected until it has succeeded. Decoded from the file's bytes to
-// UTF-8 as it comes; beyond a megabyte it goes on in a file of no name, so that memory stays small
-// whatever the length of a value.
+// Output: what the command prints (UTF-8), collected until it has succeeded; beyond a megabyte it goes
+// on in a file of no name, so that memory stays small whatever the length of a value.
 class output {
   public:
-    void add(std::string_view bytes) {
-        for (const char c : bytes) {
-            if (static_cast<unsigned char>(c) < 0x80) {
-                text_ += c;
-            } else {
-                text_ += platform::to_utf8(platform::cp1252::decode(std::string_view(&c, 1)));
-            }
-        }
+    void add(std::string_view utf8) {
+        text_ += utf8;
         if (text_.size() > spill_at) spill();
     }
     void clear() {
@@ -166,9 +178,10 @@ struct step {
     throw refusal{not_found, "section " + quoted(section.utf8) + " not found" + more};
 }
 
-[[noreturn]] void key_missing(const text& section, const text& key, const char* more = "") {
+[[noreturn]] void key_missing(const step& s, const char* more = "") {
     throw refusal{not_found,
-                  "key " + quoted(key.utf8) + " not found in section " + quoted(section.utf8) + more};
+                  "key " + quoted(s.key->utf8) + " not found in section " + quoted(s.section->utf8) + more,
+                  &s};
 }
 
 [[noreturn]] void beyond_repeat(const step& s, const char* doing) {
@@ -204,20 +217,19 @@ void check(const command& c, const std::vector<step>& steps,
             case verb::get:
             case verb::list:
                 if (s.section && !a.section) section_missing(*s.section);
-                if (s.key && !a.key) key_missing(*s.section, *s.key);
+                if (s.key && !a.key) key_missing(s);
                 if (a.line_feed && c.line_ends != lf_ends) hidden_line(s, true);
                 break;
             case verb::set:
                 if (!a.section && c.existing) section_missing(*s.section, "; --existing adds none");
-                if (a.section && !a.key && c.existing)
-                    key_missing(*s.section, *s.key, "; --existing adds none");
+                if (a.section && !a.key && c.existing) key_missing(s, "; --existing adds none");
                 if (a.key && a.line_feed && c.line_ends == ends_as_found) hidden_line(s, false);
                 if (a.beyond_repeat) beyond_repeat(s, "change");
                 break;
             case verb::del:
                 if (!a.section) section_missing(*s.section);
                 if (!s.key) break;
-                if (!a.key) key_missing(*s.section, *s.key);
+                if (!a.key) key_missing(s);
                 if (a.line_feed && c.line_ends == ends_as_found) hidden_line(s, false);
                 if (a.beyond_repeat) beyond_repeat(s, "delete");
                 break;
@@ -257,6 +269,48 @@ void check_file(const command& c, const std::string& native) {
     }
 }
 
+// In the exact dialect, a key not found whose name differs from one of the section's only by blanks
+// around it, or by case: that one, for the message. Nothing otherwise.
+std::optional<std::string> near_key(const command& c, const std::string& native, const step& s) {
+    struct names final : value_sink {
+        std::vector<std::string> all;
+        void begin(std::string_view name) override { all.emplace_back(name); }
+        void piece(std::string_view) override {}
+    } listed;
+    request r;
+    r.what = verb_t::list;
+    r.section = s.section->utf8;
+    r.out = &listed;
+    penmoor::session::options how;
+    how.line_ends = c.line_ends;
+    how.rules = penmoor::engine::dialect::exact;
+    how.text = c.encoding;
+    how.create = c.create;
+    how.ascii_only = is_ascii(s.section->utf8);
+    how.prepare = [&](platform::encoding set) {
+        text section = *s.section;
+        section.prepare(set);
+        r.section = section.bytes;
+    };
+    try {
+        penmoor::session::run(native, how, std::span(&r, 1), [](const auto&) { return false; });
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    auto folded = [](std::string_view name) {
+        std::string f(platform::ini::trimmed(name));
+        for (char& ch : f) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        return f;
+    };
+    for (const std::string& name : listed.all) {
+        if (folded(name) != folded(s.key->utf8)) continue;
+        const bool blanks =
+            platform::ini::trimmed(name) != name || platform::ini::trimmed(s.key->utf8) != s.key->utf8;
+        return quoted(name) + " is there (" + (blanks ? "blanks count" : "case counts") + " in --exact)";
+    }
+    return std::nullopt;
+}
+
 result run_steps(const command& c, std::vector<step>& steps) {
     const platform::string path = platform::from_utf8(c.file);
     if (platform::to_utf8(path) != c.file) throw refusal{failed, "the path is not UTF-8"};
@@ -281,8 +335,28 @@ result run_steps(const command& c, std::vector<step>& steps) {
     }
     penmoor::session::options how;
     how.line_ends = c.line_ends;
-    how.rules = penmoor::engine::dialect::exact;
+    how.rules = c.exact ? penmoor::engine::dialect::exact : penmoor::engine::dialect::common;
     how.create = c.create;
+    how.text = c.encoding;
+    how.ascii_only = std::ranges::all_of(steps, [](const step& s) {
+        return (!s.section || is_ascii(s.section->utf8)) && (!s.key || is_ascii(s.key->utf8)) &&
+               is_ascii(s.value.utf8);
+    });
+    how.prepare = [&](platform::encoding set) {
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            step& s = steps[i];
+            if (s.section) {
+                s.section->prepare(set);
+                requests[i].section = s.section->bytes;
+            }
+            if (s.key) {
+                s.key->prepare(set);
+                requests[i].key = s.key->bytes;
+            }
+            s.value.prepare(set);
+            requests[i].value = s.value.bytes;
+        }
+    };
     std::optional<refusal> refused;
     const auto answers = penmoor::session::run(native, how, requests, [&](const auto& found) {
         try {
@@ -292,8 +366,15 @@ result run_steps(const command& c, std::vector<step>& steps) {
         }
         return !refused;
     });
-    if (refused) throw *refused;
-    check(c, steps, answers);
+    try {
+        if (refused) throw *refused;
+        check(c, steps, answers);
+    } catch (refusal& r) {
+        if (c.exact && r.missing) {
+            if (const auto hint = near_key(c, native, *r.missing)) r.reason += "; " + *hint;
+        }
+        throw;
+    }
     result r;
     r.changed = std::ranges::any_of(answers, [](const auto& a) { return a.changed; });
     output out;
@@ -309,20 +390,25 @@ result refused(int status, std::string message) {
     return r;
 }
 
-// Text to be written: one line each (an LF ends lines unless --crlf), and a setting name that reads back
-// as itself.
-void check_writable(const step& s, bool lf_may_end) {
+// Text to be written: one line each (an LF ends lines unless --crlf), a setting name that reads back as
+// itself, and in the common dialect names and values without blanks around them.
+void check_writable(const step& s, bool lf_may_end, bool common) {
     for (const auto& [t, what] : {std::pair{&*s.section, "the section name"}, std::pair{&*s.key, "the key"},
                                   std::pair{&s.value, "the value"}}) {
-        if (lf_may_end && t->bytes.find('\n') != std::string::npos) {
+        if (lf_may_end && t->utf8.find('\n') != std::string::npos) {
             throw refusal{failed, std::string(what) +
                                       " holds a line feed, which would end its line (only --crlf keeps one)"};
         }
     }
-    for (const auto& why : {penmoor::rules::unwritable(s.section->bytes, "the section name", false),
-                            penmoor::rules::unwritable_name(s.key->bytes, false),
-                            penmoor::rules::unwritable(s.value.bytes, "the value", false)}) {
+    for (const auto& why : {penmoor::rules::unwritable(s.section->utf8, "the section name", false),
+                            penmoor::rules::unwritable_name(s.key->utf8, false),
+                            penmoor::rules::unwritable(s.value.utf8, "the value", false)}) {
         if (why) throw refusal{failed, *why};
+    }
+    if (!common) return;
+    for (const auto& why : {penmoor::rules::unwritable_common(s.key->utf8, "the key", true),
+                            penmoor::rules::unwritable_common(s.value.utf8, "the value", false)}) {
+        if (why) throw refusal{failed, *why + " (--exact keeps it)"};
     }
 }
 
@@ -339,7 +425,7 @@ result run(const command& c) {
             steps.push_back(std::move(s));
         }
         for (const step& s : steps) {
-            if (s.what == verb::set) check_writable(s, c.line_ends != crlf_ends);
+            if (s.what == verb::set) check_writable(s, c.line_ends != crlf_ends, !c.exact);
         }
         return run_steps(c, steps);
     } catch (const refusal& r) {

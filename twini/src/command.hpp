@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/text_codec.hpp"
 
 namespace twini {
 
@@ -45,6 +46,8 @@ struct command {
     std::vector<operation> operations;
     bool existing = false;  // set adds neither a section nor a key
     bool create = false;    // a missing file is taken as empty, and an edit makes it
+    bool exact = false;     // the exact dialect (else the common one)
+    platform::encoding encoding = platform::encoding::as_found;
     std::int16_t line_ends = ends_as_found;
 };
 

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 
@@ -52,12 +54,14 @@ parsed error(std::string message) {
     return p;
 }
 
-// The options that stand for themselves.
-constexpr std::array<std::string_view, 7> plain_options{"--help",   "-h",     "--version", "--existing",
-                                                        "--create", "--crlf", "--lf"};
+// The options that stand for themselves, and the one that takes a value after "=".
+constexpr std::array<std::string_view, 8> plain_options{"--help",   "-h",     "--version", "--existing",
+                                                        "--create", "--crlf", "--lf",      "--exact"};
+constexpr std::string_view encoding_option = "--encoding=";
 
 bool is_plain_option(std::string_view argument) {
-    return std::ranges::find(plain_options, argument) != plain_options.end();
+    return std::ranges::find(plain_options, argument) != plain_options.end() ||
+           argument.starts_with(encoding_option);
 }
 
 // Applies one of the plain options to the command: what the call ends with at once, if anything.
@@ -72,7 +76,21 @@ std::optional<parsed> apply_option(std::string_view argument, command& c) {
         p.what = parsed::kind::version;
         return p;
     }
-    if (argument == "--existing") {
+    if (argument.starts_with(encoding_option)) {
+        const std::string_view value = argument.substr(encoding_option.size());
+        if (value == "utf8" || value == "utf-8" || value == "UTF-8") {
+            c.encoding = platform::encoding::utf8;
+        } else if (value == "cp1252" || value == "windows-1252" || value == "Windows-1252") {
+            c.encoding = platform::encoding::cp1252;
+        } else if (value == "auto") {
+            c.encoding = platform::encoding::as_found;
+        } else {
+            return error("--encoding is utf8, cp1252 or auto, not '" + std::string(value) + "'" +
+                         std::string(see_help));
+        }
+    } else if (argument == "--exact") {
+        c.exact = true;
+    } else if (argument == "--existing") {
         c.existing = true;
     } else if (argument == "--create") {
         c.create = true;
@@ -153,6 +171,15 @@ parsed parse_operations(std::string_view file, std::span<const std::string_view>
             continue;
         }
         if (!is_plain_option(argument)) {
+            // A first word that is no command and names no file, and after it no operation: most likely a
+            // command mistyped.
+            struct stat st;
+            if (c.operations.empty() && !looks_like_option(argument) &&
+                ::stat(std::string(file).c_str(), &st) != 0) {
+                return error("unknown command '" + std::string(file) +
+                             "': the commands are get, list, set and del, or FILE --get, --set and --del" +
+                             std::string(see_help));
+            }
             return error("after FILE come --get, --set and --del, not '" + std::string(argument) + "'" +
                          std::string(see_help));
         }
@@ -217,6 +244,11 @@ Several operations on FILE, applied in order as one change (all or nothing):
   --del SECTION [KEY]         as del
 
 Options:
+  --exact      the format as the controls read it by default: every character of a line
+               counts (blanks around names and values too), no comments, no continuation
+               lines; edits as the controls' own (a new key directly below the header)
+  --encoding=E the file's character set: utf8, cp1252 (Windows-1252) or auto, the default:
+               UTF-8 where the file is valid UTF-8 (or empty), else Windows-1252
   --existing   set adds nothing: a missing section or key is exit status 1
   --create     a missing FILE reads as empty, and an edit creates it
   --crlf       lines end at CR LF or a lone CR (a lone LF stays inside a line);
@@ -226,9 +258,13 @@ Options:
   -h, --help   print this help and exit
   --version    print the version and exit
 
-Names and values are compared exactly (case and blanks count). Text on the command line and
-on output is UTF-8; the file holds Windows-1252, and text it cannot hold is refused.
-Exit status: 0 done, 1 not found, 2 usage error, 3 file-system or text error.
+By default lines are read as most INI files on Linux are written: blanks around names and
+values do not count, lines starting with ; or # are comments, a value goes on over lines
+indented deeper than its key (or after a line ending in a backslash), and the lines before
+the first header are the section "". The first of two equal keys wins; case counts.
+Text on the command line and on output is UTF-8; text the file's character set cannot hold
+is refused. Exit status: 0 done, 1 not found, 2 usage error, 3 file-system or text error
+(the file as it was), 4 the file was changed but the output could not be written.
 )";
 }
 

@@ -31,6 +31,7 @@ bool only_crlf(const char* p, std::size_t n) {
 }  // namespace
 
 void line_writer::put(std::string_view bytes) {
+    if (bytes.empty()) return;
     // Large runs go straight from the caller's memory to the file.
     if (bytes.size() >= buffer_.size() / 2) {
         flush();

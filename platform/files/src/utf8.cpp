@@ -135,11 +135,20 @@ std::u16string from_utf8(std::string_view text) {
     return out;
 }
 
+std::size_t invalid_utf8_at(std::string_view text) {
+    string out;
+    return decode(text, out, true);
+}
+
+std::string not_utf8(std::string_view text, std::size_t at) {
+    return "byte 0x" + hex(static_cast<unsigned char>(text[at]), 2) + " at byte " + std::to_string(at + 1) +
+           " is not UTF-8";
+}
+
 string file_text_from_utf8(std::string_view utf8) {
     string out;
     if (const std::size_t bad = decode(utf8, out, true); bad != std::string_view::npos) {
-        throw runtime_error(err::invalid_call, "byte 0x" + hex(static_cast<unsigned char>(utf8[bad]), 2) +
-                                                   " at byte " + std::to_string(bad + 1) + " is not UTF-8");
+        throw runtime_error(err::invalid_call, not_utf8(utf8, bad));
     }
     for (std::size_t i = 0; i < out.size(); ++i) {
         unsigned char byte = 0;

@@ -9,8 +9,11 @@ twini set unterminated.ini T c 3
 show crlf.ini
 show lf.ini
 show unterminated.ini
-# --lf on a CR LF file: CR LF still ends lines, and every line written ends with LF.
+# --lf on a CR LF file: CR LF still ends lines; the lines written end with LF, and the lines left as
+# they were keep their CR LF. --exact writes every line anew, with LF.
 twini --lf set crlf.ini S c 3
+show crlf.ini
+twini --exact --lf set crlf.ini S d 4
 show crlf.ini
 # --crlf on an LF file: a lone LF stays inside a line, so the whole file is one line here.
 twini --crlf get lf.ini S a

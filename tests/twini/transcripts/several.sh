@@ -13,7 +13,7 @@ cmp app.ini before.ini && echo unchanged
 twini app.ini --get S k1 --get S missing
 # What --get prints is printed only when the whole command succeeds.
 twini app.ini --get S k1 --set S k1 two --get S k1 --del S nothing
-twini app.ini --set S k1 '中'
+twini --encoding=cp1252 app.ini --set S k1 '中'
 cmp app.ini before.ini && echo unchanged
 # The operands of an operation are taken as they are; an optional KEY is never one spelled as an option.
 twini app.ini --set S k -5 --set S -- --lf --del U --create

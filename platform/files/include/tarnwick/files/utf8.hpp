@@ -20,6 +20,11 @@ string file_text_from_utf8(std::string_view utf8);
 /// The UTF-8 of the controls' string: of every text a control reads from a file, exactly.
 std::string utf8_from_text(const string& text);
 
+/// Where text first is not UTF-8: the index of the byte, or std::string_view::npos when it all is.
+std::size_t invalid_utf8_at(std::string_view text);
+/// "byte 0xFF at byte 4 is not UTF-8", for the byte invalid_utf8_at() found.
+std::string not_utf8(std::string_view text, std::size_t at);
+
 /// UTF-8 form of a path. A NUL or an unpaired surrogate cannot name a file: run-time error 52.
 std::string native_path(std::u16string_view path);
 
