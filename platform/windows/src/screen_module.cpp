@@ -20,6 +20,7 @@ namespace platform::screen {
 namespace {
 
 constexpr model_calls model = {
+    [](const window& w) -> const window_layout& { return w.layout(); },
     [](window& w, std::string_view button) { w.click(button); },
     [](window& w) { w.close(); },
 };
@@ -106,9 +107,11 @@ std::string module_path() {
     return TARNWICK_SCREEN_MODULE_INSTALLED;
 }
 
-void use_module(std::string path) {
+bool use_module(std::string path) {
     const std::lock_guard lock(loading);
+    if (loaded_calls.load() != nullptr) return false;
     chosen_path = std::move(path);
+    return true;
 }
 
 }  // namespace platform::screen

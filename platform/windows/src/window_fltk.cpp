@@ -130,7 +130,7 @@ class text_area final : private buffer_holder, public Fl_Text_Editor {
 class fltk_peer final : public peer {
   public:
     explicit fltk_peer(window& model) : model_(model) {
-        const window_layout& layout = model.layout();
+        const window_layout& layout = callbacks->layout(model);
         frame_ = new Fl_Double_Window(pixels(layout.width), pixels(layout.height));
         try {
             frame_->copy_label(screen_text(layout.title).c_str());
@@ -203,7 +203,7 @@ class fltk_peer final : public peer {
         window& model = peer->model_;
         std::size_t i = 0;
         while (peer->controls_[i] != button) ++i;
-        const std::string name = model.layout().controls[i].name;
+        const std::string name = callbacks->layout(model).controls[i].name;
         deliver([&] { callbacks->click(model, name); });
     }
 

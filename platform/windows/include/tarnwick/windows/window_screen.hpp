@@ -16,7 +16,8 @@
 
 namespace platform {
 class window;
-}
+struct window_layout;
+}  // namespace platform
 
 namespace platform::screen {
 
@@ -56,8 +57,10 @@ table& calls() noexcept;
 // cannot be loaded ends claim() with runtime_error 48 naming its path and the loader's reason.
 const table& real() noexcept;
 
-// What the module calls back in the model, whose code it does not link.
+// What the module asks of the model, whose code and type information it does not link: it calls no
+// member of a window itself.
 struct model_calls {
+    const window_layout& (*layout)(const window& model);    // window::layout
     void (*click)(window& model, std::string_view button);  // window::click
     void (*close)(window& model);                           // window::close
 };
@@ -71,8 +74,9 @@ inline constexpr const char* module_entry_name = "tarnwick_screen_module";
 // runs from a file in the build tree (the tests, the demo), the installed one otherwise.
 std::string module_path();
 
-// Loads the real backend's module from path instead, for a test; before any window goes on screen.
-void use_module(std::string path);
+// Makes the real backend load its module from path instead (the empty path: module_path()), for a
+// test. False, and nothing changes, once a module has been loaded: it stays for the process's life.
+bool use_module(std::string path);
 
 // A model text as the screen shows it, in UTF-8: each CR LF becomes one LF.
 std::string screen_text(std::u16string_view text);
