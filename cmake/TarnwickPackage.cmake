@@ -30,11 +30,16 @@ function(tarnwick_package target)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake
         ${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake DESTINATION ${config_dir} COMPONENT development)
 
-    # Relocatable: the prefix is found from where the .pc file lies.
-    file(RELATIVE_PATH PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+    # The .pc file names the prefix it is installed under, given when installing (cmake --install
+    # --prefix, or /usr in the packages): everything but the prefix is filled in now, the prefix then.
+    set(PC_PREFIX "@PC_PREFIX@")
     set(PC_NAME ${target})
     set(PC_DESCRIPTION "${PKG_DESCRIPTION}")
-    configure_file(${PROJECT_SOURCE_DIR}/cmake/package.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+    set(pc ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/package.pc.in ${pc}.in @ONLY)
+    install(CODE "set(PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+        configure_file(\"${pc}.in\" \"${pc}\" @ONLY)
+        file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig\" TYPE FILE
+            FILES \"${pc}\")"
         COMPONENT development)
 endfunction()

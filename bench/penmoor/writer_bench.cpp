@@ -118,7 +118,7 @@ void update(benchmark::State& state, const std::string& path) {
     int i = 0;
     fsync_share share;
     for (auto _ : state) {
-        if (!w.updateSetting(u"Last", u"Target", u16("v" + std::to_string(++i))))
+        if (!w.updateSetting(u"Last", u"Target", u16(std::string("v").append(std::to_string(++i)))))
             state.SkipWithError("failed");
     }
     share.report(state);

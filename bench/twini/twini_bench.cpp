@@ -249,7 +249,7 @@ int main(int argc, char** arguments) {
         }
     }
 
-    auto value = [](int n) { return "v" + std::to_string(n); };
+    auto value = [](int n) { return std::string("v").append(std::to_string(n)); };
     auto plain = [](std::vector<std::string> before, std::vector<std::string> after = {}) -> command_of {
         return [=](const std::string& file, int) {
             std::vector<std::string> argv = before;

@@ -1,8 +1,8 @@
 #include "info.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "library.hpp"
@@ -81,6 +81,19 @@ bool bitmap_shape(const std::uint8_t* data, std::size_t size, std::int32_t& widt
     return true;
 }
 
+// Writes size bytes to a new or emptied file at path; a failure names the file and the system's reason.
+void write_file(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    const auto fail = [&](int error) {
+        throw host_error("cannot write the toolbox bitmap to '" + path + "': " + std::strerror(error));
+    };
+    std::FILE* file = std::fopen(path.c_str(), "wbe");
+    if (file == nullptr) fail(errno);
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    const int error = errno;
+    if (std::fclose(file) != 0) fail(errno);
+    if (!written) fail(error);
+}
+
 }  // namespace
 
 int describe_class(const std::string& what, const std::string& bitmap_file, std::ostream& out) {
@@ -125,11 +138,7 @@ int describe_class(const std::string& what, const std::string& bitmap_file, std:
     out << "asked for 1440 x 1440 twips, keeps " << twips(kept.width) << " x " << twips(kept.height) << '\n';
 
     if (!bitmap_file.empty()) {
-        std::ofstream file(bitmap_file, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(info.toolbox_bitmap),
-                   static_cast<std::streamsize>(info.toolbox_bitmap_size));
-        file.close();
-        if (!file) throw host_error("cannot write the toolbox bitmap to '" + bitmap_file + "'");
+        write_file(bitmap_file, info.toolbox_bitmap, info.toolbox_bitmap_size);
         out << "toolbox bitmap written to '" << bitmap_file << "'\n";
     }
     found.lib->unload();

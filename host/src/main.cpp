@@ -1,12 +1,13 @@
 // twhost: a container for control plug-ins. It loads them only through their C entry points (by ProgID
 // from the platform's registry, or by library path), creates controls, and runs statements against them,
 // printing every event and every printed result.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,28 @@ to them (and every link) are yours or root's and nobody else may write them (a s
 Exit status: 0 when everything succeeded, 1 when a statement or an action failed, 2 for bad usage or a
 syntax error.
 )";
+
+// Reads the whole file at path into text; 0, or the errno of the call that failed (a directory is
+// EISDIR at its first read).
+int read_file(const std::string& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    char buffer[65536];
+    int error = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            text.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            error = errno;
+            break;
+        }
+    }
+    ::close(fd);
+    return error;
+}
 
 struct action {
     enum kind { register_library, unregister_library, list, info } what;
@@ -206,15 +229,14 @@ int main(int argc, char** argv) {
             sources.emplace_back(parsing, twhost::parse_script(snippets[n]));
         }
         if (script_given && script != "-") {
-            std::ifstream in(script, std::ios::binary);
-            if (!in) {
-                std::cerr << "twhost: cannot read script '" << script << "'\n";
+            std::string text;
+            if (const int error = read_file(script, text)) {
+                std::cerr << "twhost: cannot read script '" << script << "': " << std::strerror(error)
+                          << '\n';
                 return 2;
             }
-            std::ostringstream text;
-            text << in.rdbuf();
             parsing = script;
-            sources.emplace_back(script, twhost::parse_script(text.str()));
+            sources.emplace_back(script, twhost::parse_script(text));
         }
     } catch (const twhost::syntax_error& e) {
         std::cerr << parsing << ':' << e.line << ':' << e.column << ": syntax error: " << e.what() << '\n';

@@ -47,12 +47,17 @@ if(PKG_CONFIG)
     file(GLOB pc_dirs ${prefix}/lib*/pkgconfig ${prefix}/lib/*/pkgconfig)
     string(REPLACE ";" ":" pc_path "${pc_dirs}")
     set(ENV{PKG_CONFIG_PATH} "${pc_path}")
-    execute_process(COMMAND ${PKG_CONFIG} --cflags --libs penmoor tw_ini
+    # Packages unpacked elsewhere than their prefix are told where they lie.
+    set(relocate "")
+    if(PREFIX)
+        set(relocate --define-variable=prefix=${prefix})
+    endif()
+    execute_process(COMMAND ${PKG_CONFIG} ${relocate} --cflags --libs penmoor tw_ini
         OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     separate_arguments(flags UNIX_COMMAND "${flags}")
     separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
     run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/project/main.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
-    execute_process(COMMAND ${PKG_CONFIG} --cflags penmoor
+    execute_process(COMMAND ${PKG_CONFIG} ${relocate} --cflags penmoor
         OUTPUT_VARIABLE cflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     separate_arguments(cflags UNIX_COMMAND "${cflags}")
     run(${CC} -std=c11 ${extra} ${SOURCE_DIR}/project/host.c ${cflags} -ldl -o ${WORK_DIR}/pc-host)

@@ -57,4 +57,20 @@ TEST(Version, IsTheOneDefinedForTheProject) {
     EXPECT_EQ(r.out, "twhost 1.0.0\n");
 }
 
+// A script or a bitmap file that cannot be had is named with the system's reason.
+TEST(Files, ThatCannotBeReadOrWrittenAreNamedWithTheSystemsReason) {
+    test::temp_dir dir;
+    auto r = run_twhost(dir, {"nosuch.tws"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "twhost: cannot read script 'nosuch.tws': No such file or directory\n");
+    r = run_twhost(dir, {dir.path()});
+    EXPECT_EQ(r.status, 2) << "a directory is no script";
+    EXPECT_EQ(r.err, "twhost: cannot read script '" + dir.path() + "': Is a directory\n");
+
+    r = run_twhost(dir, {"--info", TARNWICK_WRITER_LIBRARY, "--bitmap", "/missing/dir/x.bmp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "twhost: cannot write the toolbox bitmap to '/missing/dir/x.bmp': No such file or directory\n");
+}
+
 }  // namespace

@@ -36,7 +36,11 @@ class generator {
     }
 
     std::u16string line() {
-        if (below(header_odds_) == 0) return u"[" + text(2) + u"]";
+        if (below(header_odds_) == 0) {
+            std::u16string header = u"[";
+            header += text(2);
+            return header += u"]";
+        }
         return below(2) ? text(2) + u"=" + text(2) : text(5);
     }
 

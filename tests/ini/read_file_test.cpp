@@ -7,6 +7,7 @@
 
 #include "fault.hpp"
 #include "fixture.hpp"
+#include "numbered.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 
 namespace {
@@ -165,7 +166,7 @@ TEST_F(ReadFileErrors, TooManyHeadersOrSettingsStopTheLoadWithErrorNineAndTheLin
     EXPECT_EQ(control.FindHeader(u"h10001"), platform::False);
 
     std::string settings_file = "[a]\r\n";
-    for (int i = 0; i <= tw_ini::setting_capacity; ++i) settings_file += "k" + std::to_string(i) + "=v\r\n";
+    for (int i = 0; i <= tw_ini::setting_capacity; ++i) settings_file += test::numbered("k", i) + "=v\r\n";
     settings_file += "[after]\r\n";
     EXPECT_EQ(error_of([&] { load(settings_file); }), platform::err::subscript);
     EXPECT_EQ(control.GetSettings(u"a"), 60000);
@@ -221,7 +222,7 @@ TEST_F(ChangingFile, FileThatGrowsWhileLoadingLoadsAtLeastWhatItHeldAtFirst) {
     fault_injector faults;
     faults.before(call::read, 2, [&] { write_file(dir / "app.ini", content + content + "[late]\r\n"); });
     EXPECT_EQ(control.ReadFile(u16(dir / "app.ini")), platform::True);
-    const std::u16string last = u16("h" + std::to_string(headers - 1));
+    const std::u16string last = u16(test::numbered("h", headers - 1));
     EXPECT_GE(control.GetNumberOfHeaders(), headers - 1);
     EXPECT_EQ(control.GetHeaderAtPosition(headers - 1), last);
     EXPECT_EQ(control.RCS(last, u"key"), u16("value number " + std::to_string(headers - 1)));

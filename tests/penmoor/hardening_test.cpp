@@ -11,6 +11,7 @@
 
 #include "fault.hpp"
 #include "fixture.hpp"
+#include "numbered.hpp"
 
 namespace {
 
@@ -238,7 +239,7 @@ TEST_F(Hardening, RacingWritersAddEachSettingAndSectionOnce) {
         return total;
     };
     EXPECT_EQ(
-        race([](penmoor::ini& w, int i) { return w.addSetting(u"S", u16("k" + std::to_string(i)), u"v"); }),
+        race([](penmoor::ini& w, int i) { return w.addSetting(u"S", u16(test::numbered("k", i)), u"v"); }),
         names);
     const std::string settings = content();
     for (int i = 0; i < names; ++i) {

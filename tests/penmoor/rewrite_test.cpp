@@ -12,6 +12,7 @@
 
 #include "fault.hpp"
 #include "fixture.hpp"
+#include "numbered.hpp"
 #include "tarnwick/files/lock.hpp"
 
 namespace {
@@ -274,7 +275,7 @@ TEST_F(Rewrite, WaitingForAnotherWriterIsBounded) {
 TEST_F(Rewrite, ConcurrentWritersOfDifferentSettingsLoseNoUpdate) {
     constexpr int writers = 4, per_writer = 50;
     std::string initial = "[S]\r\n";
-    for (int i = 0; i < writers * per_writer; ++i) initial += "k" + std::to_string(i) + "=old\r\n";
+    for (int i = 0; i < writers * per_writer; ++i) initial += test::numbered("k", i) + "=old\r\n";
     bind(initial);
     std::vector<pid_t> children;
     for (int w = 0; w < writers; ++w) {
@@ -287,7 +288,7 @@ TEST_F(Rewrite, ConcurrentWritersOfDifferentSettingsLoseNoUpdate) {
             for (int i = w * per_writer; i < (w + 1) * per_writer; ++i) {
                 const auto value = u16("new" + std::to_string(i));
                 try {
-                    if (writer.updateSetting(u"S", u16("k" + std::to_string(i)), value) != T) ++failures;
+                    if (writer.updateSetting(u"S", u16(test::numbered("k", i)), value) != T) ++failures;
                 } catch (...) {
                     ++failures;
                 }
@@ -319,7 +320,7 @@ TEST_F(Rewrite, ConcurrentWritersOfDifferentSettingsLoseNoUpdate) {
     }
     const std::string final_content = content();
     for (int i = 0; i < writers * per_writer; ++i) {
-        EXPECT_NE(final_content.find("k" + std::to_string(i) + "=new" + std::to_string(i) + "\r\n"),
+        EXPECT_NE(final_content.find(test::numbered("k", i) + test::numbered("=new", i) + "\r\n"),
                   std::string::npos)
             << "lost update of k" << i;
     }

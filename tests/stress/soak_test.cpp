@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "numbered.hpp"
 #include "penmoor/ini.hpp"
 #include "temp_dir.hpp"
 #include "tw_ini/ini.hpp"
@@ -27,10 +28,10 @@ constexpr int kWriters = 4, kReaders = 4, kKeys = 10;
 using clock_type = std::chrono::steady_clock;
 
 std::u16string section(int w) {
-    return test::u16("W" + std::to_string(w));
+    return test::u16(test::numbered("W", w));
 }
 std::u16string key(int k) {
-    return test::u16("k" + std::to_string(k));
+    return test::u16(test::numbered("k", k));
 }
 
 int writer(int w, const std::string& path, clock_type::time_point deadline, const std::string& result) {
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
     std::string start;
     for (int w = 0; w < kWriters; ++w) {
         start += "[W" + std::to_string(w) + "]\r\n";
-        for (int k = 0; k < kKeys; ++k) start += "k" + std::to_string(k) + "=0\r\n";
+        for (int k = 0; k < kKeys; ++k) start += test::numbered("k", k) + "=0\r\n";
     }
     test::write_file(path, start);
 

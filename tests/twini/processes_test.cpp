@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "numbered.hpp"
 #include "run.hpp"
 #include "run_twini.hpp"
 #include "split_lines.hpp"
@@ -64,8 +65,8 @@ TEST(Concurrency, WritersOfOneKeyLeaveOneLineWithOneOfTheirValues) {
     std::vector<std::vector<std::string>> commands;
     std::set<std::string> lines_written;
     for (int i = 0; i < writers; ++i) {
-        commands.push_back({"set", "app.ini", "S", "k", "v" + std::to_string(i)});
-        lines_written.insert("k=v" + std::to_string(i));
+        commands.push_back({"set", "app.ini", "S", "k", test::numbered("v", i)});
+        lines_written.insert(test::numbered("k=v", i));
     }
     for (const auto& r : run_together(dir, commands)) EXPECT_EQ(r.status, 0) << r.err;
 

@@ -123,20 +123,30 @@ bool pump_until(const std::function<bool()>& done) {
     return done();
 }
 
+// Ignores an X error: a window listed a moment ago may be gone by the time it is asked about (the toolkit
+// makes and destroys windows of its own), and Xlib's default handler would end the process.
+int ignore_error(Display*, XErrorEvent*) {
+    return 0;
+}
+
 // The top-level X windows titled title.
 std::vector<Window> titled(Display* display) {
     std::vector<Window> found;
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     XSync(display, False);
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return found;
-    for (unsigned i = 0; i < count; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name != nullptr) {
-            if (std::string(name) == title) found.push_back(children[i]);
-            XFree(name);
+    const auto handler = XSetErrorHandler(ignore_error);
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) {
+            char* name = nullptr;
+            if (XFetchName(display, children[i], &name) && name != nullptr) {
+                if (std::string(name) == title) found.push_back(children[i]);
+                XFree(name);
+            }
         }
     }
+    XSync(display, False);
+    XSetErrorHandler(handler);
     if (children != nullptr) XFree(children);
     return found;
 }

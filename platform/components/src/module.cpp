@@ -106,26 +106,6 @@ class factory {
     const server_definition* server_;
 };
 
-// The path the system gives for the file mapped at address ("/usr/lib/libx.so.1.0.0", or with
-// " (deleted)" after it once the file is gone); empty when it cannot tell.
-std::string mapped_file(const void* address) {
-    std::ifstream maps("/proc/self/maps");
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    // "start-end perms offset major:minor inode   path"
-    for (std::string line; std::getline(maps, line);) {
-        std::uintptr_t start = 0, end = 0;
-        int path_at = 0;
-        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %*s %*s %*s %*s %n", &start, &end,
-                        &path_at) < 2 ||
-            at < start || at >= end) {
-            continue;
-        }
-        const auto path = static_cast<std::size_t>(path_at);
-        return path > 0 && line[path] == '/' ? line.substr(path) : "";
-    }
-    return {};
-}
-
 // The library's absolute path, from an address inside it: the link named soname beside the library
 // when there is one that leads to it, else the library's own file. A library loaded from a descriptor
 // ("/proc/self/fd/N", as twhost loads them) is known to the loader by that name alone, which may name
@@ -135,7 +115,7 @@ std::string library_path(const void* address, const char* soname) {
     if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
     std::string file = info.dli_fname;
     if (file.starts_with("/proc/") || file.starts_with("/dev/fd/")) {
-        file = mapped_file(address);
+        file = platform::file_mapped_at(address);
         if (file.empty() || file.ends_with(" (deleted)")) return {};
     }
     char resolved[PATH_MAX];

@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <utility>
 
@@ -250,6 +254,26 @@ void sync_directory_of(const std::string& path) noexcept {
     if (fd < 0) return;
     os().fsync(fd);
     os().close(fd);
+}
+
+// The path the system gives for the file mapped at address ("/usr/lib/libx.so.1.0.0", or with
+// " (deleted)" after it once the file is gone); empty when it cannot tell.
+std::string file_mapped_at(const void* address) {
+    std::ifstream maps("/proc/self/maps");
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    // "start-end perms offset major:minor inode   path"
+    for (std::string line; std::getline(maps, line);) {
+        std::uintptr_t start = 0, end = 0;
+        int path_at = 0;
+        if (std::sscanf(line.c_str(), "%" SCNxPTR "-%" SCNxPTR " %*s %*s %*s %*s %n", &start, &end,
+                        &path_at) < 2 ||
+            at < start || at >= end) {
+            continue;
+        }
+        const auto path = static_cast<std::size_t>(path_at);
+        return path > 0 && line[path] == '/' ? line.substr(path) : "";
+    }
+    return {};
 }
 
 }  // namespace platform

@@ -1,9 +1,12 @@
-// The on-screen backend: FLTK on the X display named by DISPLAY.
+// The on-screen backend: FLTK on the X display named by DISPLAY, built as a module of its own
+// (libtarnwick-fltk.so) that the window toolkit loads when a window first goes on screen. It links
+// nothing of the toolkit: it reaches the window model through the calls it is given.
 //
 // FLTK keeps one display connection and one event loop per process and is not meant to be driven from
 // several threads, so the first thread that claims the screen keeps it for the life of the process.
 
 // Ours first: X's headers define True and False as macros.
+#include "tarnwick/version.h"
 #include "tarnwick/windows/window.hpp"
 #include "tarnwick/windows/window_screen.hpp"
 
@@ -17,6 +20,7 @@
 #include <FL/x.H>
 
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <utility>
@@ -28,6 +32,7 @@ namespace {
 constexpr Fl_Fontsize caption_size = 10;  // four caption lines fit a button 53 pixels high
 constexpr Fl_Fontsize text_size = 12;
 
+const model_calls* callbacks = nullptr;  // the model's, given once by the entry point
 thread_local bool screen_thread = false;
 // Depth of the handlers running inside FLTK callbacks, and an exception one of them raised.
 thread_local int callback_depth = 0;
@@ -125,7 +130,7 @@ class text_area final : private buffer_holder, public Fl_Text_Editor {
 class fltk_peer final : public peer {
   public:
     explicit fltk_peer(window& model) : model_(model) {
-        const window_layout& layout = model.layout();
+        const window_layout& layout = callbacks->layout(model);
         frame_ = new Fl_Double_Window(pixels(layout.width), pixels(layout.height));
         try {
             frame_->copy_label(screen_text(layout.title).c_str());
@@ -190,7 +195,7 @@ class fltk_peer final : public peer {
     static void on_close(Fl_Widget*, void* self) {
         if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
         window& model = static_cast<fltk_peer*>(self)->model_;
-        deliver([&] { model.close(); });  // destroys the peer
+        deliver([&] { callbacks->close(model); });  // destroys the peer
     }
 
     static void on_click(Fl_Widget* button, void* self) {
@@ -198,8 +203,8 @@ class fltk_peer final : public peer {
         window& model = peer->model_;
         std::size_t i = 0;
         while (peer->controls_[i] != button) ++i;
-        const std::string name = model.layout().controls[i].name;
-        deliver([&] { model.click(name); });
+        const std::string name = callbacks->layout(model).controls[i].name;
+        deliver([&] { callbacks->click(model, name); });
     }
 
     window& model_;
@@ -221,9 +226,13 @@ constexpr table real_calls = {
 };
 
 }  // namespace
-
-const table& real() noexcept {
-    return real_calls;
-}
-
 }  // namespace platform::screen
+
+extern "C" [[gnu::visibility("default")]] const platform::screen::table* tarnwick_screen_module(
+    const char* version, const platform::screen::model_calls* calls) {
+    using namespace platform::screen;
+    if (version == nullptr || std::strcmp(version, TARNWICK_VERSION_STRING) != 0 || calls == nullptr)
+        return nullptr;
+    callbacks = calls;
+    return &real_calls;
+}

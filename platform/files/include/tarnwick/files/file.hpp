@@ -97,4 +97,9 @@ void rename_over(const std::string& from, const std::string& to);
 // that cannot be opened or flushed is left as it is.
 void sync_directory_of(const std::string& path) noexcept;
 
+// The path the system gives for the file mapped at address ("/usr/lib/libx.so.1.0.0", or with
+// " (deleted)" after it once the file is gone); empty when it cannot tell. For code loaded from a
+// descriptor, which the loader knows by "/proc/self/fd/N" alone.
+std::string file_mapped_at(const void* address);
+
 }  // namespace platform

@@ -17,6 +17,7 @@ inline constexpr int out_of_memory = 7;         ///< Out of memory
 inline constexpr int subscript = 9;             ///< Subscript out of range
 inline constexpr int out_of_string_space = 14;  ///< Out of string space
 inline constexpr int type_mismatch = 13;        ///< Type mismatch
+inline constexpr int library_load = 48;         ///< Error in loading DLL
 inline constexpr int bad_file_name = 52;        ///< Bad file name or number
 inline constexpr int file_not_found = 53;       ///< File not found
 inline constexpr int file_already_open = 55;    ///< File already open
@@ -50,6 +51,8 @@ inline std::string_view describe(int number) noexcept {
             return "Out of string space";
         case err::type_mismatch:
             return "Type mismatch";
+        case err::library_load:
+            return "Error in loading DLL";
         case err::bad_file_name:
             return "Bad file name or number";
         case err::file_not_found:

@@ -6,9 +6,12 @@
 // their texts, and the window object remains, to be opened afresh. The model is the same on both backends:
 //
 // - on screen: an FLTK window, when the library is built with FLTK (TARNWICK_WITH_FLTK) and the X display
-//   named by DISPLAY can be opened. The first thread that opens a window while a display is present owns
-//   the screen for the life of the process; windows of every other thread are headless, since FLTK serves
-//   one thread. The display is looked at once per process, when the first window opens in automatic mode.
+//   named by DISPLAY can be opened. FLTK is reached through a module of its own (libtarnwick-fltk.so),
+//   loaded when the first window opens in automatic mode while DISPLAY is set; a module that cannot be
+//   loaded then makes show() fail with runtime_error 48, naming the module and the reason. The first
+//   thread that opens a window while a display is present owns the screen for the life of the process;
+//   windows of every other thread are headless, since FLTK serves one thread. The display is looked at
+//   once per process, when the first window opens in automatic mode while DISPLAY is set.
 // - headless: the model alone, with no display; the program clicks, reads and closes it through this
 //   interface.
 //
@@ -82,8 +85,9 @@ class window {
     // Closed: opens the window. Its controls start with empty texts, load() runs, and the window is shown,
     // modeless, without an owner, at the place the window system chooses. Open: only brings it forward;
     // load() does not run and every text stays as it is. Returns at once in both cases.
-    // A window that cannot be created or shown ends the call with runtime_error 7 (Out of memory) and
-    // stays closed; an exception of load() propagates as it is, and the window stays closed too.
+    // A window that cannot be created or shown ends the call with runtime_error 7 (Out of memory), one
+    // whose on-screen module cannot be loaded with runtime_error 48, and it stays closed; an exception of
+    // load() propagates as it is, and the window stays closed too.
     void show();
 
     // The user closing the window: its controls and their texts are discarded. Nothing when closed.

@@ -1,9 +1,11 @@
 // The on-screen backend of platform::window, behind one table of calls.
 //
-// Production uses the real table: FLTK's when the library is built with it, otherwise one that never
-// claims the screen, so that every window is headless. A test may replace entries, for example to make
-// peers that record what the model asks of them, or a make() that fails. The table is process-wide and
-// not synchronised: swap entries only while no window is open.
+// Production uses the real table. Where the library is built with FLTK, the backend is a module of its
+// own (libtarnwick-fltk.so), loaded the first time a window is to go on screen, so that a program with
+// windows links no GUI toolkit until one is shown; otherwise the table never claims the screen, and every
+// window is headless. A test may replace entries, for example to make peers that record what the model
+// asks of them, or a make() that fails. The table is process-wide and not synchronised: swap entries only
+// while no window is open.
 #pragma once
 
 #include <memory>
@@ -14,7 +16,8 @@
 
 namespace platform {
 class window;
-}
+struct window_layout;
+}  // namespace platform
 
 namespace platform::screen {
 
@@ -49,8 +52,31 @@ struct table {
 // The live table.
 table& calls() noexcept;
 
-// The real backend, for a test that wraps it.
+// The real backend, for a test that wraps it. With the module: its claim() is false where DISPLAY is
+// unset or empty, and loads nothing; otherwise it loads the module, once per process, and a module that
+// cannot be loaded ends claim() with runtime_error 48 naming its path and the loader's reason.
 const table& real() noexcept;
+
+// What the module asks of the model, whose code and type information it does not link: it calls no
+// member of a window itself.
+struct model_calls {
+    const window_layout& (*layout)(const window& model);    // window::layout
+    void (*click)(window& model, std::string_view button);  // window::click
+    void (*close)(window& model);                           // window::close
+};
+
+// The module's one entry point, by this name: its table, or nullptr when the module was built from
+// another version than the one named (the types between the two are C++, and must be the same build).
+using module_entry = const table* (*)(const char* version, const model_calls* calls);
+inline constexpr const char* module_entry_name = "tarnwick_screen_module";
+
+// The module's absolute path, both fixed when the library is built: the build tree's while this code
+// runs from a file in the build tree (the tests, the demo), the installed one otherwise.
+std::string module_path();
+
+// Makes the real backend load its module from path instead (the empty path: module_path()), for a
+// test. False, and nothing changes, once a module has been loaded: it stays for the process's life.
+bool use_module(std::string path);
 
 // A model text as the screen shows it, in UTF-8: each CR LF becomes one LF.
 std::string screen_text(std::u16string_view text);
