@@ -337,7 +337,9 @@ class pass_impl final : public emitter, public platform::line_sink {
             return info;
         }
         if (info.what == kind::comment) return info;
-        if (value_.open && (info.indent > value_.indent || value_.backslash)) {
+        // A backslash carries the value over to a line that is not a setting or header line of its own.
+        const bool carried = value_.backslash && info.what != kind::setting && info.what != kind::header;
+        if (value_.open && (info.indent > value_.indent || carried)) {
             info.continuation = true;
             info.begins_section = false;
             info.named = false;

@@ -41,6 +41,26 @@ class Edit:
     expected: dict  # configparser's pairs after the edit
 
 
+def is_blank(line: bytes) -> bool:
+    return not line.strip()
+
+
+def is_comment(line: bytes) -> bool:
+    return line.lstrip()[:1] in (b";", b"#")
+
+
+def set_off(lines: list, header: int) -> set:
+    """What belongs to the header at line `header` above it, and goes with its section when it is
+    deleted: the comment lines directly above it, and one blank line before them."""
+    above, at = set(), header
+    while at > 0 and is_comment(lines[at - 1]):
+        at -= 1
+        above.add(at)
+    if at > 0 and is_blank(lines[at - 1]):
+        above.add(at - 1)
+    return above
+
+
 def plan(data: bytes, reading: layout.Reading, values: dict, non_ascii: str) -> list:
     """The six edits of a file: `reading` locates the lines (configparser's tolerant reading),
     `values` are the pairs configparser reads before the edit."""
@@ -54,9 +74,12 @@ def plan(data: bytes, reading: layout.Reading, values: dict, non_ascii: str) -> 
     section_lines, inside = set(), set()
     for n, header in enumerate(reading.header_lines(section)):
         end = next(i for i in starts if i > header)
-        section_lines |= set(range(header, end))
+        section_lines |= set(range(header, end)) | set_off(lines, header)
         if n == 0:
             inside = set(range(header + 1, end + 1))
+        if not "".join(x.decode("utf-8", "replace") for x in lines[:header]).strip() and end < len(lines):
+            # Nothing above the section: the blank line that sets off the next one goes too.
+            section_lines |= {i for i in set_off(lines, end) if is_blank(lines[i])}
     between = {i for i, _ in reading.headers} | {len(lines)}
 
     def expect(change):

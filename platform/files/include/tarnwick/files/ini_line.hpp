@@ -12,8 +12,9 @@
 //   each without the blanks and tabs around it;
 // - any other line is of none of these kinds;
 // - a line goes on with the value of the setting before it (a continuation line) when it is indented
-//   deeper than that setting's line, or when the value's line before it ends with a backslash; blank and
-//   comment lines between two lines of a value are inside it. The value is then its lines, each without
+//   deeper than that setting's line, or when the value's line before it ends with a backslash and it is
+//   no setting or header line itself (a value may end with a backslash, as a Windows path does); blank
+//   and comment lines between two lines of a value are inside it. The value is then its lines, each without
 //   the blanks around it, joined by line feeds (blank lines inside as empty lines, comments left out).
 #pragma once
 
