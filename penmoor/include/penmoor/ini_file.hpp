@@ -1,0 +1,180 @@
+/// @file
+/// penmoor::ini_file: an INI file for C++ programs, in UTF-8.
+///
+/// @code
+/// #include <penmoor/ini_file.hpp>
+///
+/// penmoor::ini_file settings("settings.ini");        // made by the first change when missing
+/// settings.set("Window", "Width", 800);
+/// settings.set("Window", "File", "/home/zoë/doc.txt");
+/// int width = settings.get_or("Window", "Width", 640);
+/// std::string file = settings.get_or("Window", "File", "");
+/// @endcode
+///
+/// Every call reads the file afresh, once, and every change is one step: under the file's exclusive lock,
+/// from the look to the write, the new content goes to a copy beside the file that replaces it by an
+/// atomic rename, flushed to disk, keeping the file's owner, group, mode, extended attributes and ACLs;
+/// lines the change does not touch keep their bytes. Whatever happens (a crash, a full disk, another
+/// writer), the file is the old one or the new one, never partial. A batch makes several changes one.
+///
+/// By default the file is read as most INI files on Linux are written (the common dialect): blanks
+/// around names and values are no part of them, lines starting with ";" or "#" are comments, a value
+/// goes on over lines indented deeper than its key, the lines before the first header are the section
+/// named "". The first of two equal keys wins, and names are compared with case. Line ends and the
+/// character set (UTF-8 or Windows-1252) are taken as the file has them; text is UTF-8 in and out.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <type_traits>
+#include <vector>
+
+#include "tarnwick/version.h"
+
+#ifndef PENMOOR_API
+/// Exports a class of the library: its members are visible outside libpenmoor.so.
+#define PENMOOR_API [[gnu::visibility("default")]]
+#endif
+
+namespace penmoor {
+
+/// How lines end, in the file read and in the lines written.
+enum class line_ends : std::int16_t {
+    crlf = 0,      ///< at CR LF or a lone CR (a lone LF stays in the line); lines written end with CR LF
+    lf = 1,        ///< at a lone LF too; lines written end with LF
+    as_found = 2,  ///< as the file's first line end says; LF for a file with none
+};
+
+/// The character set of the file's text.
+enum class text_encoding : std::int16_t {
+    windows_1252 = 0,  ///< every byte one character
+    utf8 = 1,          ///< UTF-8; bytes that are not UTF-8 are kept as they are
+    as_found = 2,  ///< UTF-8 where the file's bytes are valid UTF-8 (or there are none), else Windows-1252
+};
+
+/// How lines are told apart.
+enum class ini_dialect : std::int16_t {
+    exact = 0,   ///< the controls' own format: every character counts, no comments, no continuation lines
+    common = 1,  ///< as most INI files on Linux are written (see the file's description above)
+};
+
+/// How an ini_file reads and writes its file.
+struct file_options {
+    penmoor::line_ends line_ends = penmoor::line_ends::as_found;
+    text_encoding encoding = text_encoding::as_found;
+    ini_dialect dialect = ini_dialect::common;
+    /// A missing file reads as empty, and the first change makes it; otherwise a missing file is error 53.
+    bool create = true;
+};
+
+/// A failure: one of the run-time error numbers (5 text that the file cannot hold or that would not read
+/// back, 53 no such file, 70 not permitted, 75 not a regular file, 76 no such directory, 61 disk full,
+/// ...), the path of the file, and a message that names both and says what would help.
+class PENMOOR_API error : public std::runtime_error {
+  public:
+    error(int number, std::string path, const std::string& message);
+    /// The run-time error number.
+    int number() const noexcept { return number_; }
+    /// The file's path, as given.
+    const std::string& path() const noexcept { return path_; }
+
+  private:
+    int number_;
+    std::string path_;
+};
+
+/// One INI file on disk, named by its path. Holds nothing of the file between calls: each call reads
+/// it afresh. Not safe to share between threads without a lock of the caller's; separate objects (and
+/// processes) of one file are safe: their changes are serialised by the file's lock.
+class PENMOOR_API ini_file {
+  public:
+    explicit ini_file(std::string path, file_options options = {});
+
+    const std::string& path() const noexcept { return path_; }
+    const file_options& options() const noexcept { return options_; }
+
+    /// The value of the key's first line in the section, or nothing when the section or the key is
+    /// missing. A value of several lines (the common dialect) comes joined by line feeds.
+    std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    /// The value, or fallback when there is none.
+    std::string get_or(std::string_view section, std::string_view key, std::string_view fallback) const;
+    std::string get_or(std::string_view section, std::string_view key, const char* fallback) const {
+        return get_or(section, key, std::string_view(fallback));
+    }
+    /// The value as a number, or fallback when there is none or it is not all a number of that type
+    /// (blanks aside).
+    template <class Number,
+              std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+    Number get_or(std::string_view section, std::string_view key, Number fallback) const {
+        const auto text = get(section, key);
+        if (!text) return fallback;
+        Number n{};
+        const char* first = text->data();
+        const char* last = first + text->size();
+        const auto [end, failed] = std::from_chars(first, last, n);
+        return failed == std::errc() && end == last ? n : fallback;
+    }
+    /// Whether the section is there; whether the key is there in it.
+    bool contains(std::string_view section) const;
+    bool contains(std::string_view section, std::string_view key) const;
+    /// The sections' names, each once, in the order of the file (the common dialect's "" first, when
+    /// settings stand before the first header).
+    std::vector<std::string> sections() const;
+    /// The section's key names, each once, in the order of the file; none when it is missing.
+    std::vector<std::string> keys(std::string_view section) const;
+
+    /// Sets the key: changes the value of its first line where it differs, or adds it to the section
+    /// (after its last line), or the section too (at the end of the file). Text that the file cannot hold,
+    /// or that would not read back as itself (a line break; a key holding "=" or beginning with "["; in
+    /// the common dialect blanks around a key or value), is error 5, before the file is touched.
+    void set(std::string_view section, std::string_view key, std::string_view value);
+    void set(std::string_view section, std::string_view key, const char* value) {
+        set(section, key, std::string_view(value));
+    }
+    /// Sets the key to a number, written in its shortest form.
+    template <class Number,
+              std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+    void set(std::string_view section, std::string_view key, Number value) {
+        char text[64];
+        const auto [end, failed] = std::to_chars(text, text + sizeof text, value);
+        set(section, key, std::string_view(text, static_cast<std::size_t>(end - text)));
+    }
+    /// Deletes every line of the key in the section; false when there was none.
+    bool erase(std::string_view section, std::string_view key);
+    /// Deletes the section, every occurrence of it; false when there was none.
+    bool erase(std::string_view section);
+
+    /// Several changes as one: recorded by the batch, then made at commit(), in order, in one read and
+    /// one replacement of the file, each seeing what the ones before made. A batch destroyed without
+    /// commit() changes nothing.
+    class PENMOOR_API batch {
+      public:
+        explicit batch(ini_file& file);
+        ~batch();
+        batch(const batch&) = delete;
+        batch& operator=(const batch&) = delete;
+
+        batch& set(std::string_view section, std::string_view key, std::string_view value);
+        batch& erase(std::string_view section, std::string_view key);
+        batch& erase(std::string_view section);
+        /// Makes the changes; whether the file changed.
+        bool commit();
+
+      private:
+        struct change;
+        ini_file& file_;
+        std::vector<change> changes_;
+    };
+
+  private:
+    std::string path_;
+    file_options options_;
+};
+
+}  // namespace penmoor

@@ -1,0 +1,86 @@
+// penmoor::ini_file, the interface for programs: UTF-8 in and out, a missing file made by the first
+// change, failures as one error type, several changes as one.
+#include <gtest/gtest.h>
+
+#include "fault.hpp"
+#include "penmoor/ini_file.hpp"
+#include "temp_dir.hpp"
+
+namespace {
+
+using penmoor::ini_file;
+
+int number_of(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const penmoor::error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Settings kept in a file that is made when missing, read back with defaults: the file is UTF-8 with LF.
+TEST(IniFile, KeepsAProgramsSettingsInAUtf8File) {
+    test::temp_dir dir;
+    ini_file settings(dir / "settings.ini");
+    EXPECT_EQ(settings.get_or("Window", "Width", 640), 640);
+    settings.set("Window", "Width", 800);
+    settings.set("Window", "File", "/home/zoë/doc.txt");
+    EXPECT_EQ(settings.get_or("Window", "Width", 640), 800);
+    EXPECT_EQ(settings.get_or("Window", "File", ""), "/home/zoë/doc.txt");
+    EXPECT_EQ(settings.get_or("Window", "Height", 480.5), 480.5);
+    EXPECT_EQ(test::read_file(dir / "settings.ini"), "[Window]\nWidth=800\nFile=/home/zoë/doc.txt\n");
+    EXPECT_EQ(settings.sections(), std::vector<std::string>{"Window"});
+    EXPECT_EQ(settings.keys("Window"), (std::vector<std::string>{"Width", "File"}));
+    EXPECT_TRUE(settings.erase("Window", "Width"));
+    EXPECT_FALSE(settings.erase("Window", "Width"));
+    EXPECT_TRUE(settings.contains("Window", "File"));
+    EXPECT_TRUE(settings.erase("Window"));
+    EXPECT_FALSE(settings.contains("Window"));
+}
+
+// A Windows-1252 file reads as UTF-8 and takes what it can hold; what it cannot is refused, with the file
+// untouched. So are line breaks, and a missing file where creating is not allowed.
+TEST(IniFile, FailuresCarryANumberThePathAndAReason) {
+    test::temp_dir dir;
+    test::write_file(dir / "latin.ini", "[S]\r\nk=caf\xE9\r\n");
+    ini_file latin(dir / "latin.ini");
+    EXPECT_EQ(latin.get("S", "k"), "café");
+    latin.set("S", "j", "é€");
+    EXPECT_EQ(test::read_file(dir / "latin.ini"), "[S]\r\nk=caf\xE9\r\nj=\xE9\x80\r\n");
+    try {
+        latin.set("S", "j", "中");
+        ADD_FAILURE() << "no error";
+    } catch (const penmoor::error& e) {
+        EXPECT_EQ(e.number(), 5);
+        EXPECT_EQ(e.path(), dir / "latin.ini");
+        EXPECT_NE(std::string(e.what()).find("U+4E2D"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(number_of([&] { latin.set("S", "k", "two\nlines"); }), 5);
+    EXPECT_EQ(number_of([&] { latin.set("S", "a=b", "x"); }), 5);
+    EXPECT_EQ(number_of([&] { latin.set("S", " padded", "x"); }), 5);
+    EXPECT_EQ(test::read_file(dir / "latin.ini"), "[S]\r\nk=caf\xE9\r\nj=\xE9\x80\r\n");
+
+    ini_file strict(dir / "none.ini", {.create = false});
+    EXPECT_EQ(number_of([&] { strict.get("S", "k"); }), 53);
+    EXPECT_EQ(number_of([&] { ini_file(dir / "no/such/dir.ini").set("S", "k", "v"); }), 76);
+}
+
+// A batch is one read and one replacement of the file, its changes in order; without commit, nothing.
+TEST(IniFile, ABatchIsOneChange) {
+    test::temp_dir dir;
+    ini_file file(dir / "app.ini");
+    file.set("A", "keep", "1");
+    {
+        ini_file::batch unfinished(file);
+        unfinished.set("A", "lost", "1");
+    }
+    test::fault_injector calls;
+    ini_file::batch b(file);
+    b.set("A", "x", "1").set("B", "y", "2").erase("A", "keep").set("B", "y", "3");
+    EXPECT_TRUE(b.commit());
+    EXPECT_EQ(calls.count(test::call::rename), 1);
+    EXPECT_EQ(test::read_file(dir / "app.ini"), "[A]\nx=1\n\n[B]\ny=3\n");
+}
+
+}  // namespace
