@@ -34,11 +34,40 @@ else()
     unset(ENV{TARNWICK_REGISTRY})
 endif()
 
+# Every C++ program of the README, each a file of its own, built by the project below and run in a
+# directory of its own.
+file(READ ${SOURCE_DIR}/../../README.md readme)
+# A list of CMake's own is cut at every ";", which C++ is full of: each stands for itself meanwhile.
+string(REPLACE ";" "<semicolon>" readme "${readme}")
+string(REGEX MATCHALL "```cpp\n[^`]*```" snippets "${readme}")
+set(snippet_dir ${WORK_DIR}/readme)
+file(MAKE_DIRECTORY ${snippet_dir})
+set(count 0)
+foreach(snippet IN LISTS snippets)
+    math(EXPR count "${count} + 1")
+    string(REGEX REPLACE "^```cpp\n" "" snippet "${snippet}")
+    string(REGEX REPLACE "```$" "" snippet "${snippet}")
+    string(REPLACE "<semicolon>" ";" snippet "${snippet}")
+    file(WRITE ${snippet_dir}/readme_${count}.cpp "${snippet}")
+endforeach()
+if(count LESS 3)
+    message(FATAL_ERROR "found ${count} C++ programs in the README, expected at least 3")
+endif()
+
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/project -B ${WORK_DIR}/build -G Ninja -DCMAKE_PREFIX_PATH=${prefix}
+    -DREADME_SNIPPETS=${snippet_dir}
     -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_C_COMPILER=${CC} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
     "-DCMAKE_C_FLAGS=${CXX_FLAGS}" -DCMAKE_BUILD_TYPE=Debug)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer ${WORK_DIR}/cmake.ini)
+foreach(n RANGE 1 ${count})
+    file(MAKE_DIRECTORY ${snippet_dir}/run_${n})
+    execute_process(COMMAND ${WORK_DIR}/build/readme_${n} WORKING_DIRECTORY ${snippet_dir}/run_${n}
+        RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "the README's C++ program ${n} failed (${status}):\n${out}\n${err}")
+    endif()
+endforeach()
 file(READ ${WORK_DIR}/build/plugin.txt plugin)
 run(${WORK_DIR}/build/c_host ${plugin})
 

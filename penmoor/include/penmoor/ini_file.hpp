@@ -66,9 +66,9 @@ enum class ini_dialect : std::int16_t {
 
 /// How an ini_file reads and writes its file.
 struct file_options {
-    penmoor::line_ends line_ends = penmoor::line_ends::as_found;
-    text_encoding encoding = text_encoding::as_found;
-    ini_dialect dialect = ini_dialect::common;
+    penmoor::line_ends line_ends = penmoor::line_ends::as_found;  ///< where lines end
+    text_encoding encoding = text_encoding::as_found;             ///< the character set
+    ini_dialect dialect = ini_dialect::common;                    ///< how lines are told apart
     /// A missing file reads as empty, and the first change makes it; otherwise a missing file is error 53.
     bool create = true;
 };
@@ -78,6 +78,7 @@ struct file_options {
 /// ...), the path of the file, and a message that names both and says what would help.
 class PENMOOR_API error : public std::runtime_error {
   public:
+    /// A failure of the file at path; message is what() says.
     error(int number, std::string path, const std::string& message);
     /// The run-time error number.
     int number() const noexcept { return number_; }
@@ -94,9 +95,12 @@ class PENMOOR_API error : public std::runtime_error {
 /// processes) of one file are safe: their changes are serialised by the file's lock.
 class PENMOOR_API ini_file {
   public:
+    /// The file at path (read and written only by the calls below); the empty path is error 52.
     explicit ini_file(std::string path, file_options options = {});
 
+    /// The path, as given.
     const std::string& path() const noexcept { return path_; }
+    /// How the file is read and written.
     const file_options& options() const noexcept { return options_; }
 
     /// The value of the key's first line in the section, or nothing when the section or the key is
@@ -104,6 +108,7 @@ class PENMOOR_API ini_file {
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
     /// The value, or fallback when there is none.
     std::string get_or(std::string_view section, std::string_view key, std::string_view fallback) const;
+    /// The value, or fallback when there is none.
     std::string get_or(std::string_view section, std::string_view key, const char* fallback) const {
         return get_or(section, key, std::string_view(fallback));
     }
@@ -120,8 +125,9 @@ class PENMOOR_API ini_file {
         const auto [end, failed] = std::from_chars(first, last, n);
         return failed == std::errc() && end == last ? n : fallback;
     }
-    /// Whether the section is there; whether the key is there in it.
+    /// Whether the section is there.
     bool contains(std::string_view section) const;
+    /// Whether the key is there in the section.
     bool contains(std::string_view section, std::string_view key) const;
     /// The sections' names, each once, in the order of the file (the common dialect's "" first, when
     /// settings stand before the first header).
@@ -134,6 +140,7 @@ class PENMOOR_API ini_file {
     /// or that would not read back as itself (a line break; a key holding "=" or beginning with "["; in
     /// the common dialect blanks around a key or value), is error 5, before the file is touched.
     void set(std::string_view section, std::string_view key, std::string_view value);
+    /// As set() of a string.
     void set(std::string_view section, std::string_view key, const char* value) {
         set(section, key, std::string_view(value));
     }
@@ -155,13 +162,17 @@ class PENMOOR_API ini_file {
     /// commit() changes nothing.
     class PENMOOR_API batch {
       public:
+        /// A batch of changes to file, none made yet.
         explicit batch(ini_file& file);
         ~batch();
         batch(const batch&) = delete;
         batch& operator=(const batch&) = delete;
 
+        /// As ini_file::set(), when committed; its text is checked now (error 5).
         batch& set(std::string_view section, std::string_view key, std::string_view value);
+        /// As ini_file::erase(section, key), when committed.
         batch& erase(std::string_view section, std::string_view key);
+        /// As ini_file::erase(section), when committed.
         batch& erase(std::string_view section);
         /// Makes the changes; whether the file changed.
         bool commit();
