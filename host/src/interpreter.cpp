@@ -4,11 +4,11 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 #include <string_view>
 
 #include "registration.hpp"
+#include "tarnwick/components/ascii.hpp"
 #include "tarnwick/components/registry.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -18,9 +18,10 @@ namespace {
 
 namespace pc = platform::component;
 
+// A variable's name as the variables are kept: ASCII capitals made small, whatever locale a library
+// loaded meanwhile has set.
 std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::ranges::transform(s, s.begin(), pc::ascii_lower);
     return s;
 }
 

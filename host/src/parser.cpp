@@ -5,6 +5,7 @@
 #include <string>
 
 #include "parser.hpp"
+#include "tarnwick/components/ascii.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace twhost {
@@ -34,12 +35,10 @@ struct token {
     std::int64_t number;  // integer literal
 };
 
+// Keywords and the host's functions match without regard to ASCII case, as member names do, whatever
+// locale a library loaded meanwhile has set.
 bool is_word(const std::string& a, const char* keyword) {
-    std::size_t i = 0;
-    for (; i < a.size() && keyword[i]; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != keyword[i]) return false;
-    }
-    return i == a.size() && keyword[i] == '\0';
+    return platform::component::ascii_iequal(a, keyword);
 }
 
 std::vector<token> lex(const std::string& s, int line) {
