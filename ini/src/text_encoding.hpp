@@ -1,0 +1,92 @@
+// The encoding of the loaded text, and the two ways across it: the bytes of a filed name or value become
+// interface text only when a query returns them (decode), and a name asked for becomes bytes once, so
+// that it is compared with filed names byte for byte (name_key).
+//
+// Every encoding here maps "[", "]", "=", CR and LF to the bytes of their ASCII codes, so lines are
+// found and classified on the bytes whatever the encoding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "tarnwick/files/types.hpp"
+
+namespace tw_ini::detail {
+
+enum class text_encoding : std::uint8_t {
+    windows_1252,  // one character per byte, every byte a character: decoding never fails
+};
+
+// The interface text of bytes in an encoding.
+platform::string decode(std::string_view bytes, text_encoding encoding);
+
+// Encodes text into out (replacing what it held); false when a character has no bytes in the encoding,
+// in which case out is unspecified.
+bool encode(std::u16string_view text, text_encoding encoding, std::string& out);
+
+// Bytes as 64-bit words, little-endian, the last one padded with zero bytes: the unit in which names
+// are hashed and compared. word() reads the bytes where they lie, without copying the tail anywhere.
+inline std::uint64_t load_word(const char* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+inline std::uint64_t word(std::string_view bytes, std::size_t i) noexcept {
+    const char* p = bytes.data();
+    const std::size_t n = bytes.size();
+    if (8 * i + 8 <= n) return load_word(p + 8 * i);
+    const std::size_t left = n - 8 * i;  // 1 to 7
+    if (n >= 8) return load_word(p + n - 8) >> (8 * (8 - left));
+    if (n >= 4) {
+        std::uint32_t low, high;
+        std::memcpy(&low, p, 4);
+        std::memcpy(&high, p + n - 4, 4);
+        return low | (std::uint64_t{high} >> (8 * (8 - n))) << 32;
+    }
+    std::uint64_t w = 0;
+    for (std::size_t k = 0; k < n; ++k) w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    return w;
+}
+inline std::size_t word_count(std::size_t bytes) noexcept {
+    return (bytes + 7) / 8;
+}
+
+// A name asked for by a query, in both forms it is compared in: its UTF-16 units, and its bytes in the
+// encoding of the loaded text when it has them. Text the encoding cannot hold is filed as units (only
+// InputConf can file such text), so two names are equal exactly when both have bytes and the bytes are
+// equal, or when neither has and the units are equal.
+//
+// The bytes are kept as padded words, each written whole, so that reading them back word by word
+// right after they were made costs no more than reading any other memory.
+class name_key {
+  public:
+    name_key(std::u16string_view units, text_encoding encoding);
+    name_key(const name_key&) = delete;
+    name_key& operator=(const name_key&) = delete;
+
+    std::u16string_view units() const noexcept { return units_; }
+    bool has_bytes() const noexcept { return has_bytes_; }
+    std::size_t size() const noexcept { return units_.size(); }
+    std::uint64_t word(std::size_t i) const noexcept { return words_[i]; }
+    // Whether bytes are this name's bytes.
+    bool equals(std::string_view bytes) const noexcept {
+        if (!has_bytes_ || bytes.size() != units_.size()) return false;
+        for (std::size_t i = 0; i < word_count(bytes.size()); ++i) {
+            if (detail::word(bytes, i) != words_[i]) return false;
+        }
+        return true;
+    }
+
+  private:
+    std::u16string_view units_;
+    bool has_bytes_ = false;
+    std::uint64_t inline_[6];  // a name of up to 48 bytes, without an allocation
+    std::unique_ptr<std::uint64_t[]> heap_;
+    const std::uint64_t* words_ = inline_;
+};
+
+}  // namespace tw_ini::detail
