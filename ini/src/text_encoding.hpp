@@ -15,6 +15,10 @@
 
 #include "tarnwick/files/types.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tw_ini::detail {
 
 enum class text_encoding : std::uint8_t {
@@ -55,6 +59,38 @@ inline std::size_t word_count(std::size_t bytes) noexcept {
     return (bytes + 7) / 8;
 }
 
+// Encodes up to eight units into the bytes of one word, padded with zero bytes; false when a character
+// has no byte in the encoding.
+bool encode_word(std::u16string_view units, text_encoding encoding, std::uint64_t& word) noexcept;
+
+// Encodes text into padded words, each stored whole; false when a character has no byte in the encoding.
+// Inline, and ASCII (the common case) without a call: a query encodes its names on every call.
+inline bool encode_words(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept {
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; i += 8) {
+        const std::size_t count = n - i < 8 ? n - i : 8;
+#if defined(__SSE2__)
+        if (count == 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+            const __m128i above_ascii = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi16(above_ascii, _mm_setzero_si128())) == 0xFFFF) {
+                out[i / 8] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, v)));
+                continue;
+            }
+        }
+#endif
+        std::uint64_t w = 0;
+        unsigned above_ascii = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            above_ascii |= text[i + k];
+            w |= std::uint64_t{static_cast<unsigned char>(text[i + k])} << (8 * k);
+        }
+        if (above_ascii >= 0x80 && !encode_word(text.substr(i, count), encoding, w)) return false;
+        out[i / 8] = w;
+    }
+    return true;
+}
+
 // A name asked for by a query, in both forms it is compared in: its UTF-16 units, and its bytes in the
 // encoding of the loaded text when it has them. Text the encoding cannot hold is filed as units (only
 // InputConf can file such text), so two names are equal exactly when both have bytes and the bytes are
@@ -64,7 +100,13 @@ inline std::size_t word_count(std::size_t bytes) noexcept {
 // right after they were made costs no more than reading any other memory.
 class name_key {
   public:
-    name_key(std::u16string_view units, text_encoding encoding);
+    name_key(std::u16string_view units, text_encoding encoding) : units_(units) {
+        if (units.size() <= sizeof inline_) {
+            has_bytes_ = encode_words(units, encoding, inline_);
+        } else {
+            encode_long(encoding);
+        }
+    }
     name_key(const name_key&) = delete;
     name_key& operator=(const name_key&) = delete;
 
@@ -82,6 +124,8 @@ class name_key {
     }
 
   private:
+    void encode_long(text_encoding encoding);
+
     std::u16string_view units_;
     bool has_bytes_ = false;
     std::uint64_t inline_[6];  // a name of up to 48 bytes, without an allocation
