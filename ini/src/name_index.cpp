@@ -113,7 +113,6 @@ std::int32_t name_index::find_header(const tables& t, const name_key& name) {
 }
 
 std::int32_t name_index::find_setting(const tables& t, std::int32_t k, const name_key& name) {
-    catch_up(t);
     const header_slot& owner = t.header(k);
     const std::int32_t end = owner.start + owner.count;
     if (owner.count <= scanned_settings) {

@@ -32,7 +32,7 @@ class name_index {
 
     // The first header named name, or -1.
     std::int32_t find_header(const tables& t, const name_key& name);
-    // The first setting named name of header k, which must be the first header of its name; or -1.
+    // The first setting named name of header k, as find_header() found it with nothing filed since; or -1.
     std::int32_t find_setting(const tables& t, std::int32_t k, const name_key& name);
 
   private:

@@ -4,12 +4,6 @@
 
 namespace tw_ini::detail {
 
-platform::string decode(std::string_view bytes, text_encoding) {
-    platform::string text(bytes.size(), u'\0');
-    platform::cp1252::decode_into(bytes, text.data());
-    return text;
-}
-
 bool encode(std::u16string_view text, text_encoding, std::string& out) {
     out.resize(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -20,12 +14,15 @@ bool encode(std::u16string_view text, text_encoding, std::string& out) {
     return true;
 }
 
-bool encode_word(std::u16string_view units, text_encoding, std::uint64_t& word) noexcept {
-    word = 0;
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        unsigned char byte;
-        if (!platform::cp1252::encode(units[k], byte)) return false;
-        word |= std::uint64_t{byte} << (8 * k);
+bool encode_words_slowly(std::u16string_view text, text_encoding, std::uint64_t* out) noexcept {
+    for (std::size_t i = 0; i < text.size(); i += 8) {
+        std::uint64_t word = 0;
+        for (std::size_t k = 0; k < 8 && i + k < text.size(); ++k) {
+            unsigned char byte;
+            if (!platform::cp1252::encode(text[i + k], byte)) return false;
+            word |= std::uint64_t{byte} << (8 * k);
+        }
+        out[i / 8] = word;
     }
     return true;
 }

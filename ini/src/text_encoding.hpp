@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/types.hpp"
 
 #if defined(__SSE2__)
@@ -25,8 +26,12 @@ enum class text_encoding : std::uint8_t {
     windows_1252,  // one character per byte, every byte a character: decoding never fails
 };
 
-// The interface text of bytes in an encoding.
-platform::string decode(std::string_view bytes, text_encoding encoding);
+// The interface text of bytes in an encoding. Inline: a query decodes what it returns on every call.
+inline platform::string decode(std::string_view bytes, text_encoding) {
+    platform::string text(bytes.size(), u'\0');
+    platform::cp1252::decode_into(bytes, text.data());
+    return text;
+}
 
 // Encodes text into out (replacing what it held); false when a character has no bytes in the encoding,
 // in which case out is unspecified.
@@ -59,36 +64,56 @@ inline std::size_t word_count(std::size_t bytes) noexcept {
     return (bytes + 7) / 8;
 }
 
-// Encodes up to eight units into the bytes of one word, padded with zero bytes; false when a character
-// has no byte in the encoding.
-bool encode_word(std::u16string_view units, text_encoding encoding, std::uint64_t& word) noexcept;
-
 // Encodes text into padded words, each stored whole; false when a character has no byte in the encoding.
-// Inline, and ASCII (the common case) without a call: a query encodes its names on every call.
+bool encode_words_slowly(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept;
+
+// The same, inline and without a branch per unit for ASCII, the common case: a query encodes its names
+// on every call. Eight units are narrowed at a time; a last part of fewer is read as the last eight
+// units (or four) of the text, overlapping what came before, so nothing past the text is read.
 inline bool encode_words(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept {
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n; i += 8) {
-        const std::size_t count = n - i < 8 ? n - i : 8;
 #if defined(__SSE2__)
-        if (count == 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-            const __m128i above_ascii = _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80)));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi16(above_ascii, _mm_setzero_si128())) == 0xFFFF) {
-                out[i / 8] = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(v, v)));
-                continue;
-            }
-        }
-#endif
-        std::uint64_t w = 0;
-        unsigned above_ascii = 0;
-        for (std::size_t k = 0; k < count; ++k) {
-            above_ascii |= text[i + k];
-            w |= std::uint64_t{static_cast<unsigned char>(text[i + k])} << (8 * k);
-        }
-        if (above_ascii >= 0x80 && !encode_word(text.substr(i, count), encoding, w)) return false;
-        out[i / 8] = w;
+    const std::size_t n = text.size();
+    const char16_t* p = text.data();
+    const auto narrow = [](__m128i units) {
+        return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_packus_epi16(units, units)));
+    };
+    const auto load8 = [](const char16_t* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    };
+    const auto load4 = [](const char16_t* at) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at));
+    };
+    __m128i seen = _mm_setzero_si128();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = load8(p + i);
+        seen = _mm_or_si128(seen, v);
+        out[i / 8] = narrow(v);
     }
-    return true;
+    if (const std::size_t left = n - i; left > 0) {
+        if (n >= 8) {
+            const __m128i v = load8(p + n - 8);
+            seen = _mm_or_si128(seen, v);
+            out[i / 8] = narrow(v) >> (8 * (8 - left));
+        } else if (n >= 4) {
+            const __m128i low = load4(p), high = load4(p + n - 4);
+            seen = _mm_or_si128(seen, _mm_or_si128(low, high));
+            out[0] = (narrow(low) & 0xFFFFFFFFu) | ((narrow(high) & 0xFFFFFFFFu) >> (8 * (8 - n))) << 32;
+        } else {
+            std::uint64_t w = 0;
+            unsigned units = 0;
+            for (std::size_t k = 0; k < n; ++k) {
+                units |= p[k];
+                w |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+            }
+            seen = _mm_or_si128(seen, _mm_cvtsi32_si128(static_cast<int>(units)));
+            out[0] = w;
+        }
+    }
+    const __m128i above_ascii = _mm_and_si128(seen, _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(above_ascii, _mm_setzero_si128())) == 0xFFFF) return true;
+#endif
+    return encode_words_slowly(text, encoding, out);
 }
 
 // A name asked for by a query, in both forms it is compared in: its UTF-16 units, and its bytes in the
