@@ -42,7 +42,7 @@ constexpr auto members = pc::make_table<reader>(
     row::method<&ini::FindHeader>("FindHeader", 0x60030008, TWC_VT_BOOL, headername),
     row::method<&ini::AddHeader>("AddHeader", 0x60030009, TWC_VT_BOOL, headername),
     row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename),
-    // Beyond the specified members.
+    // Extensions.
     row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000C, TWC_VT_I2),
     row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000C, mode_value));
 

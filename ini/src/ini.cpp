@@ -1,12 +1,26 @@
 // The control itself: sizing, and filling the tables (reset, one line, a whole file).
 #include "tw_ini/ini.hpp"
 
+#include "load.hpp"
 #include "state.hpp"
-#include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace tw_ini {
+namespace {
+
+// The path as the file system takes it. Most paths are ASCII, which stays as it is; anything else
+// (and a NUL, which is an error) goes through the platform's conversion.
+std::string path_bytes(const platform::string& path) {
+    std::string bytes(path.size(), '\0');
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == 0 || path[i] >= 0x80) return platform::native_path(path);
+        bytes[i] = static_cast<char>(path[i]);
+    }
+    return bytes;
+}
+
+}  // namespace
 
 ini::ini() : user_control(face.width, face.height), state_(std::make_unique<state>()) {}
 
@@ -37,16 +51,11 @@ void ini::LineEnds(std::int16_t value) {
 
 platform::boolean ini::ReadFile(const platform::string& Filename) {
     ResetConf();
-    auto source = platform::open_if_regular(platform::native_path(Filename));
+    auto source = platform::open_if_regular(path_bytes(Filename));
     if (!source) return platform::False;
     // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
     // file only read cannot lose anything, so it is not reported.
-    platform::buffer_lease buffer;
-    platform::line_reader lines(*source, buffer.span(),
-                                platform::line_ends_by_setting(state_->line_ends, *source));
-    // Each line is filed from its bytes, decoded straight into the tables' text: the same rule as
-    // InputConf, without a string per line.
-    state_->tables.file_lines(lines);
+    detail::load_file(state_->tables, *source, platform::line_ends_by_setting(state_->line_ends, *source));
     return platform::True;
 }
 

@@ -39,33 +39,80 @@ std::size_t table_size(std::int64_t entries) noexcept {
     return size;
 }
 
+// Whether two filed names are equal, in whichever forms they are filed.
+bool same(const tables& t, const filed_text& a, const filed_text& b) {
+    if (a.wide == b.wide) return a.wide ? a.units == b.units : a.bytes == b.bytes;
+    const filed_text& wide = a.wide ? a : b;
+    const filed_text& narrow = a.wide ? b : a;
+    return t.decoded(narrow) == wide.units;
+}
+
 }  // namespace
 
 name_index::name_index() : seed_(process_seed()) {}
 
-std::uint64_t name_index::hash(std::u16string_view name) const noexcept {
-    std::uint64_t h = seed_ ^ (name.size() * 0x9e3779b97f4a7c15u);
-    const char16_t* p = name.data();
-    std::size_t n = name.size();
-    for (; n >= 4; p += 4, n -= 4) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        h = (h ^ word) * 0xbf58476d1ce4e5b9u;
-        h ^= h >> 31;
-    }
-    std::uint64_t tail = 0;
-    for (std::size_t i = 0; i < n; ++i) tail |= std::uint64_t{p[i]} << (16 * i);
-    return mix(h ^ tail);
+namespace {
+
+// The two halves of the full product, folded: one multiplication mixes two words.
+inline std::uint64_t fold(std::uint64_t a, std::uint64_t b) noexcept {
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 
-std::int32_t name_index::find_header(const tables& t, std::u16string_view name) {
+// The words of a name, two at a time, then its length. A name of up to 16 bytes costs two
+// multiplications.
+template <class Words>
+std::uint64_t hash_words(std::uint64_t seed, std::size_t size, Words words) noexcept {
+    constexpr std::uint64_t odd0 = 0xa0761d6478bd642fu, odd1 = 0xe7037ed1a0b428dbu;
+    std::uint64_t h = seed;
+    const std::size_t n = word_count(size);
+    std::size_t i = 0;
+    for (; i + 2 <= n; i += 2) h = fold(words(i) ^ h ^ odd0, words(i + 1) ^ odd1);
+    if (i < n) h = fold(words(i) ^ h ^ odd0, odd1);
+    return fold(h ^ odd1, size ^ odd0);
+}
+
+// The slot that the buckets hold for hash h and that `equal` accepts, or -1: linear probing from the
+// bucket the hash names up to the first empty one.
+template <class Buckets, class Equal>
+std::int32_t probe(const Buckets& buckets, std::uint64_t h, Equal equal) {
+    const auto tag = static_cast<std::uint32_t>(h >> 32);
+    const std::size_t mask = buckets.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const auto b = buckets[i];
+        if (b.slot == 0) return -1;
+        const auto slot = static_cast<std::int32_t>(b.slot - 1);
+        if (b.tag == tag && equal(slot)) return slot;
+    }
+}
+
+}  // namespace
+
+std::uint64_t name_index::hash_bytes(std::string_view name) const noexcept {
+    return hash_words(seed_, name.size(), [name](std::size_t i) { return word(name, i); });
+}
+
+std::uint64_t name_index::hash_units(std::u16string_view name) const noexcept {
+    return hash_bytes({reinterpret_cast<const char*>(name.data()), name.size() * sizeof(char16_t)}) ^ 1;
+}
+
+std::uint64_t name_index::hash(const name_key& name) const noexcept {
+    if (!name.has_bytes()) return hash_units(name.units());
+    return hash_words(seed_, name.size(), [&name](std::size_t i) { return name.word(i); });
+}
+
+std::uint64_t name_index::hash(const tables& t, const filed_text& name) const {
+    if (!name.wide) return hash_bytes(name.bytes);
+    return hash(name_key(name.units, t.encoding()));
+}
+
+std::int32_t name_index::find_header(const tables& t, const name_key& name) {
     if (t.header_count() == 0) return -1;
     catch_up(t);
-    return probe_header(t, name, hash(name));
+    return probe(headers_, hash(name), [&](std::int32_t k) { return t.header_name(k) == name; });
 }
 
-std::int32_t name_index::find_setting(const tables& t, std::int32_t k, std::u16string_view name) {
-    catch_up(t);
+std::int32_t name_index::find_setting(const tables& t, std::int32_t k, const name_key& name) {
     const header_slot& owner = t.header(k);
     const std::int32_t end = owner.start + owner.count;
     if (owner.count <= scanned_settings) {
@@ -74,27 +121,13 @@ std::int32_t name_index::find_setting(const tables& t, std::int32_t k, std::u16s
         }
         return -1;
     }
-    const std::uint64_t h = in_header(hash(name), k);
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
-    const std::size_t mask = settings_.size() - 1;
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const bucket b = settings_[i];
-        if (b.slot == 0) return -1;
-        const auto s = static_cast<std::int32_t>(b.slot - 1);
-        if (b.tag == tag && s >= owner.start && s < end && t.setting_name(s) == name) return s;
-    }
+    return probe(settings_, in_header(hash(name), k),
+                 [&](std::int32_t s) { return s >= owner.start && s < end && t.setting_name(s) == name; });
 }
 
-std::int32_t name_index::probe_header(const tables& t, std::u16string_view name,
+std::int32_t name_index::probe_header(const tables& t, const filed_text& name,
                                       std::uint64_t h) const noexcept {
-    const auto tag = static_cast<std::uint32_t>(h >> 32);
-    const std::size_t mask = headers_.size() - 1;
-    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
-        const bucket b = headers_[i];
-        if (b.slot == 0) return -1;
-        const auto k = static_cast<std::int32_t>(b.slot - 1);
-        if (b.tag == tag && t.header_name(k) == name) return k;
-    }
+    return probe(headers_, h, [&](std::int32_t k) { return same(t, t.header_name(k), name); });
 }
 
 void name_index::catch_up_from_behind(const tables& t) {
@@ -133,8 +166,8 @@ void name_index::rebuild(const tables& t) {
 
 // A repeated header name keeps the bucket of its first header.
 void name_index::index_header(const tables& t, std::int32_t k) {
-    const std::u16string_view name = t.header_name(k);
-    const std::uint64_t h = hash(name);
+    const filed_text name = t.header_name(k);
+    const std::uint64_t h = hash(t, name);
     const auto tag = static_cast<std::uint32_t>(h >> 32);
     const std::size_t mask = headers_.size() - 1;
     for (std::size_t i = h & mask;; i = (i + 1) & mask) {
@@ -143,7 +176,7 @@ void name_index::index_header(const tables& t, std::int32_t k) {
             b = {tag, static_cast<std::uint32_t>(k) + 1};
             return;
         }
-        if (b.tag == tag && t.header_name(static_cast<std::int32_t>(b.slot - 1)) == name) return;
+        if (b.tag == tag && same(t, t.header_name(static_cast<std::int32_t>(b.slot - 1)), name)) return;
     }
 }
 
@@ -162,13 +195,13 @@ name_index::range name_index::settings_to_index(const tables& t, std::int32_t k,
 void name_index::index_settings(const tables& t, std::int32_t k, std::int32_t from) {
     const range r = settings_to_index(t, k, from);
     if (r.begin >= r.end) return;
-    const std::u16string_view header_name = t.header_name(k);
-    if (probe_header(t, header_name, hash(header_name)) != k) return;
+    const filed_text header_name = t.header_name(k);
+    if (probe_header(t, header_name, hash(t, header_name)) != k) return;
     const header_slot& owner = t.header(k);
     const std::size_t mask = settings_.size() - 1;
     for (std::int32_t s = r.begin; s < r.end; ++s) {
-        const std::u16string_view name = t.setting_name(s);
-        const std::uint64_t h = in_header(hash(name), k);
+        const filed_text name = t.setting_name(s);
+        const std::uint64_t h = in_header(hash(t, name), k);
         const auto tag = static_cast<std::uint32_t>(h >> 32);
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             bucket& b = settings_[i];
@@ -178,7 +211,8 @@ void name_index::index_settings(const tables& t, std::int32_t k, std::int32_t fr
                 break;
             }
             const auto other = static_cast<std::int32_t>(b.slot - 1);
-            if (b.tag == tag && other >= owner.start && other < r.end && t.setting_name(other) == name) break;
+            if (b.tag == tag && other >= owner.start && other < r.end && same(t, t.setting_name(other), name))
+                break;
         }
     }
 }

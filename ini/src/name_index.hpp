@@ -1,6 +1,6 @@
 // Lookup by name over the tables: the first header of each name, and within each such header the first
 // setting of each name. Two open-addressing hash tables hold slot numbers only; names are compared in
-// the tables' own text.
+// the tables' own text, as bytes, with the name asked for encoded once.
 //
 // A header with few settings is searched by scanning them, which is as quick as a lookup; only the
 // settings of larger headers go into the index, so that a search costs the same whatever the sizes.
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tables.hpp"
+#include "text_encoding.hpp"
 
 namespace tw_ini::detail {
 
@@ -30,9 +31,9 @@ class name_index {
     }
 
     // The first header named name, or -1.
-    std::int32_t find_header(const tables& t, std::u16string_view name);
-    // The first setting named name of header k, which must be the first header of its name; or -1.
-    std::int32_t find_setting(const tables& t, std::int32_t k, std::u16string_view name);
+    std::int32_t find_header(const tables& t, const name_key& name);
+    // The first setting named name of header k, as find_header() found it with nothing filed since; or -1.
+    std::int32_t find_setting(const tables& t, std::int32_t k, const name_key& name);
 
   private:
     struct bucket {
@@ -50,8 +51,12 @@ class name_index {
     }
     void catch_up_from_behind(const tables& t);
     void rebuild(const tables& t);
-    std::uint64_t hash(std::u16string_view name) const noexcept;
-    std::int32_t probe_header(const tables& t, std::u16string_view name, std::uint64_t h) const noexcept;
+    // Equal names hash alike whichever form they are filed in: by their bytes when they have them.
+    std::uint64_t hash(const name_key& name) const noexcept;
+    std::uint64_t hash(const tables& t, const filed_text& name) const;
+    std::uint64_t hash_bytes(std::string_view bytes) const noexcept;
+    std::uint64_t hash_units(std::u16string_view units) const noexcept;
+    std::int32_t probe_header(const tables& t, const filed_text& name, std::uint64_t h) const noexcept;
     void index_header(const tables& t, std::int32_t k);
     static range settings_to_index(const tables& t, std::int32_t k, std::int32_t from) noexcept;
     void index_settings(const tables& t, std::int32_t k, std::int32_t from);

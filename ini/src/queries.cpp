@@ -15,36 +15,36 @@ std::int32_t slot_at(const detail::tables& t, std::int32_t k, std::int32_t Posit
 
 platform::string ini::RCS(const platform::string& Headername, const platform::string& setting) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, Headername);
+    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
     if (k < 0 || t.header(k).count == 0) return {};
-    const std::int32_t s = state_->index.find_setting(t, k, setting);
+    const std::int32_t s = state_->index.find_setting(t, k, detail::name_key(setting, t.encoding()));
     if (s < 0) return {};
-    return platform::string(t.setting_value(s));
+    return t.decoded(t.setting_value(s));
 }
 
 std::int32_t ini::GetSettings(const platform::string& Headername) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, Headername);
+    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
     if (k < 0) return 0;
     return t.header(k).count - 1;
 }
 
 platform::string ini::ReadAtPosition(const platform::string& Headername, const std::int32_t& Position) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, Headername);
+    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
     if (k < 0) return {};
     const std::int32_t s = slot_at(t, k, Position);
     if (s < 0) return {};
-    return platform::string(t.setting_value(s));
+    return t.decoded(t.setting_value(s));
 }
 
 platform::string ini::SettingAtPosition(const platform::string& Headername, const std::int32_t& Position) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, Headername);
+    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
     if (k < 0) return {};
     const std::int32_t s = slot_at(t, k, Position);
     if (s < 0) return {};
-    return platform::string(t.setting_name(s));
+    return t.decoded(t.setting_name(s));
 }
 
 std::int32_t ini::GetNumberOfHeaders() {
@@ -54,11 +54,13 @@ std::int32_t ini::GetNumberOfHeaders() {
 platform::string ini::GetHeaderAtPosition(const std::int32_t& Position) {
     const detail::tables& t = state_->tables;
     if (Position < 0 || Position >= t.header_count()) return {};
-    return platform::string(t.header_name(Position));
+    return t.decoded(t.header_name(Position));
 }
 
 platform::boolean ini::FindHeader(const platform::string& Headername) {
-    return state_->index.find_header(state_->tables, Headername) >= 0 ? platform::True : platform::False;
+    const detail::tables& t = state_->tables;
+    return state_->index.find_header(t, detail::name_key(Headername, t.encoding())) >= 0 ? platform::True
+                                                                                         : platform::False;
 }
 
 platform::boolean ini::AddHeader(const platform::string& Headername) {

@@ -1,74 +1,115 @@
-// The reader's tables: every filed name and value in one UTF-16 text buffer, and fixed-size slots that
-// locate them by offset. Filing a line appends to the buffer and to one slot vector and allocates only
-// when a buffer must grow; reset() keeps every buffer's memory for the next load.
+// The reader's tables: fixed-size slots that locate each filed name and value as a range of the text
+// store, in filing order. Filing a line appends one slot and allocates only when a slot vector must
+// grow; reset() keeps every buffer's memory for the next load. Text is decoded only when a query
+// returns it, and names are compared in the store's own bytes.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
-#include "tarnwick/files/line_reader.hpp"
-#include "text_buffer.hpp"
+#include "line_rule.hpp"
+#include "tarnwick/files/types.hpp"
+#include "text_encoding.hpp"
+#include "text_store.hpp"
 
 namespace tw_ini::detail {
 
 // A header and the run of settings filed after it, before the next header.
 struct header_slot {
-    std::uint32_t name;    // offset of the name in the text
+    std::uint32_t name;    // offset of the name in the store
     std::uint32_t length;  // of the name
     std::int32_t start;    // slot of the first setting; the number of settings filed before the header
     std::int32_t count;    // settings filed under the header so far
 };
 
-// A setting: its name, "=", then its value, as one run of the text.
+// A setting: two ranges of the store. A value need not follow its name: a value made of several lines
+// would be stored joined, apart from them.
 struct setting_slot {
     std::uint32_t name;
     std::uint32_t name_length;
+    std::uint32_t value;
     std::uint32_t value_length;
+};
+
+// A filed name or value where it lies: bytes of the encoding, or (wide) UTF-16 units.
+struct filed_text {
+    std::string_view bytes;
+    std::u16string_view units;
+    bool wide = false;
+
+    bool operator==(const name_key& key) const noexcept {
+        return wide ? units == key.units() : key.equals(bytes);
+    }
 };
 
 class tables {
   public:
     void reset() noexcept;
 
-    // Files one line by the control's line rule (see InputConf). Run-time error 9 for a header or
-    // setting beyond the capacity, before anything changes.
+    text_encoding encoding() const noexcept { return encoding_; }
+    // The store that a load reads the file into; lines are then filed from it with file_loaded().
+    text_store& text() noexcept { return text_; }
+
+    // Files one line of UTF-16 text by the line rule (see InputConf), its text copied into the store.
+    // Run-time error 9 for a header or setting beyond the capacity, before anything changes.
     void file_line(std::u16string_view line);
-    // Files every line that `lines` has still to give, in order, its bytes read as Windows-1252. A
-    // failure leaves the lines before it filed.
-    void file_lines(platform::line_reader& lines);
+
+    // Files a line of the store that starts at offset `at`, with the same rule and errors.
+    void file_loaded(std::uint32_t at, line_view<char> line) {
+        const line_parts parts = classify_exact(line);
+        if (parts.kind == line_kind::header) {
+            add_header(at + static_cast<std::uint32_t>(parts.name_at), parts.name_length, false);
+        } else if (parts.kind == line_kind::setting) {
+            add_setting(at, parts, false);
+        }
+    }
 
     std::int32_t header_count() const noexcept { return static_cast<std::int32_t>(headers_.size()); }
     std::int32_t setting_count() const noexcept { return static_cast<std::int32_t>(settings_.size()); }
 
     // Slots by index; the index must be below the count.
     const header_slot& header(std::int32_t k) const noexcept { return headers_[static_cast<std::size_t>(k)]; }
-    const setting_slot& setting(std::int32_t s) const noexcept {
-        return settings_[static_cast<std::size_t>(s)];
+
+    filed_text header_name(std::int32_t k) const noexcept {
+        const header_slot& h = header(k);
+        return text_of(h.name, h.length, is_wide(wide_headers_, k));
+    }
+    filed_text setting_name(std::int32_t s) const noexcept {
+        const setting_slot& v = settings_[static_cast<std::size_t>(s)];
+        return text_of(v.name, v.name_length, is_wide(wide_settings_, s));
+    }
+    filed_text setting_value(std::int32_t s) const noexcept {
+        const setting_slot& v = settings_[static_cast<std::size_t>(s)];
+        return text_of(v.value, v.value_length, is_wide(wide_settings_, s));
     }
 
-    std::u16string_view header_name(std::int32_t k) const noexcept {
-        const header_slot& h = header(k);
-        return text_.view(h.name, h.length);
-    }
-    std::u16string_view setting_name(std::int32_t s) const noexcept {
-        const setting_slot& v = setting(s);
-        return text_.view(v.name, v.name_length);
-    }
-    std::u16string_view setting_value(std::int32_t s) const noexcept {
-        const setting_slot& v = setting(s);
-        return text_.view(v.name + v.name_length + 1, v.value_length);
+    // The interface text of a filed name or value.
+    platform::string decoded(const filed_text& text) const {
+        return text.wide ? platform::string(text.units) : decode(text.bytes, encoding_);
     }
 
   private:
-    template <class Char>
-    void file(std::basic_string_view<Char> line);
-    std::uint32_t append_text(std::u16string_view units) { return text_.append(units); }
-    std::uint32_t append_text(std::string_view bytes) { return text_.append_decoded(bytes); }
+    void add_header(std::uint32_t name, std::size_t length, bool wide);
+    void add_setting(std::uint32_t at, const line_parts& parts, bool wide);
 
-    text_buffer text_;
+    filed_text text_of(std::uint32_t at, std::uint32_t length, bool wide) const noexcept {
+        if (wide) return {{}, text_.units(at, length), true};
+        return {text_.bytes(at, length), {}, false};
+    }
+    static bool is_wide(const std::vector<bool>& wide, std::int32_t i) noexcept {
+        return static_cast<std::size_t>(i) < wide.size() && wide[static_cast<std::size_t>(i)];
+    }
+
+    text_encoding encoding_ = text_encoding::windows_1252;
+    text_store text_;
     std::vector<header_slot> headers_;
     std::vector<setting_slot> settings_;
+    // The slots filed from units, by index; empty while there are none (a load files none).
+    std::vector<bool> wide_headers_;
+    std::vector<bool> wide_settings_;
+    std::string scratch_;  // a line given to InputConf, encoded
 };
 
 }  // namespace tw_ini::detail

@@ -57,7 +57,7 @@ TEST(Identity, WriterSlotsCarryTheirIdsKindsAndParameters) {
          {"deleteSetting", 0x6003000B, M, TWC_VT_BOOL, {{"Header", S}, {"Setting", S}}},
          {"deleteHeader", 0x6003000C, M, TWC_VT_BOOL, {{"Header", S}}},
          {"showConstants", 0x6003000D, M, TWC_VT_VARIANT, {}},
-         // Beyond the specified members.
+         // Extensions.
          {"LineEnds", 0x6803000E, G, TWC_VT_I2, {}},
          {"LineEnds", 0x6803000E, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}},
          {"Encoding", 0x6803000F, G, TWC_VT_I2, {}},
@@ -87,7 +87,7 @@ TEST(Identity, ReaderMembersCarryTheirIdsAndDeclareNoEvents) {
                     {"FindHeader", 0x60030008, M, TWC_VT_BOOL, {{"Headername", S}}},
                     {"AddHeader", 0x60030009, M, TWC_VT_BOOL, {{"Headername", S}}},
                     {"ReadFile", 0x6003000B, M, TWC_VT_BOOL, {{"Filename", S}}},
-                    // Beyond the specified members.
+                    // Extensions.
                     {"LineEnds", 0x6803000C, G, TWC_VT_I2, {}},
                     {"LineEnds", 0x6803000C, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
     EXPECT_STREQ(t.events->name, "__ini");

@@ -30,7 +30,7 @@ TEST_F(ReadFile, LinesEndAtCrLfOrALoneCrAndALoneLfStaysInTheLine) {
     EXPECT_THAT(settings(u"a"), ElementsAre(u"x=1\n[b]", u"y=2"));
 }
 
-// LineEnds, beyond the specified interface: 1 makes a lone LF end a line too, 2 goes by the file's first
+// LineEnds, an extension: 1 makes a lone LF end a line too, 2 goes by the file's first
 // line end; 0, the default, is the rule above. Other values are error 5 and change nothing.
 TEST_F(ReadFile, LineEndsOneOrTwoReadAnLfFileAsLines) {
     const std::string lf = "[a]\nx=1\r\ny=2\rz=3\n[b]\n";
@@ -50,6 +50,31 @@ TEST_F(ReadFile, LineEndsOneOrTwoReadAnLfFileAsLines) {
     EXPECT_EQ(control.LineEnds(), 2);
     control.InputConf(u"[c\nd]");  // a line given is taken as it is
     EXPECT_EQ(control.FindHeader(u"c\nd"), platform::True);
+}
+
+// Reads that return a few bytes at a time split lines, CR LF pairs and the blocks a line is scanned in
+// at every place: the tables are those of a file read whole.
+TEST_F(ReadFile, ShortReadsLoadTheSameTables) {
+    // The first CR LF straddles the end of the first block of 64 bytes.
+    const std::string bytes = "[a]\r\nx=" + std::string(56, 'p') +
+                              "\r\nw=1\r\r\n[b]\rlong=" + std::string(150, 'v') + "=\n=\r\nk==v\r\n[" +
+                              std::string(70, 'c') + "]\n\r\ny=2\rz=\n";
+    for (const std::int16_t mode : {std::int16_t{0}, std::int16_t{1}}) {
+        control.LineEnds(mode);
+        ASSERT_EQ(load(bytes), platform::True);
+        const auto whole_headers = headers();
+        std::vector<std::vector<std::u16string>> whole_settings;
+        for (const auto& h : whole_headers) whole_settings.push_back(settings(h));
+        for (const std::size_t most : {1, 2, 3, 63, 65}) {
+            fault_injector faults;
+            faults.short_counts(most);
+            ASSERT_EQ(control.ReadFile(u16(dir / "app.ini")), platform::True);
+            ASSERT_EQ(headers(), whole_headers) << most;
+            for (std::size_t k = 0; k < whole_headers.size(); ++k) {
+                EXPECT_EQ(settings(whole_headers[k]), whole_settings[k]) << most;
+            }
+        }
+    }
 }
 
 TEST_F(ReadFile, EmptyFileLoadsNothing) {

@@ -1,4 +1,4 @@
-// The writer beyond its specified interface: line ends (LineEnds 0, 1 and 2) against every operation, a
+// The writer's extensions: line ends (LineEnds 0, 1 and 2) against every operation, a
 // batch of edits as one change, and the lists of headers and settings for C++ callers.
 #include <sys/stat.h>
 
@@ -56,7 +56,7 @@ TEST_F(LineEnds, AnLfFileIsReadAndEditedAsLinesAndStaysLf) {
     }
 }
 
-// LineEnds 0, the default, is the specified behaviour: an LF file is one line, and lines written end
+// LineEnds 0, the default, is the format's own: an LF file is one line, and lines written end
 // with CR LF.
 TEST_F(LineEnds, ZeroKeepsAnLfFileOneLine) {
     bind(kLf);
@@ -66,7 +66,7 @@ TEST_F(LineEnds, ZeroKeepsAnLfFileOneLine) {
     EXPECT_EQ(content(), kLf + "\r\n\r\n[A]\r\n");
 }
 
-// LineEnds 2 takes each file as its first line end says: CR LF (or a lone CR) means the specified
+// LineEnds 2 takes each file as its first line end says: CR LF (or a lone CR) means the format's
 // rules, a lone LF or no line end at all means LF.
 TEST_F(LineEnds, TwoGoesByTheFirstLineEndOfTheFile) {
     bind_with(kCrLf, 2);

@@ -11,7 +11,8 @@
 /// the empty string is also a real value (a line "key="), and the answers do not tell the two apart.
 ///
 /// Capacity is a limit, not an allocation: a new control holds no table memory, and memory taken by a load
-/// is kept for the next one.
+/// is kept for the next one. A load holds the file's bytes once, as read, and a slot of 16 bytes per
+/// header and per setting; text is decoded only when a query returns it.
 #pragma once
 
 #include <cstdint>
@@ -70,8 +71,9 @@ class TW_INI_API ini : public platform::user_control {
     ///
     /// Nothing is trimmed: " [a]" is ignored, "K = V" is the setting "K " with value " V".
     /// A header beyond header_capacity or a setting beyond setting_capacity is run-time error 9, raised
-    /// before anything changes, so the tables stay as they were and remain queryable. Names and values
-    /// beyond 4,294,967,295 UTF-16 units in all are run-time error 7, raised likewise.
+    /// before anything changes, so the tables stay as they were and remain queryable. Text beyond
+    /// 4,294,967,295 bytes in all (a loaded file's and that of the lines filed since) is run-time error 7,
+    /// raised likewise.
     void InputConf(const platform::string& to_input);
 
     /// The value of the first setting named `setting` of the first header named Headername; empty when
@@ -115,7 +117,7 @@ class TW_INI_API ini : public platform::user_control {
     /// it filed.
     platform::boolean ReadFile(const platform::string& Filename);
 
-    /// Beyond the specified interface: where the lines of a file that ReadFile reads end; a 16-bit
+    /// An extension: where the lines of a file that ReadFile reads end; a 16-bit
     /// integer property, dispatch id 0x6803000C. 0, the default: at CR LF or a lone CR, and a lone LF
     /// stays in the line; 1: a lone LF ends a line too; 2: as found: ReadFile looks at the file's first
     /// line end: a lone LF means 1, anything else 0, and a file with no line end 1. InputConf takes its

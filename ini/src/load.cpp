@@ -1,0 +1,142 @@
+#include "load.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tw_ini::detail {
+namespace {
+
+// Large enough that the system calls cost little, small enough that a piece is still in the cache when
+// it is scanned.
+constexpr std::size_t read_size = 256 * 1024;
+
+constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t block = 64;
+
+// One bit per byte of a block of 64: the bytes that end lines, and the "=" bytes.
+struct marks {
+    std::uint64_t ends;
+    std::uint64_t equals;
+};
+
+marks find_marks(const char* p, bool lf_ends) noexcept {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
+    std::uint64_t ends = 0, equals = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        __m128i end = _mm_cmpeq_epi8(v, cr);
+        if (lf_ends) end = _mm_or_si128(end, _mm_cmpeq_epi8(v, lf));
+        ends |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(end))) << (16 * i);
+        equals |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, eq))))
+                  << (16 * i);
+    }
+    return {ends, equals};
+#else
+    marks m{0, 0};
+    for (std::size_t i = 0; i < block; ++i) {
+        if (p[i] == '\r' || (lf_ends && p[i] == '\n')) m.ends |= std::uint64_t{1} << i;
+        if (p[i] == '=') m.equals |= std::uint64_t{1} << i;
+    }
+    return m;
+#endif
+}
+
+// Finds the lines of a growing run of bytes, block by block, and files each one as soon as its end is
+// known. Only offsets are kept between calls, since the run may move as it grows.
+class line_scanner {
+  public:
+    // The run starts at offset `origin` of the tables' store.
+    line_scanner(tables& t, std::size_t origin, bool lf_ends) noexcept
+        : tables_(t), origin_(origin), lf_ends_(lf_ends) {}
+
+    // Files the lines that end in [0, size), more of the run to come. A CR is settled only once the byte
+    // after it is there to say whether it starts a CR LF, so the last byte is left for the next call.
+    void scan(const char* base, std::size_t size) {
+        for (; next_ + block < size; next_ += block)
+            look_at(base, next_, find_marks(base + next_, lf_ends_), size);
+    }
+
+    // Files the rest: the run ends at size.
+    void finish(const char* base, std::size_t size) {
+        for (; next_ < size; next_ += block) {
+            char padded[block] = {};
+            std::memcpy(padded, base + next_, std::min(block, size - next_));
+            look_at(base, next_, find_marks(padded, lf_ends_), size);
+        }
+        if (line_ < size) file(base, size);
+    }
+
+  private:
+    // The marks of the block at `at`, in order.
+    void look_at(const char* base, std::size_t at, marks m, std::size_t size) {
+        for (;;) {
+            if (line_ > at) {
+                // Bytes before the line's start belong to lines already filed (an LF of a CR LF, or all
+                // of the block when a CR LF straddles its end).
+                const std::size_t skip = line_ - at;
+                const std::uint64_t keep = skip >= block ? 0 : ~std::uint64_t{0} << skip;
+                m.ends &= keep;
+                m.equals &= keep;
+            }
+            if (equals_ == npos && m.equals != 0) {
+                const std::size_t first = at + static_cast<std::size_t>(__builtin_ctzll(m.equals));
+                if (m.ends == 0 || first < at + static_cast<std::size_t>(__builtin_ctzll(m.ends)))
+                    equals_ = first;
+            }
+            if (m.ends == 0) return;
+            const std::size_t end = at + static_cast<std::size_t>(__builtin_ctzll(m.ends));
+            file(base, end);
+            line_ = end + (base[end] == '\r' && end + 1 < size && base[end + 1] == '\n' ? 2 : 1);
+            equals_ = npos;
+        }
+    }
+
+    // Files the line from line_ to end.
+    void file(const char* base, std::size_t end) {
+        const std::size_t equals = equals_ == npos ? npos : equals_ - line_;
+        tables_.file_loaded(static_cast<std::uint32_t>(origin_ + line_),
+                            line_view<char>{std::string_view(base + line_, end - line_), equals});
+    }
+
+    tables& tables_;
+    const std::size_t origin_;
+    const bool lf_ends_;
+    std::size_t line_ = 0;       // where the line being scanned starts
+    std::size_t next_ = 0;       // the first byte not yet looked at
+    std::size_t equals_ = npos;  // the first "=" of the line being scanned, once seen
+};
+
+}  // namespace
+
+void load_file(tables& t, platform::file& source, platform::line_ends ends) {
+    text_store& text = t.text();
+    const std::size_t start = text.size();
+    line_scanner scanner(t, start, ends == platform::line_ends::lf);
+    for (bool sized = false;;) {
+        std::size_t available;
+        char* at = text.room(1, available);
+        const std::size_t n = source.read(at, std::min(available, read_size));
+        if (n == 0) break;
+        text.commit(n);
+        if (n == available && !sized) {
+            // More than the store had room for: room for the whole file and one byte more, for the read
+            // that finds its end, so that a file that does not change while it loads takes memory of its
+            // own size, taken once. A small file never gets here and is spared the system call.
+            sized = true;
+            const off_t size = source.status().st_size;
+            if (size > 0) text.reserve(start + static_cast<std::size_t>(size) + 1);
+        }
+        scanner.scan(text.data() + start, text.size() - start);
+    }
+    scanner.finish(text.data() + start, text.size() - start);
+}
+
+}  // namespace tw_ini::detail
