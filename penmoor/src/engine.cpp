@@ -37,6 +37,7 @@ class pass_impl final : public emitter, public platform::line_sink {
             }
             if (got == 3 && std::string_view(start, 3) == platform::utf8_bom) {
                 reader_.start_at(3);
+                known_at_ = 3;
                 if (writer_) writer_->write_raw(platform::utf8_bom);
             }
         }
@@ -276,8 +277,14 @@ class pass_impl final : public emitter, public platform::line_sink {
         l.head_ = h.text;
         l.whole_ = h.whole;
         l.offset_ = reader_.line_offset();
-        l.info_ = rules_.rules == dialect::common ? classify_in_context(h.text, h.whole)
-                                                  : classify(h.text, h.whole);
+        if (rules_.rules == dialect::common) {
+            l.info_ = classify_in_context(h.text, h.whole);
+            known_at_ = l.offset_;
+            known_ = value_;
+            known_after_line_ = true;
+        } else {
+            l.info_ = classify(h.text, h.whole);
+        }
         if (stages_.empty()) return true;
         stages_.front()->take(std::move(l), links_[1]);
         return true;
@@ -354,16 +361,50 @@ class pass_impl final : public emitter, public platform::line_sink {
         return info;
     }
 
-    // After running ahead: whether a value is open before the next line, from the lines before it that
-    // the buffer still holds. The line goes on with a value when the line before it ends with a backslash,
-    // or when, walking back over blank and comment lines and lines indented as deep as it or deeper, the
-    // first line met is a setting line (not a header line).
-    value_context context_before() const {
-        const std::size_t indent = ini::indent_of(reader_.at_hand());
-        std::string_view before = reader_.before();
-        value_context found;
-        bool first = true;
-        bool blank_since = false;
+    // After running ahead: the value context before the line the pass stands at. A line at no indent goes
+    // on with a value only through a backslash at the end of the line before it (past comment lines, and
+    // no blank line between), so only that line is looked at. Otherwise the lines passed over are read
+    // again, from the last line whose context is known: each line is read again once at most, however
+    // many lines the pass runs ahead to. Where the buffer no longer holds that line, the lines it holds
+    // are read from no open value.
+    value_context context_before() {
+        const std::string_view before = reader_.before();
+        if (ini::indent_of(reader_.at_hand()) == 0) {
+            const std::optional<std::string_view> last = last_line_with_text(before);
+            if (!last || !ini::ends_with_backslash(*last)) return {};
+            if (ini::shape_of(*last).what == kind::setting) return {true, 0, true};
+        }
+        const off_t base = reader_.before_offset();
+        std::size_t from = 0;
+        value_ = {};
+        if (known_at_ >= base && static_cast<std::uint64_t>(known_at_ - base) <= before.size()) {
+            from = static_cast<std::size_t>(known_at_ - base);
+            value_ = known_;
+            if (known_after_line_) from = after_line(before, from);
+        }
+        while (from < before.size()) {
+            const std::size_t to = after_line(before, from);
+            std::size_t end = to;
+            if (end > from && before[end - 1] == '\n') --end;
+            if (end > from && before[end - 1] == '\r') --end;
+            classify_in_context(before.substr(from, end - from), true);
+            from = to;
+        }
+        return value_;
+    }
+
+    // The offset just past the line that starts at `from` and its end.
+    std::size_t after_line(std::string_view text, std::size_t from) const {
+        const bool lf = rules_.ends == platform::line_ends::lf;
+        const std::size_t stop =
+            text.find_first_of(lf ? std::string_view("\r\n") : std::string_view("\r"), from);
+        if (stop == std::string_view::npos) return text.size();
+        if (text[stop] == '\r' && stop + 1 < text.size() && text[stop + 1] == '\n') return stop + 2;
+        return stop + 1;
+    }
+
+    // The last line of `before` that is neither blank nor a comment, when no blank line follows it.
+    static std::optional<std::string_view> last_line_with_text(std::string_view before) {
         while (!before.empty()) {
             std::size_t end = before.size();
             if (before[end - 1] == '\n') --end;
@@ -373,23 +414,10 @@ class pass_impl final : public emitter, public platform::line_sink {
             const std::string_view text = before.substr(from, end - from);
             before = before.substr(0, from);
             const ini::line_shape s = ini::shape_of(text);
-            if (s.what == kind::blank) {
-                blank_since = true;
-                continue;
-            }
-            if (s.what == kind::comment) continue;
-            if (first) {
-                first = false;
-                if (!blank_since && ini::ends_with_backslash(text)) {
-                    found = {true, 0, true};
-                    return found;
-                }
-            }
-            if (s.indent >= indent) continue;
-            if (s.what == kind::header) return found;
-            if (s.what == kind::setting) return {true, s.indent, false};
+            if (s.what == kind::blank) return std::nullopt;
+            if (s.what != kind::comment) return text;
         }
-        return found;
+        return std::nullopt;
     }
 
     // Reads a long kept line's text from byte `from` on, piece by piece.
@@ -435,6 +463,10 @@ class pass_impl final : public emitter, public platform::line_sink {
     bool open_line_ = false;  // the last line written has no terminator (yet)
     bool tail_blank_ = true;  // nothing written yet, or the last line written is blank
     value_context value_;
+    // The value context after the line that starts at known_at_ (known_after_line_), or before it.
+    off_t known_at_ = 0;
+    value_context known_;
+    bool known_after_line_ = false;
     std::size_t want_ = 0;
     std::span<stage* const> stages_;
     std::vector<link> links_;

@@ -128,6 +128,11 @@ TEST_F(Dialect, LookupsReadNamesValuesAndContinuationLinesAsLinuxToolsDo) {
     control.listSettings(u"Paths",
                          [&](const platform::string& n, const platform::string&) { names.push_back(n); });
     EXPECT_EQ(names, (std::vector<platform::string>{u"Home", u"Temp"}));
+    // An indented "[" line under a value is part of it, and so is one indented deeper after it: no
+    // section T, and the whole value read from S.
+    bind_common("[S]\na=1\n  [x]\n    [T]\nk=v\n");
+    EXPECT_EQ(control.isHeader(u"T"), F);
+    EXPECT_EQ(control.getSetting(u"S", u"a"), u"1\n[x]\n[T]");
 
     // Encoding 0 reads the same bytes as Windows-1252; 1 as UTF-8 whatever they are, a byte that is not
     // UTF-8 kept through a round trip.

@@ -17,12 +17,14 @@ bool line_reader::ends_line(char c) const noexcept {
 }
 
 // The first terminator byte of [data, data + size), or null.
+// With lone LFs ending lines, the LF is looked for first: a file of LF lines holds no CR to find, and
+// looking for one first would read the whole buffer for every line.
 const char* line_reader::first_end(const char* data, std::size_t size) const noexcept {
-    const auto* cr = static_cast<const char*>(std::memchr(data, '\r', size));
-    if (!lf_ends_) return cr;
-    const auto* lf =
-        static_cast<const char*>(std::memchr(data, '\n', cr ? static_cast<std::size_t>(cr - data) : size));
-    return lf ? lf : cr;
+    if (!lf_ends_) return static_cast<const char*>(std::memchr(data, '\r', size));
+    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', size));
+    const auto* cr =
+        static_cast<const char*>(std::memchr(data, '\r', lf ? static_cast<std::size_t>(lf - data) : size));
+    return cr ? cr : lf;
 }
 
 // The end of the data whose line ends are known: end_, less a CR that is the last byte read.

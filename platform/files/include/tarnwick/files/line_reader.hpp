@@ -80,6 +80,8 @@ class line_reader {
     // What the buffer still holds of the file before the next line: the lines just before it, as far as
     // they are at hand (possibly none).
     std::string_view before() const noexcept { return {buffer_.data(), begin_}; }
+    // The file offset of the first byte of before().
+    off_t before_offset() const noexcept { return offset_ - static_cast<off_t>(end_); }
     // What the buffer holds of the file from the next line on (possibly not all of that line).
     std::string_view at_hand() const noexcept { return {buffer_.data() + begin_, end_ - begin_}; }
     // Passes every remaining line to skipped.
