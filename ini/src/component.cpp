@@ -44,7 +44,11 @@ constexpr auto members = pc::make_table<reader>(
     row::method<&ini::ReadFile>("ReadFile", 0x6003000B, TWC_VT_BOOL, filename),
     // Extensions.
     row::get<static_cast<std::int16_t (ini::*)() const>(&ini::LineEnds)>("LineEnds", 0x6803000C, TWC_VT_I2),
-    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000C, mode_value));
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::LineEnds)>("LineEnds", 0x6803000C, mode_value),
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::Encoding)>("Encoding", 0x6803000D, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::Encoding)>("Encoding", 0x6803000D, mode_value),
+    row::get<static_cast<std::int16_t (ini::*)() const>(&ini::Dialect)>("Dialect", 0x6803000E, TWC_VT_I2),
+    row::put<static_cast<void (ini::*)(std::int16_t)>(&ini::Dialect)>("Dialect", 0x6803000E, mode_value));
 
 constexpr twc_interface dispatch_interface =
     pc::interface_of("_ini", {0xda54786a, 0xd314, 0x4af0, {0x89, 0xed, 0x6e, 0xba, 0x83, 0x2e, 0xb4, 0x9c}},

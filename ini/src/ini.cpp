@@ -4,6 +4,8 @@
 #include "load.hpp"
 #include "state.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/ini_line.hpp"
+#include "tarnwick/files/text_codec.hpp"
 #include "tarnwick/files/utf8.hpp"
 
 namespace tw_ini {
@@ -34,6 +36,9 @@ void ini::Resize() {
 void ini::ResetConf() {
     state_->tables.reset();
     state_->index.forget();
+    // Empty tables are an empty file's: as found, that is UTF-8.
+    state_->tables.set_encoding(state_->encoding == 0 ? detail::text_encoding::windows_1252
+                                                      : detail::text_encoding::utf8);
 }
 
 void ini::InputConf(const platform::string& to_input) {
@@ -49,13 +54,34 @@ void ini::LineEnds(std::int16_t value) {
     state_->line_ends = value;
 }
 
+std::int16_t ini::Encoding() const {
+    return state_->encoding;
+}
+
+void ini::Encoding(std::int16_t value) {
+    platform::check_encoding_setting(value);
+    state_->encoding = value;
+    if (state_->tables.header_count() == 0) ResetConf();
+}
+
+std::int16_t ini::Dialect() const {
+    return state_->dialect;
+}
+
+void ini::Dialect(std::int16_t value) {
+    platform::ini::check_dialect_setting(value);
+    state_->dialect = value;
+    state_->tables.set_dialect(static_cast<platform::ini::dialect>(value));
+}
+
 platform::boolean ini::ReadFile(const platform::string& Filename) {
     ResetConf();
     auto source = platform::open_if_regular(path_bytes(Filename));
     if (!source) return platform::False;
     // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
     // file only read cannot lose anything, so it is not reported.
-    detail::load_file(state_->tables, *source, platform::line_ends_by_setting(state_->line_ends, *source));
+    detail::load_file(state_->tables, *source, platform::line_ends_by_setting(state_->line_ends, *source),
+                      static_cast<platform::encoding>(state_->encoding));
     return platform::True;
 }
 

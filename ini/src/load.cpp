@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "tarnwick/files/text_codec.hpp"
+
 namespace tw_ini::detail {
 namespace {
 
@@ -56,6 +58,10 @@ class line_scanner {
     // The run starts at offset `origin` of the tables' store.
     line_scanner(tables& t, std::size_t origin, bool lf_ends) noexcept
         : tables_(t), origin_(origin), lf_ends_(lf_ends) {}
+
+    // Starts the first line at `at` instead of the run's first byte (past a byte-order mark); before
+    // anything is scanned.
+    void start_at(std::size_t at) noexcept { line_ = at; }
 
     // Files the lines that end in [0, size), more of the run to come. A CR is settled only once the byte
     // after it is there to say whether it starts a CR LF, so the last byte is left for the next call.
@@ -116,10 +122,21 @@ class line_scanner {
 
 }  // namespace
 
-void load_file(tables& t, platform::file& source, platform::line_ends ends) {
+void load_file(tables& t, platform::file& source, platform::line_ends ends, platform::encoding set) {
     text_store& text = t.text();
     const std::size_t start = text.size();
     line_scanner scanner(t, start, ends == platform::line_ends::lf);
+    // As found, the set is known only once every byte is: the file is read whole, then scanned.
+    const bool as_found = set == platform::encoding::as_found;
+    if (set != platform::encoding::as_found) {
+        t.set_encoding(set == platform::encoding::utf8 ? text_encoding::utf8 : text_encoding::windows_1252);
+    }
+    bool bom_checked = set == platform::encoding::cp1252;
+    const auto check_bom = [&] {
+        const std::string_view first(text.data() + start, std::min<std::size_t>(3, text.size() - start));
+        if (first == platform::utf8_bom) scanner.start_at(3);
+        bom_checked = true;
+    };
     for (bool sized = false;;) {
         std::size_t available;
         char* at = text.room(1, available);
@@ -134,6 +151,14 @@ void load_file(tables& t, platform::file& source, platform::line_ends ends) {
             const off_t size = source.status().st_size;
             if (size > 0) text.reserve(start + static_cast<std::size_t>(size) + 1);
         }
+        if (!bom_checked && text.size() - start >= 3) check_bom();
+        if (!as_found) scanner.scan(text.data() + start, text.size() - start);
+    }
+    if (!bom_checked) check_bom();
+    if (as_found) {
+        std::string_view bytes(text.data() + start, text.size() - start);
+        const bool utf8 = bytes.starts_with(platform::utf8_bom) || platform::codec::valid_utf8(bytes);
+        t.set_encoding(utf8 ? text_encoding::utf8 : text_encoding::windows_1252);
         scanner.scan(text.data() + start, text.size() - start);
     }
     scanner.finish(text.data() + start, text.size() - start);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "line_rule.hpp"
+#include "tarnwick/files/ini_line.hpp"
 #include "tarnwick/files/types.hpp"
 #include "text_encoding.hpp"
 #include "text_store.hpp"
@@ -25,7 +26,7 @@ struct header_slot {
 };
 
 // A setting: two ranges of the store. A value need not follow its name: a value made of several lines
-// would be stored joined, apart from them.
+// (in the common dialect) is stored joined, apart from them, in a run of its own.
 struct setting_slot {
     std::uint32_t name;
     std::uint32_t name_length;
@@ -49,6 +50,13 @@ class tables {
     void reset() noexcept;
 
     text_encoding encoding() const noexcept { return encoding_; }
+    // The encoding of the text filed from now on; only while the tables hold no text.
+    void set_encoding(text_encoding encoding) noexcept { encoding_ = encoding; }
+    // The rule lines are filed by from now on.
+    void set_dialect(platform::ini::dialect rules) noexcept {
+        dialect_ = rules;
+        value_ = {};
+    }
     // The store that a load reads the file into; lines are then filed from it with file_loaded().
     text_store& text() noexcept { return text_; }
 
@@ -58,7 +66,11 @@ class tables {
 
     // Files a line of the store that starts at offset `at`, with the same rule and errors.
     void file_loaded(std::uint32_t at, line_view<char> line) {
+        if (dialect_ == platform::ini::dialect::common) return file_common(at, line.text);
         const line_parts parts = classify_exact(line);
+        if (parts.kind == line_kind::ignored) return;
+        // Two characters may take up to eight bytes of UTF-8.
+        if (encoding_ == text_encoding::utf8 && line.text.size() <= 8 && units_in(line.text) <= 2) return;
         if (parts.kind == line_kind::header) {
             add_header(at + static_cast<std::uint32_t>(parts.name_at), parts.name_length, false);
         } else if (parts.kind == line_kind::setting) {
@@ -82,7 +94,15 @@ class tables {
     }
     filed_text setting_value(std::int32_t s) const noexcept {
         const setting_slot& v = settings_[static_cast<std::size_t>(s)];
-        return text_of(v.value, v.value_length, is_wide(wide_settings_, s));
+        switch (place_of(s)) {
+            case place::joined:
+                return {joined_.bytes(v.value, v.value_length), {}, false};
+            case place::units:
+                return text_of(v.value, v.value_length, true);
+            case place::store:
+                break;
+        }
+        return text_of(v.value, v.value_length, false);
     }
 
     // The interface text of a filed name or value.
@@ -91,8 +111,37 @@ class tables {
     }
 
   private:
+    // Where a setting's value lies: in the store with its name, joined from several lines in joined_, or
+    // as units (filed from text the encoding has no bytes for).
+    enum class place : std::uint8_t { store, joined, units };
+
+    // The value a common-dialect line may go on with: that of the last setting filed, while open.
+    struct open_value {
+        bool open = false;
+        std::size_t indent = 0;    // of the setting's line
+        bool backslash = false;    // its last line ends with a backslash
+        std::uint32_t blanks = 0;  // blank lines since its last line
+    };
+    // What a line is in the common dialect, after the lines before it.
+    struct common_line {
+        enum class kind : std::uint8_t { nothing, blank, continuation, header, setting } what;
+        platform::ini::line_shape shape;
+        std::string_view part;  // a continuation line's text, without the blanks around it
+    };
+    common_line classify_common(std::string_view line) const noexcept;
+    void file_common(std::uint32_t at, std::string_view line);
+    // Files a classified line whose text (bytes, or units narrowed to one byte each) starts at `at`.
+    void apply_common(const common_line& c, std::string_view line, std::uint32_t at, bool wide,
+                      std::u16string_view units);
+    void continue_value(std::string_view part, bool wide, std::u16string_view units);
+
+    static std::size_t units_in(std::string_view utf8) noexcept;
     void add_header(std::uint32_t name, std::size_t length, bool wide);
     void add_setting(std::uint32_t at, const line_parts& parts, bool wide);
+    place place_of(std::int32_t s) const noexcept {
+        const auto i = static_cast<std::size_t>(s);
+        return i < places_.size() ? places_[i] : place::store;
+    }
 
     filed_text text_of(std::uint32_t at, std::uint32_t length, bool wide) const noexcept {
         if (wide) return {{}, text_.units(at, length), true};
@@ -103,13 +152,17 @@ class tables {
     }
 
     text_encoding encoding_ = text_encoding::windows_1252;
+    platform::ini::dialect dialect_ = platform::ini::dialect::exact;
+    open_value value_;
     text_store text_;
+    text_store joined_;  // the values of several lines, joined
     std::vector<header_slot> headers_;
     std::vector<setting_slot> settings_;
     // The slots filed from units, by index; empty while there are none (a load files none).
     std::vector<bool> wide_headers_;
-    std::vector<bool> wide_settings_;
-    std::string scratch_;  // a line given to InputConf, encoded
+    std::vector<bool> wide_settings_;  // of the names
+    std::vector<place> places_;        // of the values, by index; empty while all are in the store
+    std::string scratch_;              // a line given to InputConf, encoded
 };
 
 }  // namespace tw_ini::detail

@@ -24,10 +24,14 @@ namespace tw_ini::detail {
 
 enum class text_encoding : std::uint8_t {
     windows_1252,  // one character per byte, every byte a character: decoding never fails
+    utf8,          // bytes that are not UTF-8 decode to lone surrogates U+DC80 ... U+DCFF and back
 };
 
+platform::string decode_utf8(std::string_view bytes);
+
 // The interface text of bytes in an encoding. Inline: a query decodes what it returns on every call.
-inline platform::string decode(std::string_view bytes, text_encoding) {
+inline platform::string decode(std::string_view bytes, text_encoding encoding) {
+    if (encoding == text_encoding::utf8) return decode_utf8(bytes);
     platform::string text(bytes.size(), u'\0');
     platform::cp1252::decode_into(bytes, text.data());
     return text;
@@ -64,7 +68,8 @@ inline std::size_t word_count(std::size_t bytes) noexcept {
     return (bytes + 7) / 8;
 }
 
-// Encodes text into padded words, each stored whole; false when a character has no byte in the encoding.
+// Encodes text into padded words, each stored whole; false when a character has no byte in the encoding,
+// and for any character but ASCII in UTF-8, whose bytes outnumber its units (name_key takes that case).
 bool encode_words_slowly(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept;
 
 // The same, inline and without a branch per unit for ASCII, the common case: a query encodes its names
@@ -117,31 +122,33 @@ inline bool encode_words(std::u16string_view text, text_encoding encoding, std::
 }
 
 // A name asked for by a query, in both forms it is compared in: its UTF-16 units, and its bytes in the
-// encoding of the loaded text when it has them. Text the encoding cannot hold is filed as units (only
-// InputConf can file such text), so two names are equal exactly when both have bytes and the bytes are
-// equal, or when neither has and the units are equal.
+// encoding of the loaded text when it has them (as many as its units but in UTF-8 beyond ASCII). Text the
+// encoding cannot hold is filed as units (only InputConf can file such text), so two names are equal exactly
+// when both have bytes and the bytes are equal, or when neither has and the units are equal.
 //
 // The bytes are kept as padded words, each written whole, so that reading them back word by word
 // right after they were made costs no more than reading any other memory.
 class name_key {
   public:
-    name_key(std::u16string_view units, text_encoding encoding) : units_(units) {
+    name_key(std::u16string_view units, text_encoding encoding) : units_(units), size_(units.size()) {
         if (units.size() <= sizeof inline_) {
             has_bytes_ = encode_words(units, encoding, inline_);
         } else {
             encode_long(encoding);
         }
+        if (!has_bytes_ && encoding == text_encoding::utf8) encode_utf8();
     }
     name_key(const name_key&) = delete;
     name_key& operator=(const name_key&) = delete;
 
     std::u16string_view units() const noexcept { return units_; }
     bool has_bytes() const noexcept { return has_bytes_; }
-    std::size_t size() const noexcept { return units_.size(); }
+    // The number of bytes (when has_bytes()).
+    std::size_t size() const noexcept { return size_; }
     std::uint64_t word(std::size_t i) const noexcept { return words_[i]; }
     // Whether bytes are this name's bytes.
     bool equals(std::string_view bytes) const noexcept {
-        if (!has_bytes_ || bytes.size() != units_.size()) return false;
+        if (!has_bytes_ || bytes.size() != size_) return false;
         for (std::size_t i = 0; i < word_count(bytes.size()); ++i) {
             if (detail::word(bytes, i) != words_[i]) return false;
         }
@@ -150,8 +157,10 @@ class name_key {
 
   private:
     void encode_long(text_encoding encoding);
+    void encode_utf8();
 
     std::u16string_view units_;
+    std::size_t size_;
     bool has_bytes_ = false;
     std::uint64_t inline_[6];  // a name of up to 48 bytes, without an allocation
     std::unique_ptr<std::uint64_t[]> heap_;

@@ -125,10 +125,7 @@ std::int16_t ini::Dialect() const {
 }
 
 void ini::Dialect(std::int16_t value) {
-    if (value != 0 && value != 1) {
-        throw platform::runtime_error(platform::err::invalid_call,
-                                      "Dialect is 0 (exact) or 1 (common), not " + std::to_string(value));
-    }
+    platform::ini::check_dialect_setting(value);
     state_->Dialect = value;
 }
 

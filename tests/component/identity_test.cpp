@@ -89,7 +89,11 @@ TEST(Identity, ReaderMembersCarryTheirIdsAndDeclareNoEvents) {
                     {"ReadFile", 0x6003000B, M, TWC_VT_BOOL, {{"Filename", S}}},
                     // Extensions.
                     {"LineEnds", 0x6803000C, G, TWC_VT_I2, {}},
-                    {"LineEnds", 0x6803000C, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
+                    {"LineEnds", 0x6803000C, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}},
+                    {"Encoding", 0x6803000D, G, TWC_VT_I2, {}},
+                    {"Encoding", 0x6803000D, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}},
+                    {"Dialect", 0x6803000E, G, TWC_VT_I2, {}},
+                    {"Dialect", 0x6803000E, P, TWC_VT_EMPTY, {{"value", TWC_VT_I2}}}});
     EXPECT_STREQ(t.events->name, "__ini");
     EXPECT_EQ(t.events->member_count, 0u);
 }

@@ -69,7 +69,8 @@ class TW_INI_API ini : public platform::user_control {
     ///    A setting line before the first header is ignored.
     ///  - otherwise: ignored.
     ///
-    /// Nothing is trimmed: " [a]" is ignored, "K = V" is the setting "K " with value " V".
+    /// Nothing is trimmed: " [a]" is ignored, "K = V" is the setting "K " with value " V". That is the
+    /// exact rule; Dialect 1 files lines by the common one.
     /// A header beyond header_capacity or a setting beyond setting_capacity is run-time error 9, raised
     /// before anything changes, so the tables stay as they were and remain queryable. Text beyond
     /// 4,294,967,295 bytes in all (a loaded file's and that of the lines filed since) is run-time error 7,
@@ -108,8 +109,9 @@ class TW_INI_API ini : public platform::user_control {
     /// each of its lines through the rule of InputConf and returns True. A missing path, a directory or
     /// anything else that is not a regular file gives False with the tables left empty.
     ///
-    /// Bytes are Windows-1252; a line ends at CR LF or a lone CR, and a lone LF stays in the line. Lines
-    /// may hold any byte and have any length. The file is closed on every path.
+    /// Bytes are Windows-1252 (see Encoding); a line ends at CR LF or a lone CR, and a lone LF stays in
+    /// the line (see LineEnds). Lines may hold any byte and have any length. The file is closed on every
+    /// path.
     ///
     /// Errors, raised after the tables were emptied: a Filename holding a NUL or an unpaired surrogate is
     /// 52; a file that cannot be opened or read is the error of the file system (70 when permission is
@@ -125,6 +127,36 @@ class TW_INI_API ini : public platform::user_control {
     std::int16_t LineEnds() const;
     /// Sets LineEnds; any value but 0, 1 and 2 is run-time error 5 and changes nothing.
     void LineEnds(std::int16_t value);
+
+    /// An extension: the character set of the text; a 16-bit integer property, dispatch id 0x6803000D.
+    ///  - 0, the default: Windows-1252, every byte one character;
+    ///  - 1: UTF-8; bytes that are not UTF-8 are kept and each reads as a lone surrogate U+DC80 ...
+    ///    U+DCFF; a UTF-8 byte-order mark at the start of a file is no part of its first line;
+    ///  - 2: as found: ReadFile takes UTF-8 when the file's bytes are valid UTF-8 (or start with the
+    ///    byte-order mark, or there are none), else Windows-1252.
+    ///
+    /// The tables hold their text in one set: a new value applies from the next ReadFile or ResetConf,
+    /// or at once while the tables are empty. Names asked for are compared in the set's bytes.
+    std::int16_t Encoding() const;
+    /// Sets Encoding; any value but 0, 1 and 2 is run-time error 5 and changes nothing.
+    void Encoding(std::int16_t value);
+
+    /// An extension: how lines are told apart; a 16-bit integer property, dispatch id 0x6803000E. It
+    /// applies to the lines filed from then on, by ReadFile and InputConf alike.
+    ///  - 0, the default: exact, the rule of InputConf above;
+    ///  - 1: common, as most INI files on Linux are written: blank lines and lines whose first character
+    ///    other than blanks and tabs is ";" or "#" are ignored; a header is "[" name "]" after any blanks,
+    ///    followed by nothing or by blanks and a comment (the name as it stands, never empty); a setting
+    ///    line holds "=", its name and value without the blanks and tabs around them (a line "k=" is k
+    ///    with the empty value); a line indented deeper than the setting before it, or the line after a
+    ///    value line that ends with a backslash when it is no setting or header line itself, goes on
+    ///    with that setting's value, which is then its lines without the blanks around them, joined by
+    ///    LF (a blank line inside it as an empty line, comments left out); settings before the first
+    ///    header are filed under a header named "", filed when the first of them is. Any other line is
+    ///    ignored, and a repeated header is filed again, as in the exact rule.
+    std::int16_t Dialect() const;
+    /// Sets Dialect; any value but 0 and 1 is run-time error 5 and changes nothing.
+    void Dialect(std::int16_t value);
 
   protected:
     /// Keeps the control at 585 x 555 twips: sets its Height first, then its Width.

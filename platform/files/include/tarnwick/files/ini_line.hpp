@@ -20,12 +20,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "tarnwick/files/runtime_error.hpp"
 
 namespace platform::ini {
 
 // The controls' Dialect setting.
 enum class dialect : std::int16_t { exact = 0, common = 1 };
+
+// Run-time error 5 unless setting is a dialect.
+inline void check_dialect_setting(std::int16_t setting) {
+    if (setting != 0 && setting != 1) {
+        throw runtime_error(err::invalid_call,
+                            "Dialect is 0 (exact) or 1 (common), not " + std::to_string(setting));
+    }
+}
 
 enum class kind : std::uint8_t { blank, comment, header, setting, other };
 
