@@ -36,12 +36,14 @@ void ini::Resize() {
 void ini::ResetConf() {
     state_->tables.reset();
     state_->index.forget();
+    state_->changed();
     // Empty tables are an empty file's: as found, that is UTF-8.
     state_->tables.set_encoding(state_->encoding == 0 ? detail::text_encoding::windows_1252
                                                       : detail::text_encoding::utf8);
 }
 
 void ini::InputConf(const platform::string& to_input) {
+    state_->changed();
     state_->tables.file_line(to_input);
 }
 

@@ -117,7 +117,7 @@ std::int32_t name_index::find_setting(const tables& t, std::int32_t k, const nam
     const std::int32_t end = owner.start + owner.count;
     if (owner.count <= scanned_settings) {
         for (std::int32_t s = owner.start; s < end; ++s) {
-            if (t.setting_name(s) == name) return s;
+            if (t.setting_name_is(s, name)) return s;
         }
         return -1;
     }

@@ -15,7 +15,7 @@ std::int32_t slot_at(const detail::tables& t, std::int32_t k, std::int32_t Posit
 
 platform::string ini::RCS(const platform::string& Headername, const platform::string& setting) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
+    const std::int32_t k = state_->header_named(Headername);
     if (k < 0 || t.header(k).count == 0) return {};
     const std::int32_t s = state_->index.find_setting(t, k, detail::name_key(setting, t.encoding()));
     if (s < 0) return {};
@@ -24,14 +24,14 @@ platform::string ini::RCS(const platform::string& Headername, const platform::st
 
 std::int32_t ini::GetSettings(const platform::string& Headername) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
+    const std::int32_t k = state_->header_named(Headername);
     if (k < 0) return 0;
     return t.header(k).count - 1;
 }
 
 platform::string ini::ReadAtPosition(const platform::string& Headername, const std::int32_t& Position) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
+    const std::int32_t k = state_->header_named(Headername);
     if (k < 0) return {};
     const std::int32_t s = slot_at(t, k, Position);
     if (s < 0) return {};
@@ -40,7 +40,7 @@ platform::string ini::ReadAtPosition(const platform::string& Headername, const s
 
 platform::string ini::SettingAtPosition(const platform::string& Headername, const std::int32_t& Position) {
     const detail::tables& t = state_->tables;
-    const std::int32_t k = state_->index.find_header(t, detail::name_key(Headername, t.encoding()));
+    const std::int32_t k = state_->header_named(Headername);
     if (k < 0) return {};
     const std::int32_t s = slot_at(t, k, Position);
     if (s < 0) return {};
@@ -58,9 +58,7 @@ platform::string ini::GetHeaderAtPosition(const std::int32_t& Position) {
 }
 
 platform::boolean ini::FindHeader(const platform::string& Headername) {
-    const detail::tables& t = state_->tables;
-    return state_->index.find_header(t, detail::name_key(Headername, t.encoding())) >= 0 ? platform::True
-                                                                                         : platform::False;
+    return state_->header_named(Headername) >= 0 ? platform::True : platform::False;
 }
 
 platform::boolean ini::AddHeader(const platform::string& Headername) {

@@ -88,6 +88,12 @@ class tables {
         const header_slot& h = header(k);
         return text_of(h.name, h.length, is_wide(wide_headers_, k));
     }
+    // Whether setting s is named by bytes (not units), and with which.
+    bool setting_name_is(std::int32_t s, const name_key& key) const noexcept {
+        const setting_slot& v = settings_[static_cast<std::size_t>(s)];
+        if (!wide_settings_.empty()) return setting_name(s) == key;
+        return key.equals(text_.bytes(v.name, v.name_length));
+    }
     filed_text setting_name(std::int32_t s) const noexcept {
         const setting_slot& v = settings_[static_cast<std::size_t>(s)];
         return text_of(v.name, v.name_length, is_wide(wide_settings_, s));

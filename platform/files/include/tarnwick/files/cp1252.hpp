@@ -56,6 +56,13 @@ inline void decode_into(std::string_view bytes, char16_t* out) noexcept {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(v, zero));
         i += 8;
     }
+    if (i < n && n >= 8) {
+        // The last bytes, as the last eight of the text: what overlaps is written again, the same.
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + n - 8));
+        high = _mm_or_si128(high, v);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 8), _mm_unpacklo_epi8(v, zero));
+        i = n;
+    }
     seen = static_cast<unsigned>(_mm_movemask_epi8(high));
 #endif
     for (; i < n; ++i) {
