@@ -406,7 +406,8 @@ void check_writable(const step& s, bool lf_may_end, bool common) {
         if (why) throw refusal{failed, *why};
     }
     if (!common) return;
-    for (const auto& why : {penmoor::rules::unwritable_common(s.key->utf8, "the key", true),
+    for (const auto& why : {penmoor::rules::unwritable_section_common(s.section->utf8),
+                            penmoor::rules::unwritable_common(s.key->utf8, "the key", true),
                             penmoor::rules::unwritable_common(s.value.utf8, "the value", false)}) {
         if (why) throw refusal{failed, *why + " (--exact keeps it)"};
     }
