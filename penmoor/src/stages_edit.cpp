@@ -33,8 +33,13 @@ class common_editing : public section_stage {
         return true;
     }
     void put_run(engine::emitter& out) {
-        for (line& r : run_) out.put(std::move(r));
+        for (line& r : run_) let_through(std::move(r), out);
         run_.clear();
+    }
+    // Lets l through; where a deletion watches, notes whether it would now join the value before it.
+    void let_through(line&& l, engine::emitter& out) {
+        if (watching_) found_.joins_value = watch_.joins(l) || found_.joins_value;
+        out.put(std::move(l));
     }
     // In the common dialect, while the value of a dropped line goes on: its continuation lines and the
     // blank and comment lines between them go too. True when l was one of them (or held to tell). A line
@@ -102,6 +107,8 @@ class common_editing : public section_stage {
     std::vector<line> run_;
     bool holding_ = false;
     bool dropping_value_ = false;
+    bool watching_ = false;
+    value_watch watch_;
 
   private:
     bool spaced_ = false;
@@ -207,6 +214,7 @@ class setting_editor final : public common_editing {
           value_(std::move(value)),
           reach_(where) {
         found_.header = cursor_.opened();
+        watching_ = !value_ && rules == dialect::common;
     }
     void take(line&& l, engine::emitter& out) override {
         if (dropped_with_value(l, out)) return;
@@ -214,13 +222,13 @@ class setting_editor final : public common_editing {
         const auto at = cursor_.step(l.info());
         if (!found_.header) {
             found_.header = at.header;
-            out.put(std::move(l));
+            let_through(std::move(l), out);
             return;
         }
         if (at.ends_lookup && found_.setting != search::found) {
             found_.setting = search::ended_by_header;
             done_ = true;
-            out.put(std::move(l));
+            let_through(std::move(l), out);
             return;
         }
         const bool named = setting_ && is_setting_named(l, *setting_);
@@ -230,6 +238,7 @@ class setting_editor final : public common_editing {
         if (reached && editing_ && named) {
             if (!value_) {  // a deletion
                 found_.changed = true;
+                watch_.removed();
                 start_dropping_value();
                 return;
             }
@@ -244,7 +253,7 @@ class setting_editor final : public common_editing {
                 return;
             }
         }
-        out.put(std::move(l));
+        let_through(std::move(l), out);
         const bool over = reach_ == reach::first_occurrence ? cursor_.first_over() : cursor_.lookup_over();
         if (found_.setting == search::found && (!editing_ || over)) done_ = true;
     }
