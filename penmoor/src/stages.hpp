@@ -5,10 +5,12 @@
 // Exact dialect: the controls' own rules (section.hpp, line_rules.hpp). Common dialect: the rules of
 // ini_line.hpp, with these edits: an update keeps the line's own spacing and drops the value's
 // continuation lines; a new setting goes after the section's last line (before the blank and comment
-// lines that end it), spaced and indented as the section's first setting; a new section is set off from
+// lines that end it), spaced and indented as the section's first setting (but no deeper than a value
+// open before it, nor shallower than an indented header after it); a new section is set off from
 // the file's last line by one blank line (none in an empty file or after a blank line); a section is
 // deleted whole, with the comment lines directly above its header and the blank line that set it off,
-// leaving a comment directly above the next header with that header.
+// leaving a comment directly above the next header with that header. A deletion notes where a line it
+// keeps would go on with the value of a setting before what it removed (findings::joins_value).
 #pragma once
 
 #include <cstdint>
