@@ -52,10 +52,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         for (std::size_t i = 0; i < stages.size(); ++i) stages[i]->start(links_[i + 1]);
         for (;;) {
             if (all([](const stage& s) { return s.done(); })) {
-                if (writer_) {
-                    close_open_line();
-                    reader_.pass_all(*this);
-                }
+                if (writer_) reader_.pass_all(*this);
                 break;
             }
             if (all([](const stage& s) { return s.waiting(); })) {
@@ -113,20 +110,32 @@ class pass_impl final : public emitter, public platform::line_sink {
     // line_sink: lines copied as they stand, on their way to the copy.
     void lines(std::string_view raw_lines) override {
         if (raw_lines.empty()) return;
+        close_open_line();
         writer_->lines(raw_lines);
-        open_line_ = raw_lines.back() != '\n' && raw_lines.back() != '\r';
+        // The last line: its text ends at the one line end that closes the lines (a lone LF ends none
+        // where lines end with CR LF), and starts after the line end before it.
+        const bool lf = rules_.ends == platform::line_ends::lf;
         std::size_t end = raw_lines.size();
-        while (end > 0 && (raw_lines[end - 1] == '\n' || raw_lines[end - 1] == '\r')) --end;
-        const std::size_t start = raw_lines.find_last_of("\r\n", end == 0 ? 0 : end - 1);
-        const std::size_t from = start == std::string_view::npos || end == 0 ? 0 : start + 1;
+        if (raw_lines[end - 1] == '\r') {
+            --end;
+        } else if (raw_lines[end - 1] == '\n' && (lf || (end > 1 && raw_lines[end - 2] == '\r'))) {
+            end -= end > 1 && raw_lines[end - 2] == '\r' ? 2 : 1;
+        }
+        open_line_ = end == raw_lines.size();
+        const std::size_t start =
+            end == 0 ? std::string_view::npos : raw_lines.find_last_of(lf ? "\r\n" : "\r", end - 1);
+        std::size_t from = start == std::string_view::npos ? 0 : start + 1;
+        if (!lf && from < end && from > 0 && raw_lines[from] == '\n') ++from;  // the LF of a CR LF
         tail_blank_ = is_blank_text(raw_lines.substr(from, end - from));
     }
     void line(std::string_view text, std::string_view line_end) override {
+        close_open_line();
         writer_->line(text, line_end);
         open_line_ = line_end.empty();
         tail_blank_ = is_blank_text(text);
     }
     void piece(std::string_view text) override {
+        close_open_line();
         writer_->piece(text);
         tail_blank_ = false;
     }
@@ -207,7 +216,14 @@ class pass_impl final : public emitter, public platform::line_sink {
         link(pass_impl& pass, std::size_t index) : owner(&pass), next(index) {}
         pass_impl* owner;
         std::size_t next;  // the operation this link feeds; one past the last: the copy
+        // The last line given on since the pass last ran ahead, and whether it is blank: what the
+        // operation before this link has let through ends there, though later operations may still hold
+        // it back from the copy.
+        bool given = false;
+        bool given_blank = false;
         void put(engine::line&& l) override {
+            given = true;
+            given_blank = l.whole() && is_blank_text(l.head());
             if (next < owner->stages_.size()) {
                 owner->stages_[next]->take(std::move(l), owner->links_[next + 1]);
             } else {
@@ -215,6 +231,8 @@ class pass_impl final : public emitter, public platform::line_sink {
             }
         }
         void make(std::string_view text) override {
+            given = true;
+            given_blank = is_blank_text(text);
             if (next < owner->stages_.size()) {
                 owner->stages_[next]->take(owner->made(text), owner->links_[next + 1]);
             } else {
@@ -223,7 +241,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         }
         void raw(std::string_view bytes) override { owner->raw(bytes); }
         engine::line hold(engine::line&& l) override { return owner->keep(std::move(l)); }
-        bool ends_blank() const override { return owner->ends_blank(); }
+        bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }
         bool ends_unended() const override { return owner->ends_unended(); }
         std::string_view end() const override { return owner->end(); }
     };
@@ -245,7 +263,8 @@ class pass_impl final : public emitter, public platform::line_sink {
     // already (the one line awaited).
     ahead run_ahead() {
         platform::line_sink* skipped = writer_ ? this : nullptr;
-        if (writer_) close_open_line();
+        // No operation holds a line while all wait: the lines skipped go after all they gave on.
+        for (link& k : links_) k.given = false;
         if (stages_.size() == 1) {
             if (const auto text = stages_.front()->awaited()) {
                 if (!reader_.skip_to(*text, skipped)) return ahead::end_of_file;
@@ -337,27 +356,35 @@ class pass_impl final : public emitter, public platform::line_sink {
         bool backslash = false;  // the value's last line ends with a backslash
     };
 
+    // Steps the context over a line of this kind, indent and backslash (whether it ends with one): true
+    // when the line goes on with the value. A backslash carries the value over to a line that is not a
+    // setting or header line of its own, and not over a blank line.
+    static bool step_value(value_context& v, kind what, std::size_t indent, bool backslash) {
+        if (what == kind::blank) {
+            v.backslash = false;
+            return false;
+        }
+        if (what == kind::comment) return false;
+        const bool carried = v.backslash && what != kind::setting && what != kind::header;
+        if (v.open && (indent > v.indent || carried)) {
+            v.backslash = backslash;
+            return true;
+        }
+        v = what == kind::setting ? value_context{true, indent, backslash} : value_context{};
+        return false;
+    }
+
     line_info classify_in_context(std::string_view head, bool whole) {
         line_info info = common_info(head, whole);
-        if (info.what == kind::blank) {
-            value_.backslash = false;
-            return info;
-        }
-        if (info.what == kind::comment) return info;
-        // A backslash carries the value over to a line that is not a setting or header line of its own.
-        const bool carried = value_.backslash && info.what != kind::setting && info.what != kind::header;
-        if (value_.open && (info.indent > value_.indent || carried)) {
+        const bool backslash = whole && ini::ends_with_backslash(head);
+        if (step_value(value_, info.what, info.indent, backslash)) {
             info.continuation = true;
             info.begins_section = false;
             info.named = false;
             info.name = {};
             info.value_at = info.indent;
-            info.backslash = whole && ini::ends_with_backslash(head);
-            value_.backslash = info.backslash;
-            return info;
+            info.backslash = backslash;
         }
-        value_ = {};
-        if (info.what == kind::setting) value_ = {true, info.indent, info.backslash};
         return info;
     }
 
@@ -372,7 +399,8 @@ class pass_impl final : public emitter, public platform::line_sink {
         if (ini::indent_of(reader_.at_hand()) == 0) {
             const std::optional<std::string_view> last = last_line_with_text(before);
             if (!last || !ini::ends_with_backslash(*last)) return {};
-            if (ini::shape_of(*last).what == kind::setting) return {true, 0, true};
+            const ini::line_shape s = ini::shape_of(*last);
+            if (s.what == kind::setting && s.indent == 0) return {true, 0, true};
         }
         const off_t base = reader_.before_offset();
         std::size_t from = 0;
@@ -403,14 +431,22 @@ class pass_impl final : public emitter, public platform::line_sink {
         return stop + 1;
     }
 
-    // The last line of `before` that is neither blank nor a comment, when no blank line follows it.
-    static std::optional<std::string_view> last_line_with_text(std::string_view before) {
+    // The last line of `before` that is neither blank nor a comment, when no blank line follows it. A lone
+    // LF ends a line only where LF ends lines.
+    std::optional<std::string_view> last_line_with_text(std::string_view before) const {
+        const bool lf = rules_.ends == platform::line_ends::lf;
         while (!before.empty()) {
             std::size_t end = before.size();
-            if (before[end - 1] == '\n') --end;
-            if (end > 0 && before[end - 1] == '\r') --end;
-            const std::size_t stop = end == 0 ? std::string_view::npos : before.find_last_of("\r\n", end - 1);
-            const std::size_t from = stop == std::string_view::npos ? 0 : stop + 1;
+            if (before[end - 1] == '\r') {
+                --end;
+            } else if (before[end - 1] == '\n' && (lf || (end > 1 && before[end - 2] == '\r'))) {
+                end -= end > 1 && before[end - 2] == '\r' ? 2 : 1;
+            }
+            std::size_t from = end;
+            while (from > 0 && before[from - 1] != '\r' &&
+                   !(before[from - 1] == '\n' && (lf || (from > 1 && before[from - 2] == '\r')))) {
+                --from;
+            }
             const std::string_view text = before.substr(from, end - from);
             before = before.substr(0, from);
             const ini::line_shape s = ini::shape_of(text);

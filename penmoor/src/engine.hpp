@@ -62,8 +62,8 @@ class line {
     };
 
     line() = default;
-    line(line&&) noexcept = default;
-    line& operator=(line&&) noexcept = default;
+    line(line&& other) noexcept { *this = std::move(other); }
+    line& operator=(line&& other) noexcept;
 
     origin from() const noexcept { return origin_; }
     const line_info& info() const noexcept { return info_; }
@@ -94,6 +94,30 @@ class line {
     std::uint64_t length_ = 0;  // kept long: its length, terminator aside (0: its text is all of it)
     pass_impl* pass_ = nullptr;
 };
+
+// A kept or made line's head and name are views of its own text, which a move may relocate (a short
+// text lives inside the object): they are pointed at the text where it now is.
+inline line& line::operator=(line&& other) noexcept {
+    if (this == &other) return *this;
+    const bool own = other.origin_ != origin::file;
+    const auto name_at = own && !other.info_.name.empty()
+                             ? static_cast<std::size_t>(other.info_.name.data() - other.text_.data())
+                             : 0;
+    origin_ = other.origin_;
+    info_ = other.info_;
+    head_ = other.head_;
+    whole_ = other.whole_;
+    text_ = std::move(other.text_);
+    end_ = std::move(other.end_);
+    offset_ = other.offset_;
+    length_ = other.length_;
+    pass_ = other.pass_;
+    if (own) {
+        head_ = text_;
+        if (!info_.name.empty()) info_.name = std::string_view(text_).substr(name_at, info_.name.size());
+    }
+    return *this;
+}
 
 // Where an operation puts what it lets through and what it makes.
 class emitter {

@@ -59,6 +59,19 @@ inline std::optional<std::string> unwritable_common(std::string_view bytes, std:
     return std::nullopt;
 }
 
+// Why a section name would not read back as itself in the common dialect: its header line would end at
+// an earlier "]" followed by a comment (or by nothing but blanks). Nothing when it would, or when the name
+// is empty (the lines before the first header, never written as a header).
+inline std::optional<std::string> unwritable_section_common(std::string_view bytes) {
+    if (bytes.empty()) return std::nullopt;
+    const std::string header = "[" + std::string(bytes) + "]";
+    const auto shape = platform::ini::shape_of(header);
+    if (shape.what == platform::ini::kind::header && shape.name == bytes) return std::nullopt;
+    return std::string(
+        "the section name holds \"]\" followed by a comment or blanks, so its header line "
+        "would read back as another name");
+}
+
 // Text that the writer is about to write into the file, in the file's bytes (nothing when it has no form
 // in the file's character set). A character outside that set would be written as something else: that,
 // or what unwritable() refuses, is run-time error 5, raised before anything is written.

@@ -154,6 +154,7 @@ class common_run {
                 a.key = f.setting == search::found;
                 a.changed = f.changed;
                 a.line_feed = f.line_feed;
+                a.joins_value = f.joins_value;
             } else {
                 a.section = true;
             }
@@ -213,11 +214,13 @@ class exact_run {
         run_pass(current(), nullptr, rules_, one);
         return s->found();
     }
-    // Runs an edit from the latest content into the next; true when it changed something.
-    bool edit(std::unique_ptr<section_stage> s) {
+    // Runs an edit from the latest content into the next; true when it changed something. found: where
+    // to put what the edit found, when given.
+    bool edit(std::unique_ptr<section_stage> s, findings* found = nullptr) {
         platform::file next = from_.where().scratch();
         section_stage* const one[] = {s.get()};
         run_pass(current(), &next, rules_, one);
+        if (found) *found = s->found();
         if (!s->found().changed) return false;
         latest_ = std::move(next);
         return true;
@@ -267,7 +270,11 @@ class exact_run {
         }
         a.line_feed = f.line_feed;
         if (!a.key) return;
-        a.changed = edit(stages::delete_setting(dialect::exact, r.section, r.key, reach::first_occurrence));
+        // Every line of the key goes, not only the first that the lookup read.
+        findings deleted;
+        a.changed =
+            edit(stages::delete_setting(dialect::exact, r.section, r.key, reach::first_occurrence), &deleted);
+        a.line_feed = a.line_feed || deleted.line_feed;
         a.beyond_repeat = !a.changed || look(r, nullptr).setting == search::found;
     }
 

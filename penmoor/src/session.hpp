@@ -60,6 +60,9 @@ struct answer {
     bool beyond_repeat = false;
     // A line the request read or edited holds a lone LF (which does not end lines here).
     bool line_feed = false;
+    // The common dialect: a deletion would make a line it keeps go on with the value of a setting
+    // before the lines it removes.
+    bool joins_value = false;
 };
 
 // Runs the requests on the file at path. accept sees the answers before anything is changed, and says

@@ -5,10 +5,12 @@
 // Exact dialect: the controls' own rules (section.hpp, line_rules.hpp). Common dialect: the rules of
 // ini_line.hpp, with these edits: an update keeps the line's own spacing and drops the value's
 // continuation lines; a new setting goes after the section's last line (before the blank and comment
-// lines that end it), spaced and indented as the section's first setting; a new section is set off from
+// lines that end it), spaced and indented as the section's first setting (but no deeper than a value
+// open before it, nor shallower than an indented header after it); a new section is set off from
 // the file's last line by one blank line (none in an empty file or after a blank line); a section is
 // deleted whole, with the comment lines directly above its header and the blank line that set it off,
-// leaving a comment directly above the next header with that header.
+// leaving a comment directly above the next header with that header. A deletion notes where a line it
+// keeps would go on with the value of a setting before what it removed (findings::joins_value).
 #pragma once
 
 #include <cstdint>
@@ -40,6 +42,46 @@ struct findings {
     bool many = false;       // an update met a further line of the name after the one it replaced
     int deletions = 0;       // deleteHeader: the distinct setting names of the section's first occurrence
     bool line_feed = false;  // a line the stage read a value from or edited holds an LF
+    // Common dialect: a line the deletion keeps would go on with the value of a setting before the lines
+    // it removes (the copy would read another value and lose what that line was).
+    bool joins_value = false;
+};
+
+// Common dialect: the values as the lines an edit lets through read, in order; tells a line let through
+// after lines removed that would go on there with the value before them, though it did not in the file.
+// Reliable from the section's header line on (the lines before it may have been passed over).
+class value_watch {
+  public:
+    // Lines were removed since the last one let through.
+    void removed() { removed_ = true; }
+    // Notes l, let through: true when it would join the value before the lines removed.
+    bool joins(const engine::line& l) {
+        const auto& info = l.info();
+        if (info.what == engine::kind::blank) {
+            backslash_ = false;
+            return false;
+        }
+        if (info.what == engine::kind::comment) return false;
+        const bool after_removal = removed_;
+        removed_ = false;
+        if (info.continuation) {
+            backslash_ = info.backslash;
+            return false;
+        }
+        const bool carried =
+            backslash_ && info.what != engine::kind::setting && info.what != engine::kind::header;
+        if (after_removal && open_ && (info.indent > indent_ || carried)) return true;
+        open_ = info.what == engine::kind::setting;
+        indent_ = info.indent;
+        backslash_ = open_ && info.backslash;
+        return false;
+    }
+
+  private:
+    bool removed_ = false;
+    bool open_ = false;
+    std::size_t indent_ = 0;
+    bool backslash_ = false;
 };
 
 // Where a value goes, piece by piece; a listing gives begin() and end() around each setting's value.

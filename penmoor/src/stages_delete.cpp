@@ -149,6 +149,7 @@ class common_section_remover final : public section_stage {
             }
             run_.clear();
             found_.header = found_.changed = removing_ = true;
+            watch_.removed();
             return;
         }
         if (removing_ && !info.begins_section) {
@@ -157,7 +158,8 @@ class common_section_remover final : public section_stage {
             return;
         }
         if (removing_) {
-            // Another section: its comments, and one blank line before them unless nothing stands above.
+            // Another section: its comments, and one blank line before them unless nothing stands above
+            // (or a blank line does).
             const std::size_t block = comment_block();
             const std::size_t from =
                 block > 0 && is_blank(run_[block - 1]) && !out.ends_blank() ? block - 1 : block;
@@ -167,6 +169,7 @@ class common_section_remover final : public section_stage {
         }
         put(out, 0, run_.size());
         run_.clear();
+        found_.joins_value = watch_.joins(l) || found_.joins_value;
         out.put(std::move(l));
     }
     void finish(engine::emitter& out) override {
@@ -186,12 +189,16 @@ class common_section_remover final : public section_stage {
         return at;
     }
     void put(engine::emitter& out, std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) out.put(std::move(run_[i]));
+        for (std::size_t i = from; i < to; ++i) {
+            found_.joins_value = watch_.joins(run_[i]) || found_.joins_value;
+            out.put(std::move(run_[i]));
+        }
     }
 
     distinct_names names_;
     std::vector<line> run_;
     bool removing_ = false;
+    value_watch watch_;
 };
 
 }  // namespace

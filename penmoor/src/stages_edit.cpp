@@ -33,14 +33,22 @@ class common_editing : public section_stage {
         return true;
     }
     void put_run(engine::emitter& out) {
-        for (line& r : run_) out.put(std::move(r));
+        for (line& r : run_) let_through(std::move(r), out);
         run_.clear();
     }
+    // Lets l through; where a deletion watches, notes whether it would now join the value before it.
+    void let_through(line&& l, engine::emitter& out) {
+        if (watching_) found_.joins_value = watch_.joins(l) || found_.joins_value;
+        out.put(std::move(l));
+    }
     // In the common dialect, while the value of a dropped line goes on: its continuation lines and the
-    // blank and comment lines between them go too. True when l was one of them (or held to tell).
+    // blank and comment lines between them go too. True when l was one of them (or held to tell). A line
+    // that goes holds an LF is noted as one the edit changed.
     bool dropped_with_value(line& l, engine::emitter& out) {
         if (!dropping_value_) return false;
         if (l.info().continuation) {
+            found_.line_feed = found_.line_feed || holds_line_feed(l);
+            for (const line& r : run_) found_.line_feed = found_.line_feed || holds_line_feed(r);
             run_.clear();
             found_.changed = true;
             return true;
@@ -64,12 +72,15 @@ class common_editing : public section_stage {
         before_equals_.assign(head.substr(name_at + name.size(), equals - name_at - name.size()));
         after_equals_.assign(head.substr(equals + 1, l.info().value_at - equals - 1));
     }
-    // A new setting line, spaced as the section's first setting.
-    std::string new_line(std::string_view setting, std::string_view value) const {
+    // A new setting line, spaced as the section's first setting (indented by `indent` where given); an
+    // empty name has no blanks before its "=", which would indent the line.
+    std::string new_line(std::string_view setting, std::string_view value,
+                         const std::string* indent = nullptr) const {
         if (cursor_.rules() == dialect::exact) return std::string(setting) + "=" + std::string(value);
-        return indent_ + std::string(setting) + before_equals_ + "=" + (value.empty() ? "" : after_equals_) +
-               std::string(value);
+        return (indent ? *indent : indent_) + std::string(setting) + (setting.empty() ? "" : before_equals_) +
+               "=" + (value.empty() ? "" : after_equals_) + std::string(value);
     }
+    const std::string& first_indent() const { return indent_; }
     // Line l (a setting line) with value instead of its own, its spacing kept.
     std::string replaced(const line& l, std::string_view setting, std::string_view value) const {
         if (cursor_.rules() == dialect::exact) return std::string(setting) + "=" + std::string(value);
@@ -96,6 +107,8 @@ class common_editing : public section_stage {
     std::vector<line> run_;
     bool holding_ = false;
     bool dropping_value_ = false;
+    bool watching_ = false;
+    value_watch watch_;
 
   private:
     bool spaced_ = false;
@@ -201,6 +214,7 @@ class setting_editor final : public common_editing {
           value_(std::move(value)),
           reach_(where) {
         found_.header = cursor_.opened();
+        watching_ = !value_ && rules == dialect::common;
     }
     void take(line&& l, engine::emitter& out) override {
         if (dropped_with_value(l, out)) return;
@@ -208,13 +222,13 @@ class setting_editor final : public common_editing {
         const auto at = cursor_.step(l.info());
         if (!found_.header) {
             found_.header = at.header;
-            out.put(std::move(l));
+            let_through(std::move(l), out);
             return;
         }
         if (at.ends_lookup && found_.setting != search::found) {
             found_.setting = search::ended_by_header;
             done_ = true;
-            out.put(std::move(l));
+            let_through(std::move(l), out);
             return;
         }
         const bool named = setting_ && is_setting_named(l, *setting_);
@@ -224,6 +238,7 @@ class setting_editor final : public common_editing {
         if (reached && editing_ && named) {
             if (!value_) {  // a deletion
                 found_.changed = true;
+                watch_.removed();
                 start_dropping_value();
                 return;
             }
@@ -238,7 +253,7 @@ class setting_editor final : public common_editing {
                 return;
             }
         }
-        out.put(std::move(l));
+        let_through(std::move(l), out);
         const bool over = reach_ == reach::first_occurrence ? cursor_.first_over() : cursor_.lookup_over();
         if (found_.setting == search::found && (!editing_ || over)) done_ = true;
     }
@@ -289,12 +304,13 @@ class setter final : public common_editing {
         }
         if (found_.setting != search::found && (at.ends_lookup || cursor_.lookup_over())) {
             found_.setting = search::ended_by_header;
-            add(out);
+            add(out, &l);
             out.put(std::move(l));
             done_ = true;
             return;
         }
         if (at.lookup) note_spacing(l);
+        if (at.lookup || at.header) note_open_value(l);
         if (found_.setting != search::found && at.lookup && is_setting_named(l, setting_)) {
             found_.setting = search::found;
             found_.line_feed = holds_line_feed(l);
@@ -332,14 +348,32 @@ class setter final : public common_editing {
         if (cursor_.rules() == dialect::common) v = platform::ini::trimmed(v);
         return std::string(v);
     }
-    void add(engine::emitter& out) {
+    // Whether a value is still open at the line after l, and how deep its setting line is indented.
+    void note_open_value(const line& l) {
+        const auto& info = l.info();
+        if (info.continuation) return;
+        open_ = info.what == kind::setting;
+        if (open_) open_indent_.assign(l.head().substr(0, info.indent));
+    }
+    // The new line's indentation: the first setting's, but no deeper than the setting whose value is open
+    // before it (it would join that value) and no shallower than the line after it, next (which would
+    // join the new value).
+    std::string indent_before(const line* next) const {
+        std::string indent = first_indent();
+        if (open_ && indent.size() > open_indent_.size()) indent = open_indent_;
+        if (next && next->info().indent > indent.size())
+            indent.assign(next->head().substr(0, next->info().indent));
+        return indent;
+    }
+    void add(engine::emitter& out, const line* next = nullptr) {
         added_ = true;
         if (existing_only_) {
             put_run(out);
             holding_ = false;
             return;
         }
-        out.make(new_line(setting_, value_));
+        const std::string indent = indent_before(next);
+        out.make(new_line(setting_, value_, &indent));
         found_.changed = true;
         put_run(out);
         holding_ = false;
@@ -349,6 +383,8 @@ class setter final : public common_editing {
     bool existing_only_;
     bool added_ = false;
     bool done_ = false;
+    bool open_ = false;  // a setting's value may go on over the next line
+    std::string open_indent_;
 };
 
 }  // namespace

@@ -19,8 +19,10 @@ class finder final : public section_stage {
         found_.header = cursor_.opened();
     }
 
+    // Once done, what was found stands: later lines (those that stages before this one make at the end
+    // of the pass included) are only passed on.
     void take(engine::line&& l, engine::emitter& out) override {
-        examine(l);
+        if (!done_) examine(l);
         out.put(std::move(l));
     }
     void finish(engine::emitter&) override { reader_.end_value(); }

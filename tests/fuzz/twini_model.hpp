@@ -78,6 +78,27 @@ inline bool writable_name(const std::string& name) {
     return writable(name) && fuzz::reads_back(name);
 }
 
+// Whether a value read would print the text after a lone LF as a line of its own: where a lone LF does
+// not end lines, a value that holds one is not printed.
+inline bool hidden_line(const std::string& line, std::size_t name_size, std::int16_t mode) {
+    return mode != 1 && line.find('\n', name_size) != std::string::npos;
+}
+
+// Prints each name given once, in the order of first appearance, a line each.
+class names_once {
+  public:
+    explicit names_once(std::string& out) : out_(out) {}
+    void operator()(const std::string& name) {
+        if (std::find(seen_.begin(), seen_.end(), name) != seen_.end()) return;
+        seen_.push_back(name);
+        out_ += name + "\n";
+    }
+
+  private:
+    std::string& out_;
+    std::vector<std::string> seen_;
+};
+
 struct failure {
     int status;
 };
@@ -92,22 +113,25 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
     switch (o.what) {
         case kind::get_key:
             if (!at || !named) throw failure{1};
+            if (hidden_line(ls[*named], o.key.size(), mode)) throw failure{3};
             out += ls[*named].substr(o.key.size() + 1) + "\n";
             return;
         case kind::get_section:
             if (!at) throw failure{1};
+            for (const std::size_t i : settings) {
+                if (hidden_line(ls[i], name_of(ls[i])->size(), mode)) throw failure{3};
+            }
             for (const std::size_t i : settings) out += ls[i] + "\n";
             return;
         case kind::list:
         case kind::list_section: {
             if (o.what == kind::list_section && !at) throw failure{1};
-            std::vector<std::string> seen;
-            auto once = [&](const std::string& name) {
-                if (std::find(seen.begin(), seen.end(), name) != seen.end()) return;
-                seen.push_back(name);
-                out += name + "\n";
-            };
+            names_once once(out);
             if (o.what == kind::list_section) {
+                // The values are read too, though not printed.
+                for (const std::size_t i : settings) {
+                    if (hidden_line(ls[i], name_of(ls[i])->size(), mode)) throw failure{3};
+                }
                 for (const std::size_t i : settings) once(*name_of(ls[i]));
             } else {
                 for (const auto& l : ls) {

@@ -92,6 +92,25 @@ const row rows[] = {
     {found, lf_file, get("S", "a"), 0, nullptr, "1\n", false},
     {crlf, lf_file, set("T", "c", "3"), 0, "[S]\na=1\n\r\n\r\n[T]\r\nc=3\r\n", "", false},
     {crlf, lf_file, get("S", "a"), 1, nullptr, "", false},
+    // The common dialect's edge cases: a new section after a file that ends with a blank line gets no
+    // second one; a last line without an end keeps having none; a new key never joins the value before
+    // it nor takes in an indented header after it, nor is indented by the blanks before an empty key's
+    // "="; a value's continuation line that holds a lone LF is one the edit takes along; a header after
+    // a line that ends no value (or ends with a backslash outside one) opens its section; a deletion that
+    // would join the next line to the value before it, a lone LF on any line of a key deleted with
+    // --exact, and a section name whose header would read back as another are refused.
+    {found, "[S]\na=1\n\n", set("T", "c", "3"), 0, "[S]\na=1\n\n[T]\nc=3\n", "", false},
+    {found, "[S]", set("", "b", "2"), 0, "b=2\n[S]", "", false},
+    {found, "[S]\n  a=1\nb=2\n", set("S", "c", "3"), 0, "[S]\n  a=1\nb=2\nc=3\n", "", false},
+    {found, "[S]\nx\n  [T]\n", set("S", "c", "3"), 0, "[S]\nx\n  c=3\n  [T]\n", "", false},
+    {found, "[S]\na = 1\n", set("S", "", "2"), 0, "[S]\na = 1\n= 2\n", "", false},
+    {found, "[S]\r\na=1\r\n  more\nhidden\r\n", set("S", "a", "2"), 3, nullptr, "", false},
+    {found, "k=v\ny\n  [S]\na=1\n", get("S", "a"), 0, nullptr, "1\n", false},
+    {found, "x\\\n  [S]\na=1\n", get("S", "a"), 0, nullptr, "1\n", false},
+    {found, "k=v\n[x]\n  [y]\nq=1\n", del("x"), 3, nullptr, "", false},
+    {found, "[S]\np=x\\\nk=1\nfoo\n", del("S", "k"), 3, nullptr, "", false},
+    {found, "[S]\r\nk=1\r\nk=2\nhidden=3\r\n", del("S", "k"), 3, nullptr},
+    {found, lf_file, set("a];", "k", "v"), 3, nullptr, "", false},
 };
 
 TEST(LineEnds, EveryModeAgainstEveryOperationByteForByte) {

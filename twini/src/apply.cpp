@@ -207,6 +207,16 @@ struct step {
                               " goes on past a lone line feed; --crlf edits it as one line, --lf as lines"};
 }
 
+// In the common dialect, a deletion that would leave a line after what it removes going on with the
+// value of the setting before it: that value would change, and the line be lost to it.
+[[noreturn]] void joins_value(const step& s) {
+    const std::string what = s.key ? "key " + quoted(s.key->utf8) + " of section " + quoted(s.section->utf8)
+                                   : "section " + quoted(s.section->utf8);
+    throw refusal{failed, "deleting " + what +
+                              " would join the line after it to the value of the key before it (it is "
+                              "indented deeper, or that value ends with a backslash)"};
+}
+
 // The first operation that did not go as asked, in order: its refusal.
 void check(const command& c, const std::vector<step>& steps,
            const std::vector<penmoor::session::answer>& answers) {
@@ -228,6 +238,7 @@ void check(const command& c, const std::vector<step>& steps,
                 break;
             case verb::del:
                 if (!a.section) section_missing(*s.section);
+                if (a.joins_value) joins_value(s);
                 if (!s.key) break;
                 if (!a.key) key_missing(s);
                 if (a.line_feed && c.line_ends == ends_as_found) hidden_line(s, false);
@@ -406,7 +417,8 @@ void check_writable(const step& s, bool lf_may_end, bool common) {
         if (why) throw refusal{failed, *why};
     }
     if (!common) return;
-    for (const auto& why : {penmoor::rules::unwritable_common(s.key->utf8, "the key", true),
+    for (const auto& why : {penmoor::rules::unwritable_section_common(s.section->utf8),
+                            penmoor::rules::unwritable_common(s.key->utf8, "the key", true),
                             penmoor::rules::unwritable_common(s.value.utf8, "the value", false)}) {
         if (why) throw refusal{failed, *why + " (--exact keeps it)"};
     }

@@ -20,6 +20,10 @@
 // - Where lines end as found and the file's end with CR LF, a lone LF stays inside a line; a set or del
 //   of a key whose line (for set, the line it would change) holds one fails rather than take the text
 //   after it, which looks like a line of its own, along with the edit. --crlf and --lf say which is meant.
+// - In the common dialect (the default), a section name whose header line would read back as another
+//   name is refused with the other text that would not read back, and a deletion that would make a line
+//   it keeps go on with the value of a key before what it removes (an indented header after a deleted
+//   section, a line after a deleted key below a value that ends with a backslash) fails.
 // - The writer edits only a section's first part, up to the next line beginning with "[": a key that
 //   the lookups find only after a repeat of the section's header line (or also there, for del) cannot
 //   be changed, and the command fails rather than report a change it did not make.

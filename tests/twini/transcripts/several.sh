@@ -23,3 +23,14 @@ twini app.ini
 twini app.ini --bogus
 twini app.ini S k
 ls
+# One pass of several operations: a get after two sets prints its value once; a section appended while
+# a later operation holds the blank lines at the end is set off by one blank line; blank lines held back
+# and let through again keep their text.
+: > empty.ini
+twini empty.ini --set '' k v --set T k v --get '' k
+printf 'x=1\n\n\n\n\n' > held.ini
+twini held.ini --set U k v --set '' y 2 --get '' x
+show held.ini
+printf '[S]\na=1\n\n\n\n\n[T]\nb=2\n' > held.ini
+twini held.ini --del T --get S a
+show held.ini
