@@ -281,7 +281,19 @@ class pass_impl final : public emitter, public platform::line_sink {
                 return ahead::handed_over;
             }
         }
-        if (!reader_.skip_to_bracket(skipped, rules_.rules == dialect::common)) return ahead::end_of_file;
+        // Where every operation awaits a section of its own, only their header lines stop the pass.
+        names_.clear();
+        for (const stage* s : stages_) {
+            const std::optional<std::string_view> name = s->awaited_section();
+            if (!name) {
+                names_.clear();
+                break;
+            }
+            names_.push_back(*name);
+        }
+        if (!reader_.skip_to_bracket(skipped, rules_.rules == dialect::common, names_)) {
+            return ahead::end_of_file;
+        }
         value_ = rules_.rules == dialect::common ? context_before() : value_context{};
         return ahead::at_line;
     }
@@ -501,6 +513,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     value_context value_;
     // The value context after the line that starts at known_at_ (known_after_line_), or before it.
     off_t known_at_ = 0;
+    std::vector<std::string_view> names_;  // the sections awaited while running ahead
     value_context known_;
     bool known_after_line_ = false;
     std::size_t want_ = 0;

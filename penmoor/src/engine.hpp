@@ -157,6 +157,9 @@ class stage {
     // Where waiting for one exact header line ("[name]" in the exact dialect), that line: the pass may run
     // ahead to it alone.
     virtual std::optional<std::string_view> awaited() const { return std::nullopt; }
+    // Where waiting for a header line of one section, that section's name: the pass may run ahead past
+    // the lines that begin other sections.
+    virtual std::optional<std::string_view> awaited_section() const { return std::nullopt; }
     // The bytes of a line's head (after its indent) that every decision about a line needs: enough to
     // tell the header line looked for, or a setting name looked for, from any other.
     virtual std::size_t want() const { return 0; }

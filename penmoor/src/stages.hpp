@@ -159,6 +159,10 @@ class section_stage : public engine::stage {
     std::optional<std::string_view> awaited() const override {
         return waiting() ? cursor_.header_line() : std::nullopt;
     }
+    std::optional<std::string_view> awaited_section() const override {
+        if (!waiting() || !cursor_.name()) return std::nullopt;
+        return std::string_view(*cursor_.name());
+    }
 
   protected:
     section_cursor cursor_;

@@ -1,6 +1,7 @@
 // The line reader, its fast passage over lines, the line writer and the Windows-1252 codec on
-// arbitrary bytes. The first byte picks the buffer size and whether a lone LF ends a line, the second
+// arbitrary bytes. The first byte picks the buffer size (2 to 317 bytes) and whether a lone LF ends a line, the second
 // the text to pass over to.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -26,7 +27,7 @@ void check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    const std::size_t buffer_size = 2 + data[0] % 64;
+    const std::size_t buffer_size = 2 + data[0] % 64 * ((data[0] & 0x40) != 0 ? 5 : 1);
     const bool lf = (data[0] & 0x80) != 0;
     const auto ends = lf ? platform::line_ends::lf : platform::line_ends::crlf;
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
@@ -63,6 +64,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string_view line;
         for (std::size_t i = at + 1; i < expected.size(); ++i)
             check(reader.next(line) && line == expected[i]);
+        check(!reader.next(line));
+    }
+    // Passing over lines to one that may open a named section: none that does is passed over.
+    {
+        const bool indented = (data[1] & 0x40) != 0;
+        const std::string name(bytes.substr(0, std::min<std::size_t>(bytes.size(), data[1] % 4)));
+        auto bracket_at = [&](const std::string& line) {
+            const std::size_t at = indented ? line.find_first_not_of(" \t") : 0;
+            return at < line.size() && line[at] == '[' ? at : std::string::npos;
+        };
+        auto opens = [&](const std::string& line) {
+            const std::size_t at = bracket_at(line);
+            return at != std::string::npos && line.compare(at + 1, name.size(), name) == 0 &&
+                   line.size() > at + 1 + name.size() && line[at + 1 + name.size()] == ']';
+        };
+        platform::file f = fuzz::memory_file(bytes);
+        platform::line_reader reader(f, buffer, ends);
+        collector passed(lf);
+        const std::string_view names[] = {name};
+        const bool found = reader.skip_to_bracket(&passed, indented, names);
+        const std::size_t at = passed.got.size();
+        check(at <= expected.size() && found == (at < expected.size()));
+        for (std::size_t i = 0; i < at; ++i) check(passed.got[i] == expected[i] && !opens(expected[i]));
+        if (found) check(bracket_at(expected[at]) != std::string::npos);
+        std::string_view line;
+        for (std::size_t i = at; i < expected.size(); ++i) check(reader.next(line) && line == expected[i]);
         check(!reader.next(line));
     }
     // The writer's runs of raw lines come out as the lines, each with the mode's terminator.

@@ -1,6 +1,11 @@
 #include "tarnwick/files/line_reader.hpp"
 
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/runtime_error.hpp"
@@ -283,17 +288,73 @@ bool line_reader::blanks_before(std::size_t at) const noexcept {
     return start == begin_ || is_line_start(start);
 }
 
-bool line_reader::skip_to_bracket(line_sink* skipped, bool indented) {
+namespace {
+
+// The first "[" in [from, stop) that is followed by name and "]", all before `limit`, or (where more bytes
+// may follow `limit`) that is too near it to tell; null when none.
+// Many places are tried at once, by their "[" and the "]" name.size() + 1 bytes on, so the brackets
+// of other names cost next to nothing.
+const char* find_bracketed(const char* base, std::size_t from, std::size_t stop, std::size_t limit,
+                           std::string_view name, bool more) noexcept {
+    const std::size_t close = name.size() + 1;
+    std::size_t i = from;
+#if defined(__SSE2__)
+    const __m128i open_byte = _mm_set1_epi8('['), close_byte = _mm_set1_epi8(']');
+    auto both = [&](std::size_t at) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + close));
+        return _mm_and_si128(_mm_cmpeq_epi8(a, open_byte), _mm_cmpeq_epi8(b, close_byte));
+    };
+    // 64 bytes a round, looked at closer only where some place has both.
+    for (; i + 64 <= stop && i + close + 64 <= limit; i += 64) {
+        const __m128i m0 = both(i), m1 = both(i + 16), m2 = both(i + 32), m3 = both(i + 48);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) == 0) continue;
+        std::uint64_t mask = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m0))) |
+                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m1))) << 16 |
+                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m2))) << 32 |
+                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m3))) << 48;
+        for (; mask != 0; mask &= mask - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(mask));
+            if (std::memcmp(base + at + 1, name.data(), name.size()) == 0) return base + at;
+        }
+    }
+#endif
+    for (; i < stop; ++i) {
+        if (base[i] != '[') continue;
+        if (i + close >= limit ? more
+                               : base[i + close] == ']' && std::memcmp(base + i + 1, name.data(), name.size()) == 0) {
+            return base + i;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool line_reader::skip_to_bracket(line_sink* skipped, bool indented, std::span<const std::string_view> names) {
     finish_line();
     char* const base = buffer_.data();
+    // Whether the "[" at `at` is followed by one of the names and "]", or the bytes at hand cannot tell.
+    auto named = [&](std::size_t at) {
+        for (const std::string_view name : names) {
+            const std::size_t close = at + 1 + name.size();
+            if (close >= end_ ? !at_eof_
+                              : base[close] == ']' && std::memcmp(base + at + 1, name.data(), name.size()) == 0) {
+                return true;
+            }
+        }
+        return false;
+    };
     for (;;) {
         const std::size_t stop = settled();
         for (std::size_t scan = begin_; scan < stop;) {
-            const void* hit = std::memchr(base + scan, '[', stop - scan);
+            const void* hit = names.size() == 1 ? find_bracketed(base, scan, stop, end_, names.front(), !at_eof_)
+                                                : std::memchr(base + scan, '[', stop - scan);
             if (!hit) break;
             const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
             scan = at + 1;
             if (at != begin_ && !(indented ? blanks_before(at) : is_line_start(at))) continue;
+            if (names.size() > 1 && !named(at)) continue;
             // The line starts where the blanks before the "[" do.
             std::size_t start = at;
             while (start > begin_ && (base[start - 1] == ' ' || base[start - 1] == '\t')) --start;

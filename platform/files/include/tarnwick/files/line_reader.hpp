@@ -73,8 +73,9 @@ class line_reader {
     bool skip_to(std::string_view text, line_sink* skipped = nullptr);
     // Passes over lines up to the first line whose first character is "[" (with indented, whose first
     // character other than blanks and tabs), which it leaves for head(): true when there is one, false at
-    // the end of the file. The lines passed over go to skipped (when given), in order.
-    bool skip_to_bracket(line_sink* skipped, bool indented);
+    // the end of the file. The lines passed over go to skipped (when given), in order. Given names, only
+    // a line whose "[" is followed by one of them and "]" stops it (or one the buffer cannot yet tell).
+    bool skip_to_bracket(line_sink* skipped, bool indented, std::span<const std::string_view> names = {});
     // The terminator of the line last consumed whole ("" for a last line without one).
     std::string_view line_end() const noexcept { return head_end_; }
     // What the buffer still holds of the file before the next line: the lines just before it, as far as
