@@ -14,6 +14,10 @@ namespace ini = platform::ini;
 // are read this far beyond their indent.
 constexpr std::size_t kept_head_slack = 4096;
 
+// The pass reads through a quarter of its buffer: a scan that stays in the processor's cache, and in a
+// short-lived process fewer fresh pages to touch, while the copy is written a whole buffer at a time.
+constexpr std::size_t read_size = platform::io_buffer_size / 4;
+
 bool is_blank_text(std::string_view text) {
     return ini::indent_of(text) == text.size();
 }
@@ -21,7 +25,7 @@ bool is_blank_text(std::string_view text) {
 class pass_impl final : public emitter, public platform::line_sink {
   public:
     pass_impl(platform::file& source, const pass_rules& rules, platform::file* out)
-        : source_(source), rules_(rules), reader_(source, buffer_.span(), rules.ends) {
+        : source_(source), rules_(rules), reader_(source, buffer_.span().first(read_size), rules.ends) {
         if (out) {
             writer_.emplace(rules.exact_copy
                                 ? platform::line_writer::exact(*out, out_buffer_.span(), rules.ends)
