@@ -32,8 +32,8 @@ bool only_crlf(const char* p, std::size_t n) {
 
 void line_writer::put(std::string_view bytes) {
     if (bytes.empty()) return;
-    // Large runs go straight from the caller's memory to the file.
-    if (bytes.size() >= buffer_.size() / 2) {
+    // Large runs (a reader's buffer of lines passed over) go straight from the caller's memory to the file.
+    if (bytes.size() >= buffer_.size() / 16) {
         flush();
         sink_.write_all(bytes.data(), bytes.size());
         return;
