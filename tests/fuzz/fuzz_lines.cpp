@@ -1,6 +1,6 @@
 // The line reader, its fast passage over lines, the line writer and the Windows-1252 codec on
-// arbitrary bytes. The first byte picks the buffer size (2 to 317 bytes) and whether a lone LF ends a line, the second
-// the text to pass over to.
+// arbitrary bytes. The first byte picks the buffer size (2 to 317 bytes) and whether a lone LF ends a line,
+// the second the text to pass over to.
 #include <algorithm>
 #include <cstdint>
 #include <string>

@@ -321,8 +321,9 @@ const char* find_bracketed(const char* base, std::size_t from, std::size_t stop,
 #endif
     for (; i < stop; ++i) {
         if (base[i] != '[') continue;
-        if (i + close >= limit ? more
-                               : base[i + close] == ']' && std::memcmp(base + i + 1, name.data(), name.size()) == 0) {
+        if (i + close >= limit
+                ? more
+                : base[i + close] == ']' && std::memcmp(base + i + 1, name.data(), name.size()) == 0) {
             return base + i;
         }
     }
@@ -331,15 +332,17 @@ const char* find_bracketed(const char* base, std::size_t from, std::size_t stop,
 
 }  // namespace
 
-bool line_reader::skip_to_bracket(line_sink* skipped, bool indented, std::span<const std::string_view> names) {
+bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
+                                  std::span<const std::string_view> names) {
     finish_line();
     char* const base = buffer_.data();
     // Whether the "[" at `at` is followed by one of the names and "]", or the bytes at hand cannot tell.
     auto named = [&](std::size_t at) {
         for (const std::string_view name : names) {
             const std::size_t close = at + 1 + name.size();
-            if (close >= end_ ? !at_eof_
-                              : base[close] == ']' && std::memcmp(base + at + 1, name.data(), name.size()) == 0) {
+            if (close >= end_
+                    ? !at_eof_
+                    : base[close] == ']' && std::memcmp(base + at + 1, name.data(), name.size()) == 0) {
                 return true;
             }
         }
@@ -348,8 +351,9 @@ bool line_reader::skip_to_bracket(line_sink* skipped, bool indented, std::span<c
     for (;;) {
         const std::size_t stop = settled();
         for (std::size_t scan = begin_; scan < stop;) {
-            const void* hit = names.size() == 1 ? find_bracketed(base, scan, stop, end_, names.front(), !at_eof_)
-                                                : std::memchr(base + scan, '[', stop - scan);
+            const void* hit = names.size() == 1
+                                  ? find_bracketed(base, scan, stop, end_, names.front(), !at_eof_)
+                                  : std::memchr(base + scan, '[', stop - scan);
             if (!hit) break;
             const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
             scan = at + 1;
