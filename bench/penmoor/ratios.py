@@ -26,7 +26,7 @@ for name in sorted(real):
     print(f"{name:36s} {show(real[name])}{extra}")
 print()
 rows = [("BM_IsHeader_LastLine_50MB", "BM_ReadFloor_50MB", None)]
-for size, limit in [("50MB", 1.15), ("1KB", None)]:
+for size, limit in [("50MB", 1.10), ("1KB", None)]:
     for op in ("UpdateSetting", "AddSetting", "DeleteSetting"):
         rows.append((f"BM_{op}_{size}", f"BM_EditFloor_{size}", limit))
 for n in (10, 100, 1000, 2000):
