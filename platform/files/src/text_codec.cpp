@@ -5,6 +5,7 @@
 
 #include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/utf8.hpp"
 
 namespace platform {
 namespace {
@@ -43,24 +44,6 @@ char32_t code_point(const unsigned char* p, std::size_t length) noexcept {
         default:
             return (char32_t{p[0] & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
                    (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
-    }
-}
-
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 

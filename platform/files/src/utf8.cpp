@@ -13,7 +13,29 @@ bool is_low(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void append_utf8(char32_t cp, std::string& out) {
+// Converts text; false at the first NUL or unpaired surrogate when strict.
+bool convert(std::u16string_view text, std::string& out, bool strict) {
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        char32_t cp = c;
+        if (is_high(c) && i + 1 < text.size() && is_low(text[i + 1])) {
+            cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (is_high(c) || is_low(c)) {
+            if (strict) return false;
+            cp = 0xFFFD;
+        } else if (c == 0 && strict) {
+            return false;
+        }
+        append_utf8(out, cp);
+    }
+    return true;
+}
+
+}  // namespace
+
+void append_utf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -30,28 +52,6 @@ void append_utf8(char32_t cp, std::string& out) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-// Converts text; false at the first NUL or unpaired surrogate when strict.
-bool convert(std::u16string_view text, std::string& out, bool strict) {
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        char32_t cp = c;
-        if (is_high(c) && i + 1 < text.size() && is_low(text[i + 1])) {
-            cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (is_high(c) || is_low(c)) {
-            if (strict) return false;
-            cp = 0xFFFD;
-        } else if (c == 0 && strict) {
-            return false;
-        }
-        append_utf8(cp, out);
-    }
-    return true;
-}
-
-}  // namespace
 
 std::string native_path(std::u16string_view path) {
     std::string out;

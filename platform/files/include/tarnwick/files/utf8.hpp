@@ -34,4 +34,7 @@ std::u16string from_utf8(std::string_view text);
 /// UTF-8 form of UTF-16 text; an unpaired surrogate becomes U+FFFD.
 std::string to_utf8(std::u16string_view text);
 
+/// Appends the UTF-8 bytes of one code point.
+void append_utf8(std::string& out, char32_t c);
+
 }  // namespace platform
