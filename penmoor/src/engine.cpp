@@ -26,7 +26,10 @@ bool is_blank_text(std::string_view text) {
 class pass_impl final : public emitter, public platform::line_sink {
   public:
     pass_impl(platform::file& source, const pass_rules& rules, platform::file* out)
-        : source_(source), rules_(rules), reader_(source, buffer_.span().first(out ? platform::io_buffer_size : lookup_read_size), rules.ends) {
+        : source_(source),
+          rules_(rules),
+          reader_(source, buffer_.span().first(out ? platform::io_buffer_size : lookup_read_size),
+                  rules.ends) {
         if (out) {
             writer_.emplace(rules.exact_copy
                                 ? platform::line_writer::exact(*out, out_buffer_.span(), rules.ends)
