@@ -116,20 +116,12 @@ std::size_t tables::units_in(std::string_view utf8) noexcept {
 }
 
 tables::common_line tables::classify_common(std::string_view line) const noexcept {
-    common_line c{common_line::kind::nothing, ini::shape_of(line), {}};
-    switch (c.shape.what) {
-        case ini::kind::blank:
-            c.what = common_line::kind::blank;
-            return c;
-        case ini::kind::comment:
-            return c;
-        default:
-            break;
-    }
-    // A backslash carries the value over to a line that is no setting or header of its own.
-    const bool carried =
-        value_.backslash && c.shape.what != ini::kind::setting && c.shape.what != ini::kind::header;
-    if (value_.open && (c.shape.indent > value_.indent || carried)) {
+    common_line c{common_line::kind::nothing, ini::shape_of(line), {}, value_};
+    const bool goes_on =
+        ini::continues_value(c.after, c.shape.what, c.shape.indent, ini::ends_with_backslash(line));
+    if (c.shape.what == ini::kind::blank) {
+        c.what = common_line::kind::blank;
+    } else if (goes_on) {
         c.what = common_line::kind::continuation;
         c.part = ini::trimmed(line);
     } else if (c.shape.what == ini::kind::header) {
@@ -149,25 +141,23 @@ void tables::apply_common(const common_line& c, std::string_view line, std::uint
     const auto offset = [&](std::string_view part) {
         return static_cast<std::size_t>(part.data() - line.data());
     };
+    // A setting line's value opens once it is filed: a refused one leaves none open.
+    value_ = c.what == common_line::kind::setting ? ini::value_context{} : c.after;
     switch (c.what) {
         case common_line::kind::nothing:
-            if (c.shape.what != ini::kind::comment) value_ = {};
             return;
         case common_line::kind::blank:
-            if (value_.open) ++value_.blanks;
-            value_.backslash = false;
+            if (value_.open) ++value_blanks_;
             return;
         case common_line::kind::continuation:
             continue_value(c.part, wide, units.empty() ? units : units.substr(offset(c.part), c.part.size()));
-            value_.backslash = ini::ends_with_backslash(line);
-            value_.blanks = 0;
+            value_blanks_ = 0;
             return;
         case common_line::kind::header:
-            value_ = {};
             add_header(at + static_cast<std::uint32_t>(offset(c.shape.name)), c.shape.name.size(), wide);
             return;
         case common_line::kind::setting: {
-            value_ = {};
+            value_blanks_ = 0;
             // The lines before the first header are the section named "".
             if (headers_.empty()) {
                 if (settings_.size() == setting_capacity) too_many_settings();
@@ -178,7 +168,7 @@ void tables::apply_common(const common_line& c, std::string_view line, std::uint
                              value.size()};
             if (value.empty()) parts.value_at = 0;
             add_setting(at, parts, wide);
-            value_ = {true, c.shape.indent, c.shape.backslash, 0};
+            value_ = c.after;
             return;
         }
     }
@@ -190,7 +180,7 @@ void tables::apply_common(const common_line& c, std::string_view line, std::uint
 void tables::continue_value(std::string_view part, bool wide, std::u16string_view units) {
     const auto s = static_cast<std::int32_t>(settings_.size() - 1);
     setting_slot& v = settings_.back();
-    const std::uint32_t breaks = value_.blanks + 1;
+    const std::uint32_t breaks = value_blanks_ + 1;
     if (wide || place_of(s) == place::units) {
         if (place_of(s) != place::units) {
             const platform::string first = decoded(setting_value(s));

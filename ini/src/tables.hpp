@@ -121,18 +121,12 @@ class tables {
     // as units (filed from text the encoding has no bytes for).
     enum class place : std::uint8_t { store, joined, units };
 
-    // The value a common-dialect line may go on with: that of the last setting filed, while open.
-    struct open_value {
-        bool open = false;
-        std::size_t indent = 0;    // of the setting's line
-        bool backslash = false;    // its last line ends with a backslash
-        std::uint32_t blanks = 0;  // blank lines since its last line
-    };
     // What a line is in the common dialect, after the lines before it.
     struct common_line {
         enum class kind : std::uint8_t { nothing, blank, continuation, header, setting } what;
         platform::ini::line_shape shape;
-        std::string_view part;  // a continuation line's text, without the blanks around it
+        std::string_view part;               // a continuation line's text, without the blanks around it
+        platform::ini::value_context after;  // the value a line after it may go on with
     };
     common_line classify_common(std::string_view line) const noexcept;
     void file_common(std::uint32_t at, std::string_view line);
@@ -159,7 +153,10 @@ class tables {
 
     text_encoding encoding_ = text_encoding::windows_1252;
     platform::ini::dialect dialect_ = platform::ini::dialect::exact;
-    open_value value_;
+    // The value a common-dialect line may go on with (that of the last setting filed, while open), and
+    // the blank lines since its last line.
+    platform::ini::value_context value_;
+    std::uint32_t value_blanks_ = 0;
     text_store text_;
     text_store joined_;  // the values of several lines, joined
     std::vector<header_slot> headers_;

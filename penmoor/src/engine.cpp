@@ -302,7 +302,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         if (!reader_.skip_to_bracket(skipped, rules_.rules == dialect::common, names_)) {
             return ahead::end_of_file;
         }
-        value_ = rules_.rules == dialect::common ? context_before() : value_context{};
+        value_ = rules_.rules == dialect::common ? context_before() : ini::value_context{};
         return ahead::at_line;
     }
 
@@ -369,35 +369,10 @@ class pass_impl final : public emitter, public platform::line_sink {
         return rules_.rules == dialect::common ? common_info(text, whole) : exact_info(text, whole);
     }
 
-    // The common dialect's continuation lines: where the value of the last setting line stands.
-    struct value_context {
-        bool open = false;       // a setting's value may go on
-        std::size_t indent = 0;  // the setting line's indent
-        bool backslash = false;  // the value's last line ends with a backslash
-    };
-
-    // Steps the context over a line of this kind, indent and backslash (whether it ends with one): true
-    // when the line goes on with the value. A backslash carries the value over to a line that is not a
-    // setting or header line of its own, and not over a blank line.
-    static bool step_value(value_context& v, kind what, std::size_t indent, bool backslash) {
-        if (what == kind::blank) {
-            v.backslash = false;
-            return false;
-        }
-        if (what == kind::comment) return false;
-        const bool carried = v.backslash && what != kind::setting && what != kind::header;
-        if (v.open && (indent > v.indent || carried)) {
-            v.backslash = backslash;
-            return true;
-        }
-        v = what == kind::setting ? value_context{true, indent, backslash} : value_context{};
-        return false;
-    }
-
     line_info classify_in_context(std::string_view head, bool whole) {
         line_info info = common_info(head, whole);
         const bool backslash = whole && ini::ends_with_backslash(head);
-        if (step_value(value_, info.what, info.indent, backslash)) {
+        if (ini::continues_value(value_, info.what, info.indent, backslash)) {
             info.continuation = true;
             info.begins_section = false;
             info.named = false;
@@ -414,7 +389,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     // again, from the last line whose context is known: each line is read again once at most, however
     // many lines the pass runs ahead to. Where the buffer no longer holds that line, the lines it holds
     // are read from no open value.
-    value_context context_before() {
+    ini::value_context context_before() {
         const std::string_view before = reader_.before();
         if (ini::indent_of(reader_.at_hand()) == 0) {
             const std::optional<std::string_view> last = last_line_with_text(before);
@@ -518,11 +493,11 @@ class pass_impl final : public emitter, public platform::line_sink {
     std::optional<platform::line_writer> writer_;
     bool open_line_ = false;  // the last line written has no terminator (yet)
     bool tail_blank_ = true;  // nothing written yet, or the last line written is blank
-    value_context value_;
+    ini::value_context value_;
     // The value context after the line that starts at known_at_ (known_after_line_), or before it.
     off_t known_at_ = 0;
     std::vector<std::string_view> names_;  // the sections awaited while running ahead
-    value_context known_;
+    ini::value_context known_;
     bool known_after_line_ = false;
     std::size_t want_ = 0;
     std::span<stage* const> stages_;

@@ -112,4 +112,30 @@ constexpr bool ends_with_backslash(std::string_view line) noexcept {
     return !t.empty() && t.back() == '\\';
 }
 
+// Where the value of the last setting line stands, for the lines after it.
+struct value_context {
+    bool open = false;       // a setting's value may go on
+    std::size_t indent = 0;  // the setting line's indent
+    bool backslash = false;  // the value's last line ends with a backslash
+};
+
+// Steps the context over a line of this kind and indent, which ends with a backslash or not: true when
+// the line goes on with the value (a continuation line). A backslash carries the value over to a line
+// that is no setting or header line of its own, and not over a blank line; comment lines leave the
+// context as it is.
+constexpr bool continues_value(value_context& v, kind what, std::size_t indent, bool backslash) noexcept {
+    if (what == kind::blank) {
+        v.backslash = false;
+        return false;
+    }
+    if (what == kind::comment) return false;
+    const bool carried = v.backslash && what != kind::setting && what != kind::header;
+    if (v.open && (indent > v.indent || carried)) {
+        v.backslash = backslash;
+        return true;
+    }
+    v = what == kind::setting ? value_context{true, indent, backslash} : value_context{};
+    return false;
+}
+
 }  // namespace platform::ini
