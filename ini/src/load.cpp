@@ -10,6 +10,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/text_codec.hpp"
 
 namespace tw_ini::detail {
@@ -17,7 +18,7 @@ namespace {
 
 // Large enough that the system calls cost little, small enough that a piece is still in the cache when
 // it is scanned.
-constexpr std::size_t read_size = 256 * 1024;
+constexpr std::size_t read_size = platform::buffer_size(256 * 1024);
 
 constexpr std::size_t npos = std::string_view::npos;
 constexpr std::size_t block = 64;

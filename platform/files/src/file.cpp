@@ -13,6 +13,7 @@
 #include <memory>
 #include <utility>
 
+#include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/sys.hpp"
 
@@ -144,7 +145,7 @@ void file::copy_from(file& source, off_t from) {
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
         throw_errno(errno, "copy '" + source.path_ + "' to", path_);
     }
-    constexpr std::size_t size = 64 * 1024;
+    constexpr std::size_t size = buffer_size(64 * 1024);
     const auto buffer = std::make_unique<char[]>(size);
     while (const std::size_t n = source.read_at(buffer.get(), size, from)) {
         write_all(buffer.get(), n);

@@ -1,35 +1,27 @@
 #include "tarnwick/files/line_reader.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/line_end.hpp"
 #include "tarnwick/files/runtime_error.hpp"
+#include "tarnwick/files/scans.hpp"
 
 namespace platform {
 
-// What ends a line is known to this block alone: ends_line, first_end, settled, find_end, end_length,
-// is_line_start and end_of_last_line. A CR that is the last byte read is not settled until the byte
-// after it is read (or the file ends there), which is how a CR LF split by the end of a read is one
-// terminator.
+// What ends a line is line_end.hpp's; this block applies it to the buffer: ends_line, first_end,
+// settled, find_end, end_length, is_line_start and end_of_last_line. A CR that is the last byte read is
+// not settled until the byte after it is read (or the file ends there), which is how a CR LF split by
+// the end of a read is one terminator.
 
 bool line_reader::ends_line(char c) const noexcept {
-    return c == '\r' || (lf_ends_ && c == '\n');
+    return line_end::ends(c, lf_ends_);
 }
 
-// The first terminator byte of [data, data + size), or null.
-// With lone LFs ending lines, the LF is looked for first: a file of LF lines holds no CR to find, and
-// looking for one first would read the whole buffer for every line.
 const char* line_reader::first_end(const char* data, std::size_t size) const noexcept {
-    if (!lf_ends_) return static_cast<const char*>(std::memchr(data, '\r', size));
-    const auto* lf = static_cast<const char*>(std::memchr(data, '\n', size));
-    const auto* cr =
-        static_cast<const char*>(std::memchr(data, '\r', lf ? static_cast<std::size_t>(lf - data) : size));
-    return cr ? cr : lf;
+    return line_end::first(data, size, lf_ends_);
 }
 
 // The end of the data whose line ends are known: end_, less a CR that is the last byte read.
@@ -47,15 +39,13 @@ std::size_t line_reader::find_end(std::size_t from) const noexcept {
 
 // The length of the settled terminator at `at`: CR LF, or a lone CR or LF.
 std::size_t line_reader::end_length(std::size_t at) const noexcept {
-    return buffer_[at] == '\r' && at + 1 < end_ && buffer_[at + 1] == '\n' ? 2 : 1;
+    return line_end::length(std::string_view(buffer_.data(), end_), at);
 }
 
 // Whether a line starts at `at`, given that one starts at begin_ and begin_ < at < settled().
 bool line_reader::is_line_start(std::size_t at) const noexcept {
-    const char* const base = buffer_.data();
-    const char before = base[at - 1];
-    if (before == '\r') return base[at] != '\n';  // a lone CR; after a CR LF, the line starts past the LF
-    return before == '\n' && (lf_ends_ || (at - 1 > begin_ && base[at - 2] == '\r'));
+    return line_end::starts_line(std::string_view(buffer_.data() + begin_, end_ - begin_), at - begin_,
+                                 lf_ends_);
 }
 
 // Where the last complete line of [begin_, settled()) ends, its terminator included; begin_ when no line
@@ -153,23 +143,38 @@ bool line_reader::head(line_head& out, std::size_t want) {
 }
 
 bool line_reader::rest_contains(char c) {
-    if (!in_line_) return false;
-    // 1: c comes first; 0: the line ends first; -1: neither is in this piece.
-    auto look = [this, c](const char* data, std::size_t size) -> int {
-        const auto* found = static_cast<const char*>(std::memchr(data, c, size));
-        if (first_end(data, found ? static_cast<std::size_t>(found - data) : size)) return 0;
-        return found ? 1 : -1;
+    bool found = false;
+    look_ahead([&](std::string_view piece) {
+        found = std::memchr(piece.data(), c, piece.size()) != nullptr;
+        return !found;
+    });
+    return found;
+}
+
+void line_reader::look_ahead(const std::function<bool(std::string_view)>& look) {
+    if (!in_line_) return;
+    // Gives data up to the first line end in it; false when the line ended there (or look had enough).
+    auto give = [&](const char* data, std::size_t size) {
+        const char* end = first_end(data, size);
+        const std::size_t n = end ? static_cast<std::size_t>(end - data) : size;
+        if (!look(std::string_view(data, n))) return false;
+        return end == nullptr;
     };
-    // What the buffer holds of the rest, then the file beyond it, without consuming either.
-    if (const int seen = look(buffer_.data() + begin_, end_ - begin_); seen >= 0) return seen == 1;
-    if (at_eof_) return false;
+    // What the buffer holds of the rest, then the file beyond it, without consuming either. A CR that is
+    // the last byte at hand ends the line whatever follows it.
+    if (!give(buffer_.data() + begin_, end_ - begin_) || at_eof_) return;
     buffer_lease ahead;
+    const std::size_t size = std::min(ahead.span().size(), buffer_size(64 * 1024));
     for (off_t at = offset_;;) {
-        const std::size_t n = source_.read_at(ahead.span().data(), ahead.span().size(), at);
-        if (n == 0) return false;
-        if (const int seen = look(ahead.span().data(), n); seen >= 0) return seen == 1;
+        const std::size_t n = source_.read_at(ahead.span().data(), size, at);
+        if (n == 0 || !give(ahead.span().data(), n)) return;
         at += static_cast<off_t>(n);
     }
+}
+
+off_t line_reader::next_line_offset() {
+    finish_line();
+    return offset_ - static_cast<off_t>(end_ - begin_);
 }
 
 void line_reader::copy_line(line_sink& sink) {
@@ -288,50 +293,6 @@ bool line_reader::blanks_before(std::size_t at) const noexcept {
     return start == begin_ || is_line_start(start);
 }
 
-namespace {
-
-// The first "[" in [from, stop) that is followed by name and "]", all before `limit`, or (where more bytes
-// may follow `limit`) that is too near it to tell; null when none.
-// Many places are tried at once, by their "[" and the "]" name.size() + 1 bytes on, so the brackets
-// of other names cost next to nothing.
-const char* find_bracketed(const char* base, std::size_t from, std::size_t stop, std::size_t limit,
-                           std::string_view name, bool more) noexcept {
-    const std::size_t close = name.size() + 1;
-    std::size_t i = from;
-#if defined(__SSE2__)
-    const __m128i open_byte = _mm_set1_epi8('['), close_byte = _mm_set1_epi8(']');
-    auto both = [&](std::size_t at) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + close));
-        return _mm_and_si128(_mm_cmpeq_epi8(a, open_byte), _mm_cmpeq_epi8(b, close_byte));
-    };
-    // 64 bytes a round, looked at closer only where some place has both.
-    for (; i + 64 <= stop && i + close + 64 <= limit; i += 64) {
-        const __m128i m0 = both(i), m1 = both(i + 16), m2 = both(i + 32), m3 = both(i + 48);
-        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3))) == 0) continue;
-        std::uint64_t mask = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m0))) |
-                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m1))) << 16 |
-                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m2))) << 32 |
-                             static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m3))) << 48;
-        for (; mask != 0; mask &= mask - 1) {
-            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(mask));
-            if (std::memcmp(base + at + 1, name.data(), name.size()) == 0) return base + at;
-        }
-    }
-#endif
-    for (; i < stop; ++i) {
-        if (base[i] != '[') continue;
-        if (i + close >= limit
-                ? more
-                : base[i + close] == ']' && std::memcmp(base + i + 1, name.data(), name.size()) == 0) {
-            return base + i;
-        }
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
                                   std::span<const std::string_view> names) {
     finish_line();
@@ -352,7 +313,7 @@ bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
         const std::size_t stop = settled();
         for (std::size_t scan = begin_; scan < stop;) {
             const void* hit = names.size() == 1
-                                  ? find_bracketed(base, scan, stop, end_, names.front(), !at_eof_)
+                                  ? scan::bracketed(base, scan, stop, end_, names.front(), !at_eof_)
                                   : std::memchr(base + scan, '[', stop - scan);
             if (!hit) break;
             const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
@@ -384,7 +345,7 @@ bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
 }
 
 line_ends line_ends_of(file& f) {
-    char chunk[4096];
+    char chunk[buffer_size(4096)];
     for (off_t at = 0;;) {
         const std::size_t n = f.read_at(chunk, sizeof chunk, at);
         if (n == 0) return line_ends::lf;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -78,7 +79,7 @@ bool valid_utf8(std::string_view bytes) noexcept {
 }
 
 encoding of_file(file& f) {
-    constexpr std::size_t size = 64 * 1024;
+    constexpr std::size_t size = buffer_size(64 * 1024);
     const auto chunk = std::make_unique<char[]>(size + 3);
     std::size_t carried = 0;  // the start of a sequence cut off by the end of the last read
     bool first = true;

@@ -106,6 +106,114 @@ constexpr line_shape shape_of(std::string_view line) noexcept {
     return s;
 }
 
+// What a line is, told from its bytes given piece by piece, in order: the same kind, indent and final
+// backslash as shape_of() and ends_with_backslash() of the whole line, whatever its length and however
+// it is cut, with where its parts stand (names and values are not kept: a caller that needs them has
+// the line's head).
+class shape_scanner {
+  public:
+    static constexpr std::size_t npos = std::string_view::npos;
+
+    struct result {
+        kind what = kind::blank;
+        std::size_t indent = 0;
+        bool backslash = false;       // the line ends with a backslash, blanks after it aside
+        std::size_t close = npos;     // a header: where its "]" stands
+        std::size_t equals = npos;    // where the first "=" stands
+        std::size_t value_at = npos;  // a setting: where its value starts (the line's length if empty)
+        std::size_t length = 0;
+    };
+
+    void add(std::string_view piece) noexcept {
+        for (const char c : piece) step(c);
+    }
+    // What the line given so far is, as a whole line.
+    result finish() const noexcept {
+        result r;
+        r.indent = indent_;
+        r.length = at_;
+        r.equals = equals_;
+        r.backslash = last_ == '\\';
+        switch (state_) {
+            case state::indent:
+                r.what = kind::blank;
+                r.backslash = false;
+                break;
+            case state::comment:
+                r.what = kind::comment;
+                break;
+            case state::header_tail:
+            case state::header:
+                r.what = kind::header;
+                r.close = close_;
+                break;
+            case state::bracket:
+            case state::plain:
+                r.what = equals_ != npos ? kind::setting : kind::other;
+                if (r.what == kind::setting) r.value_at = value_at_ == npos ? at_ : value_at_;
+                break;
+        }
+        return r;
+    }
+
+  private:
+    enum class state : std::uint8_t {
+        indent,       // blanks so far
+        comment,      // a comment line
+        bracket,      // after "[": looking for a "]" after which only blanks or a comment stand
+        header_tail,  // after such a "]", only blanks so far
+        header,       // a header line whose comment has begun
+        plain,        // any other line
+    };
+
+    void step(char c) noexcept {
+        const bool blank = is_blank(c);
+        if (!blank) {
+            last_ = c;
+            if (equals_ != npos && value_at_ == npos) value_at_ = at_;
+        }
+        if (c == '=' && equals_ == npos) equals_ = at_;
+        switch (state_) {
+            case state::indent:
+                if (blank) {
+                    ++indent_;
+                } else {
+                    state_ = c == ';' || c == '#' ? state::comment : c == '[' ? state::bracket : state::plain;
+                }
+                break;
+            case state::bracket:
+                // The first "]" after which the rest decides; never the one right after the "[".
+                if (c == ']' && at_ > indent_ + 1) {
+                    state_ = state::header_tail;
+                    close_ = at_;
+                }
+                break;
+            case state::header_tail:
+                if (c == ';' || c == '#') {
+                    state_ = state::header;
+                } else if (c == ']') {
+                    close_ = at_;  // not that "]": this one may be
+                } else if (!blank) {
+                    state_ = state::bracket;
+                }
+                break;
+            case state::comment:
+            case state::header:
+            case state::plain:
+                break;
+        }
+        ++at_;
+    }
+
+    state state_ = state::indent;
+    std::size_t at_ = 0;
+    std::size_t indent_ = 0;
+    std::size_t close_ = npos;
+    std::size_t equals_ = npos;
+    std::size_t value_at_ = npos;
+    char last_ = 0;  // the last character other than a blank
+};
+
 // Whether line (whole) ends with a backslash, blanks after it aside.
 constexpr bool ends_with_backslash(std::string_view line) noexcept {
     const std::string_view t = trimmed(line);

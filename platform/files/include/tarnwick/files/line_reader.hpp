@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
@@ -56,6 +57,12 @@ class line_reader {
     bool head(line_head& out, std::size_t want);
     // Whether byte c occurs in the line after its head, looked for ahead in the file without moving on.
     bool rest_contains(char c);
+    // Gives the rest of the line whose head was taken to look(piece), in order, read ahead in the file
+    // without moving on, until the line ends or look returns false.
+    void look_ahead(const std::function<bool(std::string_view)>& look);
+    // Where the line after the one whose head was taken starts (that line is finished: its rest skipped),
+    // or where the next line starts when no head is out.
+    off_t next_line_offset();
     // Hands the line whose head was taken to sink whole: its head, the rest, and its end.
     void copy_line(line_sink& sink);
     // Drops the rest of the line whose head was taken.

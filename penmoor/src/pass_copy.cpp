@@ -1,0 +1,182 @@
+// The copy a pass writes: lines let through as they stand (runs of them passed over whole), kept aside and
+// put later, or made by an operation; long lines streamed from the file, never held whole.
+#include <algorithm>
+
+#include "pass_impl.hpp"
+#include "tarnwick/files/line_end.hpp"
+
+namespace penmoor::engine {
+
+namespace {
+
+bool is_blank_text(std::string_view text) {
+    return platform::ini::indent_of(text) == text.size();
+}
+
+}  // namespace
+
+void pass_impl::put(engine::line&& l) {
+    if (!writer_) return;
+    close_open_line();
+    switch (l.origin_) {
+        case engine::line::origin::file:
+            reader_.copy_line(*this);
+            return;
+        case engine::line::origin::kept:
+            if (l.length_ == 0) {
+                writer_->line(l.text_, l.end_);
+                tail_blank_ = is_blank_text(l.text_);
+            } else {
+                copy_kept(l);
+                tail_blank_ = false;
+            }
+            open_line_ = l.end_.empty();
+            return;
+        case engine::line::origin::made:
+            writer_->write_line(l.text_);
+            tail_blank_ = is_blank_text(l.text_);
+            return;
+    }
+}
+
+void pass_impl::make(std::string_view text) {
+    if (!writer_) return;
+    close_open_line();
+    writer_->write_line(text);
+    tail_blank_ = is_blank_text(text);
+}
+
+void pass_impl::raw(std::string_view bytes) {
+    if (writer_) writer_->write_raw(bytes);
+    open_line_ = false;
+    tail_blank_ = false;
+}
+
+void pass_impl::lines(std::string_view raw_lines) {
+    if (raw_lines.empty()) return;
+    close_open_line();
+    writer_->lines(raw_lines);
+    const auto last = platform::line_end::last_line(raw_lines, rules_.ends == platform::line_ends::lf);
+    open_line_ = last.end == raw_lines.size();
+    tail_blank_ = is_blank_text(raw_lines.substr(last.start, last.end - last.start));
+}
+
+void pass_impl::line(std::string_view text, std::string_view line_end) {
+    close_open_line();
+    writer_->line(text, line_end);
+    open_line_ = line_end.empty();
+    tail_blank_ = is_blank_text(text);
+}
+
+void pass_impl::piece(std::string_view text) {
+    close_open_line();
+    writer_->piece(text);
+    tail_blank_ = false;
+}
+
+void pass_impl::end_line(std::string_view line_end) {
+    writer_->end_line(line_end);
+    open_line_ = line_end.empty();
+}
+
+void pass_impl::close_open_line() {
+    if (!open_line_ || !rules_.exact_copy) return;
+    writer_->write_raw(end());
+    open_line_ = false;
+}
+
+engine::line pass_impl::keep(engine::line&& l) {
+    if (l.origin_ != engine::line::origin::file) return std::move(l);
+    l.origin_ = engine::line::origin::kept;
+    if (l.whole_) {
+        l.text_.assign(l.head_);
+        l.end_.assign(reader_.line_end());
+        repoint(l, l.text_);
+        return std::move(l);
+    }
+    l.text_.assign(l.head_.substr(0, std::min(l.head_.size(), want_ + kept_head_slack)));
+    std::uint64_t length = l.head_.size();
+    reader_.each_rest([&](std::string_view piece) { length += piece.size(); });
+    l.length_ = length;
+    l.end_.assign(reader_.line_end());
+    repoint(l, l.text_);
+    return std::move(l);
+}
+
+void pass_impl::each_from(engine::line& l, std::size_t at,
+                          const std::function<void(std::string_view)>& each) {
+    if (l.origin_ == engine::line::origin::kept && l.length_ > 0) {
+        read_kept(l, at, each);
+        return;
+    }
+    if (at < l.head_.size()) each(l.head_.substr(at));
+    if (l.origin_ != engine::line::origin::file || l.whole_) return;
+    // A long line of the file: read on for its bytes from `at`, and keep it, read, for whoever comes after.
+    l.text_.assign(l.head_.substr(0, std::min(l.head_.size(), want_ + kept_head_slack)));
+    std::uint64_t length = l.head_.size();
+    reader_.each_rest([&](std::string_view piece) {
+        const std::uint64_t start = length;
+        length += piece.size();
+        if (length <= at) return;
+        each(start >= at ? piece : piece.substr(static_cast<std::size_t>(at - start)));
+    });
+    l.length_ = length;
+    l.end_.assign(reader_.line_end());
+    l.origin_ = engine::line::origin::kept;
+    repoint(l, l.text_);
+}
+
+bool pass_impl::holds_equals(engine::line& l) {
+    if (l.head_.find('=') != std::string_view::npos) return true;
+    if (l.origin_ == engine::line::origin::file && !l.whole_) return reader_.rest_contains('=');
+    if (l.origin_ == engine::line::origin::kept && l.length_ > 0) {
+        bool found = false;
+        read_kept(l, 0, [&](std::string_view piece) {
+            found = found || piece.find('=') != std::string_view::npos;
+        });
+        return found;
+    }
+    return false;
+}
+
+engine::line pass_impl::made(std::string_view text) {
+    engine::line l;
+    l.origin_ = engine::line::origin::made;
+    l.pass_ = this;
+    l.text_.assign(text);
+    l.head_ = l.text_;
+    l.info_ = classify(l.text_, true);
+    return l;
+}
+
+void pass_impl::read_kept(const engine::line& l, std::size_t from,
+                          const std::function<void(std::string_view)>& each) {
+    platform::buffer_lease chunk;
+    std::uint64_t at = from;
+    while (at < l.length_) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.span().size(), l.length_ - at));
+        const std::size_t got = source_.read_at(chunk.span().data(), n, l.offset_ + static_cast<off_t>(at));
+        if (got == 0) break;
+        each(std::string_view(chunk.span().data(), got));
+        at += got;
+    }
+}
+
+void pass_impl::copy_kept(const engine::line& l) {
+    read_kept(l, 0, [&](std::string_view piece) { writer_->piece(piece); });
+    writer_->end_line(l.end_);
+}
+
+void pass_impl::repoint(engine::line& l, std::string_view into) {
+    const char* old = l.head_.data();
+    if (!l.info_.name.empty() && old != nullptr) {
+        const auto at = static_cast<std::size_t>(l.info_.name.data() - old);
+        l.info_.name = at + l.info_.name.size() <= into.size() ? into.substr(at, l.info_.name.size())
+                                                               : std::string_view();
+        l.info_.named = l.info_.named && !l.info_.name.empty();
+    }
+    l.head_ = into;
+    if (l.length_ > 0) l.whole_ = false;
+}
+
+}  // namespace penmoor::engine
