@@ -4,6 +4,7 @@
 #include "load.hpp"
 #include "state.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/format.hpp"
 #include "tarnwick/files/ini_line.hpp"
 #include "tarnwick/files/text_codec.hpp"
 #include "tarnwick/files/utf8.hpp"
@@ -82,8 +83,8 @@ platform::boolean ini::ReadFile(const platform::string& Filename) {
     if (!source) return platform::False;
     // The file closes when `source` goes out of scope, whichever way the call ends. A close error of a
     // file only read cannot lose anything, so it is not reported.
-    detail::load_file(state_->tables, *source, platform::line_ends_by_setting(state_->line_ends, *source),
-                      static_cast<platform::encoding>(state_->encoding));
+    const auto f = platform::format::of_settings(state_->line_ends, state_->encoding, state_->dialect);
+    detail::load_file(state_->tables, *source, f.ends_of(*source), f.text);
     return platform::True;
 }
 

@@ -82,6 +82,16 @@ void pass_impl::link::make(std::string_view text) {
     }
 }
 
+void pass_impl::link::make_continued(std::string_view text) {
+    given = true;
+    given_blank = ini::indent_of(text) == text.size();
+    if (next < owner->stages_.size()) {
+        owner->stages_[next]->take(owner->made(text, true), owner->links_[next + 1]);
+    } else {
+        owner->make(text);
+    }
+}
+
 // Runs ahead to the next line that may begin a section: the pass stands at it, or has handed it over
 // already (the one line awaited).
 pass_impl::ahead pass_impl::run_ahead() {

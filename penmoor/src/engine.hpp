@@ -127,6 +127,9 @@ class emitter {
     virtual void put(line&& l) = 0;
     // A new line, ended as the file's lines are.
     virtual void make(std::string_view text) = 0;
+    // A new line that goes on with the value of the setting line made before it (the common dialect's
+    // continuation line), ended likewise.
+    virtual void make_continued(std::string_view text) = 0;
     // Bytes as they are (an append byte for byte behind the file).
     virtual void raw(std::string_view bytes) = 0;
     // Keeps the line aside for later: put it or drop it then. Lines a pass hands over are valid for the
@@ -134,7 +137,8 @@ class emitter {
     virtual line hold(line&& l) = 0;
     // Whether the copy holds nothing yet or ends with a blank line, as far as it is written.
     virtual bool ends_blank() const = 0;
-    // Whether the copy's last line so far came without a terminator (the file's last line, without one).
+    // Whether the copy's last line so far came without a terminator (the file's last line, without one;
+    // a copy that ends each line as the pass's line ends say has ended it).
     virtual bool ends_unended() const = 0;
     // The terminator of the lines made.
     virtual std::string_view end() const = 0;

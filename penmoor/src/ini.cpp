@@ -8,7 +8,7 @@
 #include "ini_state.hpp"
 #include "tarnwick/components/events.hpp"
 #include "tarnwick/files/file.hpp"
-#include "tarnwick/files/line_reader.hpp"
+#include "tarnwick/files/format.hpp"
 #include "tarnwick/files/text_codec.hpp"
 #include "tarnwick/files/utf8.hpp"
 
@@ -35,9 +35,7 @@ void ini::state::raise_hasWrite() {
 edit_target ini::state::target() {
     return {fileBound != platform::False ? &native_path : nullptr,
             batch,
-            LineEnds,
-            static_cast<engine::dialect>(Dialect),
-            Encoding,
+            platform::format::of_settings(LineEnds, Encoding, Dialect),
             {[this](std::int16_t code) { raise_State(code); }, [this] { raise_hasWrite(); }}};
 }
 
@@ -137,7 +135,8 @@ batch::batch(ini& control) : control_(control) {
         throw platform::runtime_error(platform::err::file_already_open,
                                       "the control has a batch open already");
     }
-    state_ = std::make_unique<detail::batch_state>(control.state_->native_path);
+    state_ =
+        std::make_unique<detail::batch_state>(control.state_->native_path, control.state_->target().format);
     control.state_->batch = state_.get();
 }
 
@@ -146,7 +145,7 @@ batch::~batch() {
 }
 
 void batch::commit() {
-    penmoor::commit(*state_);
+    state_->changes.commit();
 }
 
 }  // namespace penmoor

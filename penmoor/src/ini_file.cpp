@@ -4,11 +4,8 @@
 #include <algorithm>
 #include <new>
 
-#include "line_rules.hpp"
 #include "session.hpp"
-#include "tarnwick/files/cp1252.hpp"
 #include "tarnwick/files/runtime_error.hpp"
-#include "tarnwick/files/utf8.hpp"
 
 namespace penmoor {
 namespace {
@@ -17,12 +14,13 @@ using session::request;
 using verb = request::verb;
 
 // What would help, for the errors a program meets most.
-std::string_view hint(int number) {
+std::string hint(int number, const file_options& o, std::string_view detail) {
     switch (number) {
         case platform::err::file_not_found:
-            return " (file_options::create lets the first change make it)";
+            if (detail.find("symbolic link") != std::string_view::npos) return " (the link leads to no file)";
+            return o.create ? "" : " (file_options::create lets the first change make it)";
         case platform::err::path_not_found:
-            return " (make the directory first)";
+            return o.create ? "" : " (file_options::create makes it and its directories on the first change)";
         case platform::err::permission_denied:
             return " (the file must be writable by this user, and no other process may hold its lock for "
                    "long)";
@@ -33,44 +31,10 @@ std::string_view hint(int number) {
     }
 }
 
-[[noreturn]] void fail(const std::string& path, int number, const std::string& what) {
-    throw error(number, path, path + ": " + what + std::string(hint(number)));
-}
-
-bool is_ascii(std::string_view s) {
-    return std::ranges::all_of(s, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// A name or value of a request: UTF-8 as given, in the file's bytes once its character set is known.
-std::string in_set(const std::string& path, std::string_view utf8, const char* what, platform::encoding set) {
-    if (set == platform::encoding::utf8) return std::string(utf8);
-    try {
-        return *platform::cp1252::encode(platform::file_text_from_utf8(utf8));
-    } catch (const platform::runtime_error& e) {
-        // The reason without the error's own description, which the message gives once.
-        std::string_view reason = e.what();
-        const std::string_view described = platform::describe(e.number());
-        if (reason.starts_with(described) && reason.substr(described.size()).starts_with(": ")) {
-            reason.remove_prefix(described.size() + 2);
-        }
-        fail(path, platform::err::invalid_call,
-             std::string(what) + " '" + std::string(utf8) + "': " + std::string(reason) +
-                 "; file_options::encoding can make it UTF-8");
-    }
-}
-
-// Whether text may be written as `what`: one line, in the common dialect without blanks around it, a key
-// that reads back as itself. Error 5 otherwise, before the file is touched.
-void check_writable(const std::string& path, const file_options& o, std::string_view text, const char* what,
-                    bool key, bool value) {
-    if (const std::size_t bad = platform::invalid_utf8_at(text); bad != std::string_view::npos) {
-        fail(path, platform::err::invalid_call, std::string(what) + ": " + platform::not_utf8(text, bad));
-    }
-    const bool lf_may_end = o.line_ends != line_ends::crlf;
-    auto why = key ? rules::unwritable_name(text, lf_may_end) : rules::unwritable(text, what, lf_may_end);
-    if (!why && o.dialect == ini_dialect::common && (key || value))
-        why = rules::unwritable_common(text, what, key);
-    if (why) fail(path, platform::err::invalid_call, *why);
+[[noreturn]] void fail(const std::string& path, const file_options& o, int number, std::string_view detail) {
+    throw error(number, path,
+                path + ": " + std::string(platform::describe(number)) + ": " + std::string(detail) +
+                    hint(number, o, detail));
 }
 
 // A value, or names, as a request gives them.
@@ -86,50 +50,44 @@ class collected final : public value_sink {
     std::string value;
 };
 
-// One run of requests on the file; the answers. edits: whether they may change it.
-std::vector<session::answer> run(const std::string& path, const file_options& o,
-                                 std::vector<request>& requests, std::vector<std::string>& texts) {
+session::options options_of(const file_options& o) {
     session::options how;
-    how.line_ends = static_cast<std::int16_t>(o.line_ends);
-    how.rules = o.dialect == ini_dialect::common ? engine::dialect::common : engine::dialect::exact;
-    how.text = static_cast<platform::encoding>(o.encoding);
+    how.format = platform::format::of_settings(static_cast<std::int16_t>(o.line_ends),
+                                               static_cast<std::int16_t>(o.encoding),
+                                               static_cast<std::int16_t>(o.dialect));
     how.create = o.create;
-    how.ascii_only = std::ranges::all_of(texts, [](const std::string& t) { return is_ascii(t); });
-    how.prepare = [&](platform::encoding set) {
-        std::size_t at = 0;
-        for (request& r : requests) {
-            if (r.section) r.section = in_set(path, texts[at], "the section name", set);
-            ++at;
-            if (r.key) r.key = in_set(path, texts[at], "the key", set);
-            ++at;
-            r.value = in_set(path, texts[at], "the value", set);
-            ++at;
-        }
-    };
+    how.make_directories = o.create;
+    return how;
+}
+
+// Runs the requests; the core's refusals and the file system's failures become a penmoor::error.
+template <class Run>
+auto guarded(const std::string& path, const file_options& o, Run&& run) {
     try {
-        return session::run(path, how, requests, [](const auto&) { return true; });
-    } catch (const error&) {
-        throw;
+        return run();
     } catch (const platform::runtime_error& e) {
-        fail(path, e.number(), e.what());
+        fail(path, o, e.number(), e.detail());
     } catch (const std::bad_alloc&) {
-        fail(path, platform::err::out_of_memory, "out of memory");
+        fail(path, o, platform::err::out_of_memory, "out of memory");
     }
 }
 
-// A request, and its UTF-8 text for run().
-void add(std::vector<request>& requests, std::vector<std::string>& texts, verb what,
-         std::optional<std::string_view> section, std::optional<std::string_view> key,
-         std::string_view value = {}, value_sink* out = nullptr) {
+std::vector<session::answer> run(const std::string& path, const file_options& o,
+                                 std::vector<request>& requests) {
+    return guarded(path, o, [&] {
+        return session::run(path, options_of(o), requests, [](const auto&) { return true; });
+    });
+}
+
+request make(verb what, std::optional<std::string_view> section, std::optional<std::string_view> key,
+             std::string_view value = {}, value_sink* out = nullptr) {
     request r;
     r.what = what;
     if (section) r.section = std::string(*section);
     if (key) r.key = std::string(*key);
+    r.value = std::string(value);
     r.out = out;
-    requests.push_back(std::move(r));
-    texts.emplace_back(section ? *section : std::string_view());
-    texts.emplace_back(key ? *key : std::string_view());
-    texts.emplace_back(value);
+    return r;
 }
 
 }  // namespace
@@ -138,16 +96,16 @@ error::error(int number, std::string path, const std::string& message)
     : std::runtime_error(message), number_(number), path_(std::move(path)) {}
 
 ini_file::ini_file(std::string path, file_options options) : path_(std::move(path)), options_(options) {
-    if (path_.empty()) fail(path_, platform::err::bad_file_name, "the empty path names no file");
+    if (path_.empty()) fail(path_, options_, platform::err::bad_file_name, "the empty path names no file");
+    if (path_.find('\0') != std::string::npos) {
+        fail(path_, options_, platform::err::bad_file_name, "a path cannot hold a NUL");
+    }
 }
 
 std::optional<std::string> ini_file::get(std::string_view section, std::string_view key) const {
     collected value;
-    std::vector<request> requests;
-    std::vector<std::string> texts;
-    add(requests, texts, verb::get, section, key, {}, &value);
-    const auto answers = run(path_, options_, requests, texts);
-    if (!answers.front().key) return std::nullopt;
+    std::vector<request> requests{make(verb::get, section, key, {}, &value)};
+    if (!run(path_, options_, requests).front().key) return std::nullopt;
     return std::move(value.value);
 }
 
@@ -158,34 +116,26 @@ std::string ini_file::get_or(std::string_view section, std::string_view key,
 }
 
 bool ini_file::contains(std::string_view section) const {
-    std::vector<request> requests;
-    std::vector<std::string> texts;
-    add(requests, texts, verb::get, section, std::nullopt);
-    return run(path_, options_, requests, texts).front().section;
+    std::vector<request> requests{make(verb::get, section, std::nullopt)};
+    return run(path_, options_, requests).front().section;
 }
 
 bool ini_file::contains(std::string_view section, std::string_view key) const {
-    std::vector<request> requests;
-    std::vector<std::string> texts;
-    add(requests, texts, verb::get, section, key);
-    return run(path_, options_, requests, texts).front().key;
+    std::vector<request> requests{make(verb::get, section, key)};
+    return run(path_, options_, requests).front().key;
 }
 
 std::vector<std::string> ini_file::sections() const {
     collected names;
-    std::vector<request> requests;
-    std::vector<std::string> texts;
-    add(requests, texts, verb::list, std::nullopt, std::nullopt, {}, &names);
-    run(path_, options_, requests, texts);
+    std::vector<request> requests{make(verb::list, std::nullopt, std::nullopt, {}, &names)};
+    run(path_, options_, requests);
     return std::move(names.names);
 }
 
 std::vector<std::string> ini_file::keys(std::string_view section) const {
     collected names;
-    std::vector<request> requests;
-    std::vector<std::string> texts;
-    add(requests, texts, verb::list, section, std::nullopt, {}, &names);
-    run(path_, options_, requests, texts);
+    std::vector<request> requests{make(verb::list, section, std::nullopt, {}, &names)};
+    run(path_, options_, requests);
     return std::move(names.names);
 }
 
@@ -208,10 +158,7 @@ bool ini_file::erase(std::string_view section) {
 }
 
 struct ini_file::batch::change {
-    verb what;
-    std::string section;
-    std::optional<std::string> key;
-    std::string value;
+    request r;
 };
 
 ini_file::batch::batch(ini_file& file) : file_(file) {}
@@ -220,34 +167,31 @@ ini_file::batch::~batch() = default;
 
 ini_file::batch& ini_file::batch::set(std::string_view section, std::string_view key,
                                       std::string_view value) {
-    const file_options& o = file_.options_;
-    check_writable(file_.path_, o, section, "the section name", false, false);
-    check_writable(file_.path_, o, key, "the key", true, false);
-    check_writable(file_.path_, o, value, "the value", false, true);
-    changes_.push_back({verb::set, std::string(section), std::string(key), std::string(value)});
+    request r = make(verb::set, section, key, value);
+    guarded(file_.path_, file_.options_, [&] {
+        session::check_text(std::span(&r, 1), options_of(file_.options_).format);
+        return 0;
+    });
+    changes_.push_back({std::move(r)});
     return *this;
 }
 
 ini_file::batch& ini_file::batch::erase(std::string_view section, std::string_view key) {
-    changes_.push_back({verb::del, std::string(section), std::string(key), {}});
+    changes_.push_back({make(verb::del, section, key)});
     return *this;
 }
 
 ini_file::batch& ini_file::batch::erase(std::string_view section) {
-    changes_.push_back({verb::del, std::string(section), std::nullopt, {}});
+    changes_.push_back({make(verb::del, section, std::nullopt)});
     return *this;
 }
 
 bool ini_file::batch::commit() {
+    if (changes_.empty()) return false;
     std::vector<request> requests;
-    std::vector<std::string> texts;
-    for (const change& c : changes_) {
-        add(requests, texts, c.what, c.section,
-            c.key ? std::optional<std::string_view>(*c.key) : std::nullopt, c.value);
-    }
+    for (const change& c : changes_) requests.push_back(c.r);
+    const auto answers = run(file_.path_, file_.options_, requests);
     changes_.clear();
-    if (requests.empty()) return false;
-    const auto answers = run(file_.path_, file_.options_, requests, texts);
     return std::ranges::any_of(answers, [](const session::answer& a) { return a.changed; });
 }
 

@@ -2,9 +2,10 @@
 // events its method names (events.hpp).
 #include "edit_file.hpp"
 #include "ini_state.hpp"
-#include "line_rules.hpp"
 #include "penmoor/ini.hpp"
+#include "rules.hpp"
 #include "stages.hpp"
+#include "tarnwick/files/utf8.hpp"
 #include "text_set.hpp"
 
 namespace penmoor {
@@ -16,64 +17,57 @@ constexpr platform::boolean boolean(bool b) {
 
 // A lookup of method m through the stage that make gives; its events raised, its result returned.
 bool found(const edit_target& t, method m, const stage_maker& make) {
-    const auto result = look(t, [&](platform::file& source, text_set& text) {
-        const auto s = make(source, text);
-        read_through(t, source, text, *s);
+    const auto result = look(t, [&](transaction& tx) {
+        const auto s = make(tx.current(), tx.text());
+        read_through(tx, *s);
         return reported(t, m, true, s->found());
     });
     return result ? *result : reported(t, m, false, {});
 }
 
-// Text to be written, in the file's bytes: checked before anything is read where the character set is
-// fixed, and once the file shows it where it is found there.
+// Text to be written: checked by the core's rules before anything else, and put in the file's bytes
+// (before anything is read where the character set is fixed, once the file shows it where it is found
+// there).
 class written {
   public:
-    enum class part { section, setting, value };
-    written(const edit_target& t, const platform::string& text, part what)
-        : text_(text),
-          part_(what),
-          lf_may_end_(t.line_ends != 0),
-          common_(t.rules == engine::dialect::common) {
-        if (t.encoding != static_cast<std::int16_t>(platform::encoding::as_found)) {
-            text_set fixed(t.encoding, nullptr);
-            bytes(fixed);
-        }
+    written(const edit_target& t, const platform::string& text, rules::part what) : text_(text), part_(what) {
+        rules::check_writable(platform::to_utf8(text), what, t.format);
+        if (t.format.text != platform::encoding::as_found) rules::bytes_of_text(text, what, t.format.text);
     }
-    std::string bytes(text_set& set) const {
-        const auto encoded = set.bytes(text_);
-        const char* what = part_ == part::section   ? "the section name"
-                           : part_ == part::setting ? "the setting name"
-                                                    : "the value";
-        std::string b = part_ == part::setting ? rules::writable_name(encoded, lf_may_end_)
-                                               : rules::writable(encoded, what, lf_may_end_);
-        if (common_ && part_ != part::section) {
-            if (auto why = rules::unwritable_common(b, what, part_ == part::setting)) {
-                throw platform::runtime_error(platform::err::invalid_call, *why);
-            }
-        }
-        return b;
-    }
+    std::string bytes(text_set& set) const { return rules::bytes_of_text(text_, part_, set.get()); }
 
   private:
     const platform::string& text_;
-    part part_;
-    bool lf_may_end_;
-    bool common_;
+    rules::part part_;
 };
+
+edit_subject subject(rules::edit what, const platform::string& section) {
+    return {what, platform::to_utf8(section), std::nullopt};
+}
+
+edit_subject subject(rules::edit what, const platform::string& section, const platform::string& key) {
+    return {what, platform::to_utf8(section), platform::to_utf8(key)};
+}
+
+// The part of a section the control's updates and deletions reach: in the exact dialect its first
+// occurrence, up to the next line beginning with "["; in the common one as the lookups read it.
+reach reach_of(const edit_target& t) {
+    return t.format.common() ? reach::lookup : reach::first_occurrence;
+}
 
 }  // namespace
 
 platform::boolean ini::isHeader(const platform::string& Header) {
     const edit_target t = state_->target();
     return boolean(found(t, method::isHeader, [&](platform::file&, text_set& text) {
-        return stages::find_section(t.rules, text.bytes(Header), nullptr);
+        return stages::find_section(t.format.rules, text.bytes(Header), nullptr);
     }));
 }
 
 platform::boolean ini::isSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
     return boolean(found(t, method::isSetting, [&](platform::file&, text_set& text) {
-        return stages::find_setting(t.rules, text.bytes(Header), text.bytes(Setting), nullptr);
+        return stages::find_setting(t.format.rules, text.bytes(Header), text.bytes(Setting), nullptr);
     }));
 }
 
@@ -81,10 +75,11 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
     const edit_target t = state_->target();
     value_text value;
     platform::string result;
-    const auto bound = look(t, [&](platform::file& source, text_set& text) {
-        const auto s = stages::find_setting(t.rules, text.bytes(Header), text.bytes(Setting), &value);
-        read_through(t, source, text, *s);
-        if (reported(t, method::getSetting, true, s->found())) result = text.text(value.text());
+    const auto bound = look(t, [&](transaction& tx) {
+        const auto s =
+            stages::find_setting(t.format.rules, tx.text().bytes(Header), tx.text().bytes(Setting), &value);
+        read_through(tx, *s);
+        if (reported(t, method::getSetting, true, s->found())) result = tx.text().text(value.text());
         return true;
     });
     if (!bound) reported(t, method::getSetting, false, {});
@@ -93,9 +88,10 @@ platform::string ini::getSetting(const platform::string& Header, const platform:
 
 platform::boolean ini::listHeaders(const std::function<void(const platform::string& Header)>& each) {
     const edit_target t = state_->target();
-    const auto bound = look(t, [&](platform::file& source, text_set& text) {
-        const auto s = stages::headers(t.rules, [&](std::string_view name) { each(text.text(name)); });
-        read_through(t, source, text, *s);
+    const auto bound = look(t, [&](transaction& tx) {
+        const auto s =
+            stages::headers(t.format.rules, [&](std::string_view name) { each(tx.text().text(name)); });
+        read_through(tx, *s);
         return true;
     });
     if (!bound) t.raise.State(TW_NOFILE);
@@ -119,10 +115,10 @@ platform::boolean ini::listSettings(
         void end() override { (*each)(text->text(name), text->text(value)); }
     } sink;
     sink.each = &each;
-    const auto result = look(t, [&](platform::file& source, text_set& text) {
-        sink.text = &text;
-        const auto s = stages::find_section(t.rules, text.bytes(Header), &sink);
-        read_through(t, source, text, *s);
+    const auto result = look(t, [&](transaction& tx) {
+        sink.text = &tx.text();
+        const auto s = stages::find_section(t.format.rules, tx.text().bytes(Header), &sink);
+        read_through(tx, *s);
         // The events of isSetting for a missing section; nothing for a section that is there.
         return s->found().header || reported(t, method::isSetting, true, s->found());
     });
@@ -131,10 +127,11 @@ platform::boolean ini::listSettings(
 
 platform::boolean ini::addHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    const written name(t, Header, written::part::section);
-    return edit(t, method::addHeader, [&](platform::file&, text_set& text) {
-        return stages::add_header(t.rules, name.bytes(text));
-    });
+    const written name(t, Header, rules::part::section);
+    return edit(t, method::addHeader, subject(rules::edit::add, Header),
+                [&](platform::file&, text_set& text) {
+                    return stages::add_header(t.format.rules, name.bytes(text));
+                });
 }
 
 // The new line goes directly below the section's first header line (the exact dialect), or after its
@@ -142,31 +139,34 @@ platform::boolean ini::addHeader(const platform::string& Header) {
 platform::boolean ini::addSetting(const platform::string& Header, const platform::string& Setting,
                                   const platform::string& Value) {
     const edit_target t = state_->target();
-    const written setting(t, Setting, written::part::setting), value(t, Value, written::part::value);
-    return edit(t, method::addSetting, [&](platform::file&, text_set& text) {
-        return stages::add_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text));
-    });
+    const written setting(t, Setting, rules::part::key), value(t, Value, rules::part::value);
+    return edit(t, method::addSetting, subject(rules::edit::add, Header, Setting),
+                [&](platform::file&, text_set& text) {
+                    return stages::add_setting(t.format.rules, text.bytes(Header), setting.bytes(text),
+                                               value.bytes(text));
+                });
 }
 
-// Replaces the first line of the setting in the first occurrence of the section, which ends at the
-// next line that begins a section (a repeat of the same header line included).
+// Replaces the first line of the setting in the part of the section the control's edits reach.
 platform::boolean ini::updateSetting(const platform::string& Header, const platform::string& Setting,
                                      const platform::string& Value) {
     const edit_target t = state_->target();
-    const written setting(t, Setting, written::part::setting), value(t, Value, written::part::value);
-    return edit(t, method::updateSetting, [&](platform::file&, text_set& text) {
-        return stages::update_setting(t.rules, text.bytes(Header), setting.bytes(text), value.bytes(text),
-                                      reach::first_occurrence);
-    });
+    const written setting(t, Setting, rules::part::key), value(t, Value, rules::part::value);
+    return edit(t, method::updateSetting, subject(rules::edit::change, Header, Setting),
+                [&](platform::file&, text_set& text) {
+                    return stages::update_setting(t.format.rules, text.bytes(Header), setting.bytes(text),
+                                                  value.bytes(text), reach_of(t));
+                });
 }
 
-// Drops every line of the setting in the first occurrence of the section.
+// Drops every line of the setting in the part of the section the control's edits reach.
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
-    return edit(t, method::deleteSetting, [&](platform::file&, text_set& text) {
-        return stages::delete_setting(t.rules, text.bytes(Header), text.bytes(Setting),
-                                      reach::first_occurrence);
-    });
+    return edit(t, method::deleteSetting, subject(rules::edit::remove_key, Header, Setting),
+                [&](platform::file&, text_set& text) {
+                    return stages::delete_setting(t.format.rules, text.bytes(Header), text.bytes(Setting),
+                                                  reach_of(t));
+                });
 }
 
 // The events are those of emptying the section one setting name at a time, then removing its header
@@ -174,9 +174,10 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 // the file is replaced, so a handler sees the file as it is after the whole deletion.
 platform::boolean ini::deleteHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    return edit(t, method::deleteHeader, [&](platform::file& source, text_set& text) {
-        return stages::delete_header(t.rules, text.bytes(Header), source);
-    });
+    return edit(t, method::deleteHeader, subject(rules::edit::remove_section, Header),
+                [&](platform::file& source, text_set& text) {
+                    return stages::delete_header(t.format.rules, text.bytes(Header), source);
+                });
 }
 
 }  // namespace penmoor

@@ -80,8 +80,8 @@ void pass_impl::end_line(std::string_view line_end) {
 }
 
 void pass_impl::close_open_line() {
-    if (!open_line_ || !rules_.exact_copy) return;
-    writer_->write_raw(end());
+    if (!open_line_) return;
+    if (rules_.exact_copy) writer_->write_raw(end());  // a normalising writer ended the line itself
     open_line_ = false;
 }
 
@@ -139,13 +139,18 @@ bool pass_impl::holds_equals(engine::line& l) {
     return false;
 }
 
-engine::line pass_impl::made(std::string_view text) {
+engine::line pass_impl::made(std::string_view text, bool continued) {
     engine::line l;
     l.origin_ = engine::line::origin::made;
     l.pass_ = this;
     l.text_.assign(text);
     l.head_ = l.text_;
     l.info_ = classify(l.text_, true);
+    if (continued) {
+        platform::ini::value_context open{true, 0, false};
+        l.info_.indent = std::max<std::size_t>(l.info_.indent, 1);
+        l.info_ = in_context(open, l.info_, l.info_.backslash);
+    }
     return l;
 }
 

@@ -63,10 +63,11 @@ class pass_impl final : public emitter, public platform::line_sink {
     // emitter: what the last operation lets through goes to the copy.
     void put(engine::line&& l) override;
     void make(std::string_view text) override;
+    void make_continued(std::string_view text) override { make(text); }
     void raw(std::string_view bytes) override;
     engine::line hold(engine::line&& l) override { return keep(std::move(l)); }
     bool ends_blank() const override { return tail_blank_; }
-    bool ends_unended() const override { return open_line_ && rules_.exact_copy; }
+    bool ends_unended() const override { return open_line_; }
     std::string_view end() const override { return rules_.ends == platform::line_ends::lf ? "\n" : "\r\n"; }
 
     // line_sink: lines copied as they stand, on their way to the copy.
@@ -80,7 +81,8 @@ class pass_impl final : public emitter, public platform::line_sink {
     // Gives the line's bytes from `at` on, piece by piece.
     void each_from(engine::line& l, std::size_t at, const std::function<void(std::string_view)>& each);
     bool holds_equals(engine::line& l);
-    engine::line made(std::string_view text);
+    // A line an operation made: what it is on its own, or a continuation line.
+    engine::line made(std::string_view text, bool continued = false);
 
   private:
     struct link final : emitter {
@@ -94,6 +96,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         bool given_blank = false;
         void put(engine::line&& l) override;
         void make(std::string_view text) override;
+        void make_continued(std::string_view text) override;
         void raw(std::string_view bytes) override { owner->raw(bytes); }
         engine::line hold(engine::line&& l) override { return owner->keep(std::move(l)); }
         bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }

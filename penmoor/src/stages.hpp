@@ -2,15 +2,15 @@
 // found. One stage serves a lookup, an edit of the controls or an operation of twini; several in one pass
 // are a batch.
 //
-// Exact dialect: the controls' own rules (section.hpp, line_rules.hpp). Common dialect: the rules of
-// ini_line.hpp, with these edits: an update keeps the line's own spacing and drops the value's
-// continuation lines; a new setting goes after the section's last line (before the blank and comment
-// lines that end it), spaced and indented as the section's first setting (but no deeper than a value
-// open before it, nor shallower than an indented header after it); a new section is set off from
-// the file's last line by one blank line (none in an empty file or after a blank line); a section is
-// deleted whole, with the comment lines directly above its header and the blank line that set it off,
-// leaving a comment directly above the next header with that header. A deletion notes where a line it
-// keeps would go on with the value of a setting before what it removed (findings::joins_value).
+// Exact dialect: the controls' own rules (section.hpp). Common dialect: the rules of ini_line.hpp, with
+// these edits: an update keeps the line's own spacing and drops the value's continuation lines; a value
+// of several lines goes on continuation lines indented four blanks deeper than its key; a new setting
+// goes after the section's last line (before the blank and comment lines that end it), spaced and
+// indented as the section's first setting (but no deeper than a value open before it, nor shallower than
+// an indented header after it); a new section is set off from the file's last line by one blank line
+// (none in an empty file or after a blank line); a section is deleted whole, with the comment lines
+// directly above its header and the blank line that set it off, leaving a comment directly above the
+// next header with that header. What the verdicts of rules.hpp need is noted in the findings.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +24,7 @@
 #include "engine.hpp"
 #include "section.hpp"
 #include "tarnwick/files/file.hpp"
+#include "tarnwick/files/ini_line.hpp"
 
 namespace penmoor {
 
@@ -34,7 +35,8 @@ enum class search : std::uint8_t {
     end_of_file,      // the section ran to the end of the file (or is not there)
 };
 
-// What a stage found, from which a method's events follow (events.hpp).
+// What a stage found, from which a method's events follow (events.hpp) and the core's verdicts
+// (rules.hpp).
 struct findings {
     bool header = false;  // the section's (first) header line is there
     search setting = search::end_of_file;
@@ -45,43 +47,37 @@ struct findings {
     // Common dialect: a line the deletion keeps would go on with the value of a setting before the lines
     // it removes (the copy would read another value and lose what that line was).
     bool joins_value = false;
+    // A section's deletion leaves two header lines of one section with no line between them that begins
+    // another: the lines after the second would join the first.
+    bool joins_section = false;
+    // Exact dialect: the edit leaves the key the lookups find where it stands, after a repeat of the
+    // section's header line.
+    bool beyond_repeat = false;
+    // Exact dialect: the section has a key whose name differs from the one added only by blanks around it.
+    bool near_key = false;
 };
 
-// Common dialect: the values as the lines an edit lets through read, in order; tells a line let through
-// after lines removed that would go on there with the value before them, though it did not in the file.
-// Reliable from the section's header line on (the lines before it may have been passed over).
+// Common dialect: the value context of the lines an edit lets through, in order, from the line where the
+// watch starts (the section's header line, before which lines may have been passed over); tells a line
+// whose place in a value the edit changed: one that would now go on with the value before it (lines
+// between were removed), or no longer would.
 class value_watch {
   public:
-    // Lines were removed since the last one let through.
-    void removed() { removed_ = true; }
-    // Notes l, let through: true when it would join the value before the lines removed.
-    bool joins(const engine::line& l) {
+    void start() {
+        started_ = true;
+        value_ = {};
+    }
+    // Notes l, let through: true when the copy reads it otherwise than the file did.
+    bool moved(const engine::line& l) {
+        if (!started_) return false;
         const auto& info = l.info();
-        if (info.what == engine::kind::blank) {
-            backslash_ = false;
-            return false;
-        }
-        if (info.what == engine::kind::comment) return false;
-        const bool after_removal = removed_;
-        removed_ = false;
-        if (info.continuation) {
-            backslash_ = info.backslash;
-            return false;
-        }
-        const bool carried =
-            backslash_ && info.what != engine::kind::setting && info.what != engine::kind::header;
-        if (after_removal && open_ && (info.indent > indent_ || carried)) return true;
-        open_ = info.what == engine::kind::setting;
-        indent_ = info.indent;
-        backslash_ = open_ && info.backslash;
-        return false;
+        return platform::ini::continues_value(value_, info.what, info.indent, info.backslash) !=
+               info.continuation;
     }
 
   private:
-    bool removed_ = false;
-    bool open_ = false;
-    std::size_t indent_ = 0;
-    bool backslash_ = false;
+    bool started_ = false;
+    platform::ini::value_context value_;
 };
 
 // Where a value goes, piece by piece; a listing gives begin() and end() around each setting's value.
@@ -138,10 +134,10 @@ std::unique_ptr<section_stage> update_setting(engine::dialect rules, name sectio
 std::unique_ptr<section_stage> delete_setting(engine::dialect rules, name section, name setting, reach where);
 // Deletes the section: source is the file the pass reads (long names are compared there).
 std::unique_ptr<section_stage> delete_header(engine::dialect rules, name section, platform::file& source);
-// Sets a setting in the common dialect: changes its first line where the value differs, adds it where it
-// is missing, and the section too; with existing_only, adds nothing (twini's and the C++ interface's set).
-std::unique_ptr<section_stage> set(std::string section, std::string setting, std::string value,
-                                   bool existing_only);
+// Sets a setting (twini's and the C++ interface's set): changes its first line where the value differs,
+// adds it where it is missing, and the section too; with existing_only, adds nothing.
+std::unique_ptr<section_stage> set(engine::dialect rules, std::string section, std::string setting,
+                                   std::string value, bool existing_only);
 }  // namespace stages
 
 // What every stage that works on one section shares: the section cursor, what it found, and in the

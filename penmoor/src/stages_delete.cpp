@@ -94,6 +94,26 @@ class distinct_names {
     std::unordered_multimap<std::uint64_t, long_name> long_;
 };
 
+// The header lines a section's deletion keeps: whether two of one section come to stand with no line
+// between them that begins another (one of the section deleted having stood there), so that the lookups
+// would read the lines after the second as the first's (findings::joins_section).
+class kept_headers {
+  public:
+    // A header line of the section deleted was removed.
+    void removed() { removed_ = true; }
+    // A line that begins a section is kept: true when it joins the one kept before.
+    bool joins(const engine::line_info& info) {
+        const bool joined = removed_ && info.named && last_ && *last_ == info.name;
+        last_ = info.named ? std::optional<std::string>(info.name) : std::nullopt;
+        removed_ = false;
+        return joined;
+    }
+
+  private:
+    std::optional<std::string> last_;
+    bool removed_ = false;
+};
+
 // Exact dialect: drops every header line of the section, wherever it stands, and the setting lines
 // (lines that hold "=") that follow any of them up to the next line beginning with "[" that is not
 // itself a repeat. Lines without "=" stay. The copy starts with two empty lines.
@@ -107,20 +127,26 @@ class exact_section_remover final : public section_stage {
         const auto at = cursor_.step(l.info());
         if (at.header) {
             found_.header = found_.changed = true;
+            headers_.removed();
             return;
         }
         if (at.any && l.holds_equals()) {
             if (at.first) names_.add(l);
             return;
         }
+        if (l.info().begins_section) found_.joins_section = headers_.joins(l.info()) || found_.joins_section;
         out.put(std::move(l));
     }
     void finish(engine::emitter&) override { found_.deletions = names_.count(); }
     bool waiting() const override { return !cursor_.in_any(); }
     bool done() const override { return false; }
+    // Every header line is looked at, for the one kept before the section.
+    std::optional<std::string_view> awaited() const override { return std::nullopt; }
+    std::optional<std::string_view> awaited_section() const override { return std::nullopt; }
 
   private:
     distinct_names names_;
+    kept_headers headers_;
 };
 
 // Common dialect: removes every occurrence of the section whole (header, settings, continuation lines
@@ -132,6 +158,7 @@ class common_section_remover final : public section_stage {
     common_section_remover(stages::name section, platform::file& source)
         : section_stage(section_cursor(std::move(section), dialect::common), 0), names_(source) {
         found_.header = found_.changed = removing_ = cursor_.opened();
+        watch_.start();
     }
 
     void take(line&& l, engine::emitter& out) override {
@@ -149,7 +176,7 @@ class common_section_remover final : public section_stage {
             }
             run_.clear();
             found_.header = found_.changed = removing_ = true;
-            watch_.removed();
+            headers_.removed();
             return;
         }
         if (removing_ && !info.begins_section) {
@@ -169,7 +196,8 @@ class common_section_remover final : public section_stage {
         }
         put(out, 0, run_.size());
         run_.clear();
-        found_.joins_value = watch_.joins(l) || found_.joins_value;
+        if (info.begins_section) found_.joins_section = headers_.joins(info) || found_.joins_section;
+        found_.joins_value = watch_.moved(l) || found_.joins_value;
         out.put(std::move(l));
     }
     void finish(engine::emitter& out) override {
@@ -190,7 +218,7 @@ class common_section_remover final : public section_stage {
     }
     void put(engine::emitter& out, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
-            found_.joins_value = watch_.joins(run_[i]) || found_.joins_value;
+            found_.joins_value = watch_.moved(run_[i]) || found_.joins_value;
             out.put(std::move(run_[i]));
         }
     }
@@ -199,6 +227,7 @@ class common_section_remover final : public section_stage {
     std::vector<line> run_;
     bool removing_ = false;
     value_watch watch_;
+    kept_headers headers_;
 };
 
 }  // namespace

@@ -131,12 +131,13 @@ TEST_F(UpdateSetting, MissesAreReportedByTheLookupsOnly) {
     EXPECT_THAT(r.take(), ElementsAre("State 4", "hasWrite"));
 }
 
-TEST_F(UpdateSetting, ACopyThatReplacesNothingLeavesTheFileUntouchedAndIsFalse) {
-    // The lookup reads past the repeated header line; the copy ends the section there.
+TEST_F(UpdateSetting, AKeyAfterARepeatOfItsHeaderIsRefusedUntouched) {
+    // The lookup reads past the repeated header line; the update does not reach there: refused, as at
+    // every door, rather than reported as an update that found nothing.
     const std::string repeated = "[A]\rx=1\r[A]\r\ny=2";
     bind(repeated);
-    EXPECT_EQ(control.updateSetting(u"A", u"y", u"3"), F);
-    EXPECT_THAT(events.take(), ElementsAre("State 2", "hasWrite"));
+    EXPECT_EQ(error_of([&] { control.updateSetting(u"A", u"y", u"3"); }), 5);
+    EXPECT_THAT(events.take(), ElementsAre());
     EXPECT_EQ(content(), repeated);
     EXPECT_FALSE(exists(dir / "app.ini.twtemp"));
 }

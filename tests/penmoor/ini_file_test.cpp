@@ -56,14 +56,16 @@ TEST(IniFile, FailuresCarryANumberThePathAndAReason) {
         EXPECT_EQ(e.path(), dir / "latin.ini");
         EXPECT_NE(std::string(e.what()).find("U+4E2D"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(number_of([&] { latin.set("S", "k", "two\nlines"); }), 5);
+    EXPECT_EQ(number_of([&] { latin.set("S", "k", "two\n"); }), 5);  // no continuation line keeps the last
+    EXPECT_EQ(number_of([&] { latin.set("S", "k\n", "two"); }), 5);
     EXPECT_EQ(number_of([&] { latin.set("S", "a=b", "x"); }), 5);
     EXPECT_EQ(number_of([&] { latin.set("S", " padded", "x"); }), 5);
     EXPECT_EQ(test::read_file(dir / "latin.ini"), "[S]\r\nk=caf\xE9\r\nj=\xE9\x80\r\n");
 
     ini_file strict(dir / "none.ini", {.create = false});
     EXPECT_EQ(number_of([&] { strict.get("S", "k"); }), 53);
-    EXPECT_EQ(number_of([&] { ini_file(dir / "no/such/dir.ini").set("S", "k", "v"); }), 76);
+    EXPECT_EQ(number_of([&] { ini_file(dir / "no/such/dir.ini", {.create = false}).set("S", "k", "v"); }),
+              76);
 }
 
 // A batch is one read and one replacement of the file, its changes in order; without commit, nothing.

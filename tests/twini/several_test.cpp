@@ -33,7 +33,7 @@ TEST(Several, ReplaceTheFileOnceWithOneFlushOfItsData) {
     test::fault_injector calls;
     const auto r = twini::run(several(dir / "app.ini"));
     EXPECT_EQ(r.status, 0) << r.message;
-    EXPECT_EQ(r.out, "one\n");
+    EXPECT_EQ(r.out.str(), "one\n");
     EXPECT_EQ(test::read_file(dir / "app.ini"), after);
     EXPECT_EQ(calls.count(test::call::rename), 1);
     EXPECT_EQ(calls.count(test::call::fsync), 2);  // the new content, then the directory
@@ -74,7 +74,7 @@ TEST(Several, AFailingOperationAnywhereLeavesTheFileAsItWas) {
         test::fault_injector calls;
         const auto r = twini::run(c);
         EXPECT_EQ(r.status, twini::not_found);
-        EXPECT_EQ(r.out, "");  // not even what an earlier --get found
+        EXPECT_EQ(r.out.str(), "");  // not even what an earlier --get found
         EXPECT_EQ(r.message, c.file + ": key 'none' not found in section 'S'");
         EXPECT_EQ(test::read_file(dir / "app.ini"), before);
         EXPECT_EQ(calls.count(test::call::rename), 0);

@@ -9,8 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tarnwick/files/line_reader.hpp"
-#include "tarnwick/files/text_codec.hpp"
+#include "tarnwick/files/format.hpp"
 
 namespace twini {
 
@@ -36,19 +35,15 @@ struct operation {
     std::string value;                   // set only
 };
 
-// Where lines end: the controls' LineEnds modes.
-inline constexpr std::int16_t crlf_ends = platform::line_ends_crlf;
-inline constexpr std::int16_t lf_ends = platform::line_ends_lf;
-inline constexpr std::int16_t ends_as_found = platform::line_ends_as_found;
-
 struct command {
     std::string file;  // the path as given
     std::vector<operation> operations;
     bool existing = false;  // set adds neither a section nor a key
     bool create = false;    // a missing file is taken as empty, and an edit makes it
-    bool exact = false;     // the exact dialect (else the common one)
-    platform::encoding encoding = platform::encoding::as_found;
-    std::int16_t line_ends = ends_as_found;
+    // Line ends, character set and dialect: by default as found, and the common dialect (--exact the
+    // exact one).
+    platform::format format{platform::line_ends_setting::as_found, platform::encoding::as_found,
+                            platform::ini::dialect::common};
 };
 
 // What the command line asks for: a command to run, the help text, the version, or a usage error

@@ -1,9 +1,8 @@
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 
 #include "command.hpp"
+#include "tarnwick/files/file.hpp"
 
 namespace twini {
 namespace {
@@ -79,27 +78,28 @@ std::optional<parsed> apply_option(std::string_view argument, command& c) {
     if (argument.starts_with(encoding_option)) {
         const std::string_view value = argument.substr(encoding_option.size());
         if (value == "utf8" || value == "utf-8" || value == "UTF-8") {
-            c.encoding = platform::encoding::utf8;
+            c.format.text = platform::encoding::utf8;
         } else if (value == "cp1252" || value == "windows-1252" || value == "Windows-1252") {
-            c.encoding = platform::encoding::cp1252;
+            c.format.text = platform::encoding::cp1252;
         } else if (value == "auto") {
-            c.encoding = platform::encoding::as_found;
+            c.format.text = platform::encoding::as_found;
         } else {
             return error("--encoding is utf8, cp1252 or auto, not '" + std::string(value) + "'" +
                          std::string(see_help));
         }
     } else if (argument == "--exact") {
-        c.exact = true;
+        c.format.rules = platform::ini::dialect::exact;
     } else if (argument == "--existing") {
         c.existing = true;
     } else if (argument == "--create") {
         c.create = true;
     } else if (argument == "--crlf" || argument == "--lf") {
-        const std::int16_t mode = argument == "--crlf" ? crlf_ends : lf_ends;
-        if (c.line_ends != ends_as_found && c.line_ends != mode) {
+        const auto mode =
+            argument == "--crlf" ? platform::line_ends_setting::crlf : platform::line_ends_setting::lf;
+        if (c.format.ends != platform::line_ends_setting::as_found && c.format.ends != mode) {
             return error("--crlf and --lf exclude each other");
         }
-        c.line_ends = mode;
+        c.format.ends = mode;
     }
     return std::nullopt;
 }
@@ -173,9 +173,8 @@ parsed parse_operations(std::string_view file, std::span<const std::string_view>
         if (!is_plain_option(argument)) {
             // A first word that is no command and names no file, and after it no operation: most likely a
             // command mistyped.
-            struct stat st;
             if (c.operations.empty() && !looks_like_option(argument) &&
-                ::stat(std::string(file).c_str(), &st) != 0) {
+                !platform::exists(std::string(file))) {
                 return error("unknown command '" + std::string(file) +
                              "': the commands are get, list, set and del, or FILE --get, --set and --del" +
                              std::string(see_help));

@@ -9,20 +9,10 @@
 
 #include "apply.hpp"
 #include "command.hpp"
+#include "tarnwick/files/file.hpp"
 #include "tarnwick/version.h"
 
 namespace {
-
-// Writes all of text to fd; false with errno set when that fails.
-bool write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 // A message is one line, whatever the names it quotes hold.
 void complain(std::string_view message) {
@@ -37,12 +27,12 @@ void complain(std::string_view message) {
         }
     }
     line += '\n';
-    write_all(STDERR_FILENO, line);
+    platform::write_all_to(STDERR_FILENO, line);
 }
 
 // Standard output that cannot take what twini prints is a failure too (a full disk, a closed pipe).
 int print(std::string_view text) {
-    if (write_all(STDOUT_FILENO, text)) return twini::done;
+    if (platform::write_all_to(STDOUT_FILENO, text)) return twini::done;
     complain(std::string("standard output: ") + std::strerror(errno));
     return twini::failed;
 }
@@ -68,7 +58,7 @@ int main(int argc, char** argv) {
         complain(r.message);
         return r.status;
     }
-    if (twini::print(r, STDOUT_FILENO)) return twini::done;
+    if (r.out.print(STDOUT_FILENO)) return twini::done;
     if (!r.changed) {
         complain(std::string("standard output: ") + std::strerror(errno));
         return twini::failed;

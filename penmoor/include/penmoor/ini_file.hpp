@@ -69,7 +69,9 @@ struct file_options {
     penmoor::line_ends line_ends = penmoor::line_ends::as_found;  ///< where lines end
     text_encoding encoding = text_encoding::as_found;             ///< the character set
     ini_dialect dialect = ini_dialect::common;                    ///< how lines are told apart
-    /// A missing file reads as empty, and the first change makes it; otherwise a missing file is error 53.
+    /// A missing file reads as empty (so does one whose directory is missing), and the first change makes
+    /// it, with the missing directories on the way to it (mode 0700, less the umask); otherwise a missing
+    /// file is error 53, and a missing directory error 76.
     bool create = true;
 };
 
@@ -95,7 +97,8 @@ class PENMOOR_API error : public std::runtime_error {
 /// processes) of one file are safe: their changes are serialised by the file's lock.
 class PENMOOR_API ini_file {
   public:
-    /// The file at path (read and written only by the calls below); the empty path is error 52.
+    /// The file at path (read and written only by the calls below); the empty path, and one that holds a
+    /// NUL, is error 52.
     explicit ini_file(std::string path, file_options options = {});
 
     /// The path, as given.
@@ -112,18 +115,24 @@ class PENMOOR_API ini_file {
     std::string get_or(std::string_view section, std::string_view key, const char* fallback) const {
         return get_or(section, key, std::string_view(fallback));
     }
-    /// The value as a number, or fallback when there is none or it is not all a number of that type
-    /// (blanks aside).
+    /// The value as a number, or fallback when there is none or it is not all a finite number of that
+    /// type (blanks and tabs around it aside).
     template <class Number,
               std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
     Number get_or(std::string_view section, std::string_view key, Number fallback) const {
         const auto text = get(section, key);
         if (!text) return fallback;
-        Number n{};
         const char* first = text->data();
         const char* last = first + text->size();
+        while (first < last && (*first == ' ' || *first == '\t')) ++first;
+        while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
+        Number n{};
         const auto [end, failed] = std::from_chars(first, last, n);
-        return failed == std::errc() && end == last ? n : fallback;
+        if (failed != std::errc() || end != last) return fallback;
+        if constexpr (std::is_floating_point_v<Number>) {
+            if (n - n != 0) return fallback;  // infinite or not a number
+        }
+        return n;
     }
     /// Whether the section is there.
     bool contains(std::string_view section) const;
@@ -170,11 +179,24 @@ class PENMOOR_API ini_file {
 
         /// As ini_file::set(), when committed; its text is checked now (error 5).
         batch& set(std::string_view section, std::string_view key, std::string_view value);
+        /// As set() of a string.
+        batch& set(std::string_view section, std::string_view key, const char* value) {
+            return set(section, key, std::string_view(value));
+        }
+        /// As ini_file::set() of a number, when committed.
+        template <class Number,
+                  std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+        batch& set(std::string_view section, std::string_view key, Number value) {
+            char text[64];
+            const auto [end, failed] = std::to_chars(text, text + sizeof text, value);
+            return set(section, key, std::string_view(text, static_cast<std::size_t>(end - text)));
+        }
         /// As ini_file::erase(section, key), when committed.
         batch& erase(std::string_view section, std::string_view key);
         /// As ini_file::erase(section), when committed.
         batch& erase(std::string_view section);
-        /// Makes the changes; whether the file changed.
+        /// Makes the changes; whether the file changed. The changes are then done with; where commit()
+        /// fails (error), they stay recorded, and another commit() tries them again.
         bool commit();
 
       private:

@@ -106,35 +106,6 @@ std::vector<entry> parse_file(file& f, const std::string& path) {
     return parse(lines, path);
 }
 
-// Flushes the directory at path to the device, with the entries made in it.
-void flush_directory(const std::string& path) {
-    const int fd = os().open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-    if (fd < 0) throw_errno(errno, "open the directory", path);
-    file directory(fd, path);
-    directory.sync();
-}
-
-// Makes directory and each missing directory on the way to it, the user's alone. Each directory made,
-// and the directory holding it, is flushed: a registry written there then outlasts a crash.
-void make_directories(const std::string& directory) {
-    const std::string path = directory + "/";
-    std::vector<std::string> made;
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        if (os().mkdir(prefix.c_str(), 0700) == 0) {
-            made.push_back(prefix);
-        } else if (errno != EEXIST) {
-            throw_errno(errno, "create the directory", prefix);
-        }
-    }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        const std::string holder = directory_of(made[i]);
-        if (i == 0 || holder != made[i - 1]) flush_directory(holder);
-        flush_directory(made[i]);
-    }
-}
-
 }  // namespace
 
 std::vector<entry> read_file(const std::string& file) {
@@ -169,7 +140,7 @@ void update_file(const std::string& file, const std::function<bool(std::vector<e
         }
         const std::string& target = where.path;
         const std::string directory = directory_of(target);
-        if (!where.exists) make_directories(directory);
+        if (!where.exists) make_directories(directory, 0700);
         require_trusted_directory(directory);
         // The lock is a file of its own, never taken through a link: one there could make the lock's
         // creation land anywhere.

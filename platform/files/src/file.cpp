@@ -2,16 +2,19 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/runtime_error.hpp"
@@ -22,11 +25,6 @@ namespace {
 
 sys::table& os() {
     return sys::calls();
-}
-
-bool is_directory(const std::string& path) {
-    struct stat st;
-    return os().stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string system_text(int errno_value) {
@@ -178,6 +176,9 @@ struct stat require_regular(const file& f) {
 }
 
 file open_regular(const std::string& path, int flags) {
+    if (path.empty()) throw runtime_error(err::bad_file_name, "the empty path names no file");
+    if (path.find('\0') != std::string::npos)
+        throw runtime_error(err::bad_file_name, "a path cannot hold a NUL");
     // O_NONBLOCK keeps a pipe from waiting for a writer (regular files ignore it); O_NOCTTY keeps a
     // terminal from becoming ours.
     const int fd = os().open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
@@ -275,6 +276,72 @@ std::string file_mapped_at(const void* address) {
         return path > 0 && line[path] == '/' ? line.substr(path) : "";
     }
     return {};
+}
+
+bool is_directory(const std::string& path) noexcept {
+    struct stat st;
+    return os().stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) noexcept {
+    struct stat st;
+    return os().lstat(path.c_str(), &st) == 0;
+}
+
+bool write_all_to(int fd, std::string_view bytes) noexcept {
+    while (!bytes.empty()) {
+        const ssize_t n = os().write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+std::optional<file> temporary_file() {
+    const char* dir = std::getenv("TMPDIR");
+    const std::string where = dir && *dir ? dir : "/tmp";
+    const int fd = os().open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0) return std::nullopt;
+    return file(fd, where + "/(temporary)");
+}
+
+file empty_file(const std::string& path) {
+    const int fd = os().memfd_create("empty", MFD_CLOEXEC);
+    if (fd < 0) throw_errno(errno, "make an empty stand-in for", path);
+    return file(fd, path);
+}
+
+namespace {
+
+// Flushes the directory at path to the device, with the entries made in it.
+void flush_directory(const std::string& path) {
+    const int fd = os().open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (fd < 0) throw_errno(errno, "open the directory", path);
+    file directory(fd, path);
+    directory.sync();
+}
+
+}  // namespace
+
+void make_directories(const std::string& directory, mode_t mode) {
+    const std::string path = directory + "/";
+    std::vector<std::string> made;
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string prefix = path.substr(0, slash);
+        if (prefix.empty() || prefix.back() == '/') continue;
+        if (os().mkdir(prefix.c_str(), mode) == 0) {
+            made.push_back(prefix);
+        } else if (errno != EEXIST) {
+            throw_errno(errno, "create the directory", prefix);
+        }
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        const std::string holder = directory_of(made[i]);
+        if (i == 0 || holder != made[i - 1]) flush_directory(holder);
+        flush_directory(made[i]);
+    }
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/format.hpp"
 #include "tarnwick/files/line_end.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 #include "tarnwick/files/scans.hpp"
@@ -344,11 +345,11 @@ bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
     }
 }
 
-line_ends line_ends_of(file& f) {
+std::optional<line_ends> first_line_end(file& f) {
     char chunk[buffer_size(4096)];
     for (off_t at = 0;;) {
         const std::size_t n = f.read_at(chunk, sizeof chunk, at);
-        if (n == 0) return line_ends::lf;
+        if (n == 0) return std::nullopt;
         const auto* cr = static_cast<const char*>(std::memchr(chunk, '\r', n));
         if (std::memchr(chunk, '\n', cr ? static_cast<std::size_t>(cr - chunk) : n)) return line_ends::lf;
         if (cr) return line_ends::crlf;
@@ -356,22 +357,35 @@ line_ends line_ends_of(file& f) {
     }
 }
 
+line_ends line_ends_of(file& f) {
+    return first_line_end(f).value_or(line_ends::lf);
+}
+
 void check_line_ends_setting(std::int16_t setting) {
-    if (setting < line_ends_crlf || setting > line_ends_as_found) {
+    if (setting < 0 || setting > 2) {
         throw runtime_error(err::invalid_call,
                             "LineEnds is 0 (CR LF), 1 (LF) or 2 (as found), not " + std::to_string(setting));
     }
 }
 
-line_ends line_ends_by_setting(std::int16_t setting, file& f) {
-    switch (setting) {
-        case line_ends_lf:
+format format::of_settings(std::int16_t line_ends, std::int16_t encoding, std::int16_t dialect) {
+    check_line_ends_setting(line_ends);
+    check_encoding_setting(encoding);
+    ini::check_dialect_setting(dialect);
+    return {static_cast<line_ends_setting>(line_ends), static_cast<platform::encoding>(encoding),
+            static_cast<ini::dialect>(dialect)};
+}
+
+line_ends format::ends_of(file& f) const {
+    switch (ends) {
+        case line_ends_setting::lf:
             return line_ends::lf;
-        case line_ends_as_found:
+        case line_ends_setting::as_found:
             return line_ends_of(f);
-        default:
-            return line_ends::crlf;
+        case line_ends_setting::crlf:
+            break;
     }
+    return line_ends::crlf;
 }
 
 }  // namespace platform

@@ -29,6 +29,9 @@ std::string joined(const std::string& directory, const std::string& name) {
 
 place place::of(const std::string& path, bool follow_last) {
     if (path.empty()) throw runtime_error(err::bad_file_name, "the empty path names no file");
+    if (path.find('\0') != std::string::npos) {
+        throw runtime_error(err::bad_file_name, "a path cannot hold a NUL");
+    }
     place p;
     char resolved[PATH_MAX];
     std::string full;
@@ -44,7 +47,7 @@ place place::of(const std::string& path, bool follow_last) {
         }
         const std::string name = base_name(path);
         if (os().realpath(directory_of(path).c_str(), resolved) == nullptr) {
-            throw_errno(errno, "resolve", directory_of(path));
+            throw_errno(errno, "find the directory of", path);
         }
         full = joined(resolved, name);
     }

@@ -9,8 +9,8 @@ twini set unterminated.ini T c 3
 show crlf.ini
 show lf.ini
 show unterminated.ini
-# --lf on a CR LF file: CR LF still ends lines; the lines written end with LF, and the lines left as
-# they were keep their CR LF. --exact writes every line anew, with LF.
+# --lf on a CR LF file: the lines written would end with LF among lines that end with CR LF, so an edit
+# in the common dialect is refused. --exact writes every line anew, with LF.
 twini --lf set crlf.ini S c 3
 show crlf.ini
 twini --exact --lf set crlf.ini S d 4
@@ -19,15 +19,16 @@ show crlf.ini
 twini --crlf get lf.ini S a
 twini --crlf list lf.ini
 # As found, a CR LF file keeps a lone LF inside a line: printing such a line would show the text after
-# the LF as a line of its own, and an edit of it would take that text with it, so both are refused;
-# --crlf edits the line as it is, --lf ends lines at the LF.
+# the LF as a line of its own, and an edit of it would take that text with it, so both are refused; --lf
+# reads lines that end at the LF, but would write lines that end so among the file's CR LF lines.
 printf '[S]\r\na=1\nb=2\r\n' > mixed.ini
 twini get mixed.ini S
 twini set mixed.ini S a 9
 twini del mixed.ini S a
 twini --lf set mixed.ini S a 9
 show mixed.ini
-# --crlf lets a value hold a line feed; reading it back takes --lf, which shows its lines as lines.
+# A value of several lines goes on continuation lines (indented deeper than its key), which read back
+# as the value; a section's listing shows each further line of a value on a line that begins with a tab.
 printf '[S]\r\n' > multi.ini
 twini --crlf set multi.ini S text "$(printf 'one\ntwo')"
 show multi.ini

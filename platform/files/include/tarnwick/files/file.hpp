@@ -74,6 +74,12 @@ struct stat require_regular(const file& f);
 // none (no entry, a directory, a device, a pipe). One open and one fstat: the type is checked on the open
 // file, so nothing can swap it in between. A regular file that cannot be opened throws.
 std::optional<file> open_if_regular(const std::string& path);
+// An empty file of no name, in memory: what a file that is not there yet reads as.
+file empty_file(const std::string& path);
+// Makes directory and each missing directory on the way to it, with mode (less the umask). Each
+// directory made, and the directory holding it, is flushed, so that a file written there outlasts a crash.
+void make_directories(const std::string& directory, mode_t mode);
+
 // Creates a new file, open for reading and writing, never through a symbolic link, with the given
 // permission bits (before umask).
 // Nothing (no file) when something already exists at the path.
@@ -81,6 +87,15 @@ std::optional<file> create_exclusive(const std::string& path, mode_t mode);
 
 // True when the path names a regular file, following symbolic links. Never throws.
 bool is_regular_file(const std::string& path) noexcept;
+// True when the path names a directory, following symbolic links. Never throws.
+bool is_directory(const std::string& path) noexcept;
+// True when something is at the path (the link itself, where it is one). Never throws.
+bool exists(const std::string& path) noexcept;
+// Writes all of bytes to the descriptor fd (standard output, say); false, with errno set, when it cannot.
+bool write_all_to(int fd, std::string_view bytes) noexcept;
+// A file of no name for data on its way, in the directory TMPDIR names (else /tmp); nothing where none
+// can be made.
+std::optional<file> temporary_file();
 // lstat: the status of the path itself, nothing when there is no entry. Other failures throw.
 std::optional<struct stat> link_status(const std::string& path);
 // stat, following symbolic links. Throws on failure.

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -128,13 +129,9 @@ class line_reader {
 // The line ends of a file as found: lf where its first line end is a lone LF, and where it has no line
 // end yet; crlf where it is a CR, alone or before an LF. Reads up to the first line end.
 line_ends line_ends_of(file& f);
-
-// The controls' LineEnds setting: 0 crlf, 1 lf, 2 as found in each file (line_ends_of).
-inline constexpr std::int16_t line_ends_crlf = 0, line_ends_lf = 1, line_ends_as_found = 2;
-// Throws run-time error 5 unless setting is one of them.
-void check_line_ends_setting(std::int16_t setting);
-// The line ends of f as a LineEnds setting says.
-line_ends line_ends_by_setting(std::int16_t setting, file& f);
+// The file's first line end: lf for a lone LF, crlf for a CR (alone or before an LF); nothing for a file
+// with none.
+std::optional<line_ends> first_line_end(file& f);
 
 template <class Each>
 void line_reader::each_rest(Each&& each) {

@@ -101,6 +101,12 @@ class [[gnu::visibility("default")]] runtime_error : public std::runtime_error {
     int number() const noexcept {
         return number_;
     }
+    /// The detail given, without the standard description before it (empty when none was given).
+    std::string_view detail() const noexcept {
+        const std::string_view text = what();
+        const std::size_t start = describe(number_).size() + 2;
+        return text.size() > start ? text.substr(start) : std::string_view();
+    }
 
   private:
     static std::string compose(int number, std::string_view detail) {

@@ -56,6 +56,9 @@
     X(fchown, fchown, int, (int fd, uid_t owner, gid_t group), (fd, owner, group),                          \
       ::fchown(fd, owner, group))                                                                           \
     X(mkdir, mkdir, int, (const char* path, mode_t mode), (path, mode), ::mkdir(path, mode))                \
+    /* memfd_create(2): a file of no name in memory. */                                                     \
+    X(memfd_create, open, int, (const char* name, unsigned flags), (name, flags),                           \
+      ::memfd_create(name, flags))                                                                          \
     /* readlinkat(2): the target of the link `name` in dir ("" for dir itself, open with O_PATH on a link); \
      * not terminated. */                                                                                   \
     X(readlinkat, readlink, ssize_t, (int dir, const char* name, char* buffer, std::size_t size),           \

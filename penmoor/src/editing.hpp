@@ -1,0 +1,153 @@
+// What the stages that add, change and delete settings share (stages_add.cpp, stages_edit.cpp): in the
+// common dialect, the blank and comment lines held until the next line says where they belong, the lines
+// of a value being dropped, the spacing of the section's first setting, and new setting lines with their
+// continuation lines.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rules.hpp"
+#include "stages.hpp"
+#include "values.hpp"
+
+namespace penmoor {
+
+// Whether a line holds an LF (which then does not end lines), as far as its head shows.
+inline bool holds_line_feed(const engine::line& l) {
+    return l.head().find('\n') != std::string_view::npos;
+}
+
+inline bool is_blank_or_comment(const engine::line& l) {
+    return l.info().what == engine::kind::blank || l.info().what == engine::kind::comment;
+}
+
+class common_editing : public section_stage {
+  protected:
+    using section_stage::section_stage;
+
+    bool common() const { return cursor_.rules() == engine::dialect::common; }
+
+    // Holds l when it is a blank or comment line and lines are being held; true if held.
+    bool held(engine::line& l, engine::emitter& out) {
+        if (!holding_ || !is_blank_or_comment(l)) return false;
+        run_.push_back(out.hold(std::move(l)));
+        return true;
+    }
+    void put_run(engine::emitter& out) {
+        for (engine::line& r : run_) let_through(std::move(r), out);
+        run_.clear();
+    }
+    // Lets l through; where a deletion watches, notes whether the copy would read it in another value.
+    void let_through(engine::line&& l, engine::emitter& out) {
+        if (watching_) found_.joins_value = watch_.moved(l) || found_.joins_value;
+        out.put(std::move(l));
+    }
+    // While the value of a dropped line goes on: its continuation lines and the blank and comment lines
+    // between them go too. True when l was one of them (or held to tell). A line that goes holding an LF
+    // is noted as one the edit changed.
+    bool dropped_with_value(engine::line& l, engine::emitter& out) {
+        if (!dropping_value_) return false;
+        if (l.info().continuation) {
+            found_.line_feed = found_.line_feed || holds_line_feed(l);
+            for (const engine::line& r : run_) found_.line_feed = found_.line_feed || holds_line_feed(r);
+            run_.clear();
+            found_.changed = true;
+            return true;
+        }
+        if (is_blank_or_comment(l)) {
+            run_.push_back(out.hold(std::move(l)));
+            return true;
+        }
+        dropping_value_ = false;
+        return false;
+    }
+    // Remembers how the section's first setting line is spaced.
+    void note_spacing(const engine::line& l) {
+        if (spaced_ || l.info().what != engine::kind::setting || l.info().continuation) return;
+        spaced_ = true;
+        const std::string_view head = l.head();
+        const std::string_view name = l.info().name;
+        const auto name_at = static_cast<std::size_t>(name.data() - head.data());
+        const std::size_t equals = head.find('=', name_at + name.size());
+        indent_.assign(head.substr(0, name_at));
+        before_equals_.assign(head.substr(name_at + name.size(), equals - name_at - name.size()));
+        after_equals_.assign(head.substr(equals + 1, l.info().value_at - equals - 1));
+    }
+    const std::string& first_indent() const { return indent_; }
+
+    // Makes a setting line: head (the line up to its value) and the value, whose further lines in the
+    // common dialect go on continuation lines indented deeper than the line's own indent.
+    void make_setting(engine::emitter& out, std::string head, std::string_view value,
+                      std::string_view indent) {
+        if (!common() || value.find('\n') == std::string_view::npos) {
+            if (value.empty()) {
+                while (common() && !head.empty() && platform::ini::is_blank(head.back())) head.pop_back();
+            }
+            out.make(head + std::string(value));
+            return;
+        }
+        const std::size_t first = value.find('\n');
+        std::string line = head + std::string(value.substr(0, first));
+        while (!line.empty() && platform::ini::is_blank(line.back())) line.pop_back();
+        out.make(line);
+        const std::string deeper = std::string(indent) + "    ";
+        for (std::size_t at = first + 1;;) {
+            const std::size_t stop = std::min(value.find('\n', at), value.size());
+            const std::string_view text = value.substr(at, stop - at);
+            out.make_continued(text.empty() ? std::string() : deeper + std::string(text));
+            if (stop == value.size()) return;
+            at = stop + 1;
+        }
+    }
+    // A new setting line, spaced as the section's first setting (indented by `indent` where given); an
+    // empty name has no blanks before its "=", which would indent the line.
+    void make_new(engine::emitter& out, std::string_view setting, std::string_view value,
+                  const std::string* indent = nullptr) {
+        if (!common()) {
+            out.make(std::string(setting) + "=" + std::string(value));
+            return;
+        }
+        const std::string& in = indent ? *indent : indent_;
+        make_setting(
+            out, in + std::string(setting) + (setting.empty() ? "" : before_equals_) + "=" + after_equals_,
+            value, in);
+    }
+    // Makes line l (a setting line) with value instead of its own, its spacing kept.
+    void make_replaced(engine::emitter& out, const engine::line& l, std::string_view setting,
+                       std::string_view value) {
+        if (!common()) {
+            out.make(std::string(setting) + "=" + std::string(value));
+            return;
+        }
+        make_setting(out, std::string(l.head().substr(0, l.info().value_at)), value,
+                     l.head().substr(0, l.info().indent));
+    }
+    // Appends a section with its first setting at the end of the file, set off by a blank line.
+    void append_section(engine::emitter& out, std::string_view section,
+                        std::optional<std::pair<std::string_view, std::string_view>> setting) {
+        if (!common()) {
+            // Byte for byte what addHeader appends, then the setting below the header line.
+            if (!out.ends_unended()) out.make("");
+            out.make("");
+        } else if (!out.ends_blank()) {
+            out.make("");
+        }
+        out.make("[" + std::string(section) + "]");
+        if (setting) make_new(out, setting->first, setting->second);
+        found_.changed = true;
+    }
+
+    std::vector<engine::line> run_;
+    bool holding_ = false;
+    bool dropping_value_ = false;
+    bool watching_ = false;
+    value_watch watch_;
+
+  private:
+    bool spaced_ = false;
+    std::string indent_, before_equals_, after_equals_;
+};
+
+}  // namespace penmoor

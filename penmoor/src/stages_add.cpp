@@ -1,0 +1,294 @@
+// The stages that add a section or a setting, and the set of programs (change or add).
+#include "editing.hpp"
+
+namespace penmoor {
+namespace {
+
+using engine::dialect;
+using engine::kind;
+using engine::line;
+
+class header_adder final : public common_editing {
+  public:
+    header_adder(dialect rules, std::string section)
+        : common_editing(section_cursor(section, rules), 0), section_(std::move(section)) {
+        found_.header = cursor_.opened();
+    }
+    void take(line&& l, engine::emitter& out) override {
+        if (cursor_.step(l.info()).header) found_.header = true;
+        out.put(std::move(l));
+    }
+    void finish(engine::emitter& out) override {
+        if (!found_.header) append_section(out, section_, std::nullopt);
+    }
+    bool waiting() const override { return !found_.header; }
+    bool done() const override { return found_.header; }
+    bool keeps_bytes() const override { return true; }
+
+  private:
+    std::string section_;
+};
+
+// The exact dialect's addSetting: the new line directly below the section's first header line, taken
+// back (the copy abandoned) when the lookups find the setting.
+class setting_adder final : public common_editing {
+  public:
+    setting_adder(stages::name section, std::string setting, std::string value)
+        : common_editing(section_cursor(std::move(section), dialect::exact), setting.size()),
+          setting_(std::move(setting)),
+          value_(std::move(value)) {}
+    void take(line&& l, engine::emitter& out) override {
+        if (done_) {
+            out.put(std::move(l));
+            return;
+        }
+        const auto at = cursor_.step(l.info());
+        if (!found_.header) {
+            out.put(std::move(l));
+            if (!at.header) return;
+            found_.header = true;
+            make_new(out, setting_, value_);
+            found_.changed = true;
+            return;
+        }
+        if (at.ends_lookup || cursor_.lookup_over()) {
+            found_.setting = search::ended_by_header;
+            done_ = true;
+        } else if (at.lookup && is_setting_named(l, setting_)) {
+            found_.setting = search::found;
+            found_.changed = false;  // there already: the copy is abandoned
+            done_ = true;
+        }
+        out.put(std::move(l));
+    }
+    void finish(engine::emitter&) override {}
+    bool waiting() const override { return !found_.header; }
+    bool done() const override { return done_; }
+
+  private:
+    std::string setting_, value_;
+    bool done_ = false;
+};
+
+// The common dialect's set, and its addSetting: changes the first line of the setting in the section as
+// the lookups read it where its value differs (and drops the lines its old value went on over), adds it
+// after the section's last line where it is missing, and appends the section too where that is missing.
+// set_existing adds nothing; add changes nothing and adds no section.
+class setter final : public common_editing {
+  public:
+    enum class mode { set, set_existing, add };
+
+    setter(std::string section, std::string setting, std::string value, mode how)
+        : common_editing(section_cursor(section, dialect::common), setting.size()),
+          section_(std::move(section)),
+          setting_(std::move(setting)),
+          value_(std::move(value)),
+          mode_(how) {
+        found_.header = cursor_.opened();
+        holding_ = found_.header;
+    }
+    void take(line&& l, engine::emitter& out) override {
+        if (dropped_with_value(l, out)) return;
+        if (done_) {
+            put_run(out);
+            out.put(std::move(l));
+            return;
+        }
+        if (held(l, out)) return;
+        const auto at = cursor_.step(l.info());
+        if (!found_.header) {
+            found_.header = holding_ = at.header;
+            out.put(std::move(l));
+            return;
+        }
+        if (found_.setting != search::found && (at.ends_lookup || cursor_.lookup_over())) {
+            found_.setting = search::ended_by_header;
+            add(out, &l);
+            out.put(std::move(l));
+            done_ = true;
+            return;
+        }
+        if (at.lookup) note_spacing(l);
+        if (at.lookup || at.header) note_open_value(l);
+        if (found_.setting != search::found && at.lookup && is_setting_named(l, setting_)) {
+            found_.setting = search::found;
+            found_.line_feed = holds_line_feed(l);
+            put_run(out);
+            holding_ = false;
+            done_ = true;
+            if (mode_ == mode::add || same_value(l)) {
+                out.put(std::move(l));
+                return;
+            }
+            make_replaced(out, l, setting_, value_);
+            found_.changed = true;
+            dropping_value_ = true;
+            return;
+        }
+        put_run(out);
+        out.put(std::move(l));
+    }
+    void finish(engine::emitter& out) override {
+        if (!found_.header) {
+            if (mode_ == mode::set) append_section(out, section_, std::pair{setting_, value_});
+            return;
+        }
+        if (found_.setting != search::found && !added_) add(out);
+        put_run(out);
+    }
+    bool waiting() const override { return !found_.header; }
+    bool done() const override { return done_ && !dropping_value_; }
+
+  private:
+    // Whether the line's value, its continuation lines aside, is the value set (a value of several lines,
+    // or a long line, is taken for another: the line is written again).
+    bool same_value(const line& l) const {
+        return l.whole() && value_.find('\n') == std::string::npos &&
+               platform::ini::trimmed(l.head().substr(l.info().value_at)) == value_;
+    }
+    // Whether a value is still open at the line after l, and how deep its setting line is indented.
+    void note_open_value(const line& l) {
+        const auto& info = l.info();
+        if (info.continuation) return;
+        open_ = info.what == kind::setting;
+        if (open_) open_indent_.assign(l.head().substr(0, info.indent));
+    }
+    // The new line's indentation: the first setting's, but no deeper than the setting whose value is open
+    // before it (it would join that value) and no shallower than the line after it, next (which would
+    // join the new value).
+    std::string indent_before(const line* next) const {
+        std::string indent = first_indent();
+        if (open_ && indent.size() > open_indent_.size()) indent = open_indent_;
+        if (next && next->info().indent > indent.size())
+            indent.assign(next->head().substr(0, next->info().indent));
+        return indent;
+    }
+    void add(engine::emitter& out, const line* next = nullptr) {
+        added_ = true;
+        if (mode_ != mode::set_existing) {
+            const std::string indent = indent_before(next);
+            make_new(out, setting_, value_, &indent);
+            found_.changed = true;
+        }
+        put_run(out);
+        holding_ = false;
+    }
+
+    std::string section_, setting_, value_;
+    mode mode_;
+    bool added_ = false;
+    bool done_ = false;
+    bool open_ = false;  // a setting's value may go on over the next line
+    std::string open_indent_;
+};
+
+// The exact dialect's set: changes the key's first line in the section's first part (up to the next line
+// that begins a section) where its value differs, adds the key directly below the section's first header
+// line where the lookups find it nowhere, and appends the section where it is missing. The lines of the
+// section are held after its header line until it is known which. A key that the lookups find only after
+// a repeat of the header line cannot be changed (findings::beyond_repeat); a key whose name differs from
+// one there only by the blanks around it is noted (findings::near_key).
+class exact_setter final : public common_editing {
+  public:
+    exact_setter(std::string section, std::string setting, std::string value, bool existing_only)
+        : common_editing(section_cursor(section, dialect::exact), setting.size()),
+          section_(std::move(section)),
+          setting_(std::move(setting)),
+          value_(std::move(value)),
+          existing_only_(existing_only) {}
+    void take(line&& l, engine::emitter& out) override {
+        if (done_) {
+            out.put(std::move(l));
+            return;
+        }
+        const auto at = cursor_.step(l.info());
+        if (!found_.header) {
+            found_.header = at.header;
+            out.put(std::move(l));
+            return;
+        }
+        if (at.ends_lookup || cursor_.lookup_over()) {
+            found_.setting = search::ended_by_header;
+            decide_missing(out);
+            out.put(std::move(l));
+            return;
+        }
+        if (at.lookup && is_setting_named(l, setting_)) {
+            found_.setting = search::found;
+            found_.line_feed = holds_line_feed(l);
+            release(out);
+            done_ = true;
+            if (l.whole() && l.head().substr(l.info().value_at) == value_) {
+                out.put(std::move(l));
+            } else if (at.first) {
+                make_new(out, setting_, value_);
+                found_.changed = true;
+            } else {
+                found_.beyond_repeat = true;
+                out.put(std::move(l));
+            }
+            return;
+        }
+        if (at.lookup && l.info().what == kind::setting && l.info().named &&
+            platform::ini::trimmed(l.info().name) == platform::ini::trimmed(setting_)) {
+            found_.near_key = true;
+        }
+        held_.push_back(out.hold(std::move(l)));
+    }
+    void finish(engine::emitter& out) override {
+        if (!found_.header) {
+            if (!existing_only_) append_section(out, section_, std::pair{setting_, value_});
+            return;
+        }
+        if (!done_) decide_missing(out);
+    }
+    bool waiting() const override { return !found_.header; }
+    bool done() const override { return done_; }
+
+  private:
+    void decide_missing(engine::emitter& out) {
+        if (!existing_only_) {
+            make_new(out, setting_, value_);
+            found_.changed = true;
+        }
+        release(out);
+        done_ = true;
+    }
+    void release(engine::emitter& out) {
+        for (line& h : held_) out.put(std::move(h));
+        held_.clear();
+    }
+
+    std::string section_, setting_, value_;
+    bool existing_only_;
+    bool done_ = false;
+    std::vector<line> held_;
+};
+
+}  // namespace
+
+std::unique_ptr<section_stage> stages::add_header(dialect rules, std::string section) {
+    return std::make_unique<header_adder>(rules, std::move(section));
+}
+
+std::unique_ptr<section_stage> stages::add_setting(dialect rules, name section, std::string setting,
+                                                   std::string value) {
+    if (rules == dialect::exact) {
+        return std::make_unique<setting_adder>(std::move(section), std::move(setting), std::move(value));
+    }
+    if (!section) return find_setting(rules, std::nullopt, std::move(setting), nullptr);
+    return std::make_unique<setter>(std::move(*section), std::move(setting), std::move(value),
+                                    setter::mode::add);
+}
+
+std::unique_ptr<section_stage> stages::set(dialect rules, std::string section, std::string setting,
+                                           std::string value, bool existing_only) {
+    if (rules == dialect::exact) {
+        return std::make_unique<exact_setter>(std::move(section), std::move(setting), std::move(value),
+                                              existing_only);
+    }
+    return std::make_unique<setter>(std::move(section), std::move(setting), std::move(value),
+                                    existing_only ? setter::mode::set_existing : setter::mode::set);
+}
+
+}  // namespace penmoor
