@@ -8,6 +8,13 @@ using engine::dialect;
 using engine::kind;
 using engine::line;
 
+// Exact dialect: whether l is a setting line whose name differs from `setting` only by blanks around it.
+bool is_near(const line& l, std::string_view setting) {
+    const auto& info = l.info();
+    return info.what == kind::setting && info.named && info.name != setting &&
+           platform::ini::trimmed(info.name) == platform::ini::trimmed(setting);
+}
+
 class header_adder final : public common_editing {
   public:
     header_adder(dialect rules, std::string section)
@@ -58,6 +65,8 @@ class setting_adder final : public common_editing {
             found_.setting = search::found;
             found_.changed = false;  // there already: the copy is abandoned
             done_ = true;
+        } else if (at.lookup) {
+            found_.near_key = found_.near_key || is_near(l, setting_);
         }
         out.put(std::move(l));
     }
@@ -88,6 +97,7 @@ class setter final : public common_editing {
         holding_ = found_.header;
     }
     void take(line&& l, engine::emitter& out) override {
+        if (checking_ && settle(l, out)) return;
         if (dropped_with_value(l, out)) return;
         if (done_) {
             put_run(out);
@@ -116,19 +126,25 @@ class setter final : public common_editing {
             put_run(out);
             holding_ = false;
             done_ = true;
-            if (mode_ == mode::add || same_value(l)) {
+            if (mode_ == mode::add) {
                 out.put(std::move(l));
-                return;
+            } else if (same_first_line(l)) {
+                // The same value, unless continuation lines follow: the next line of text tells.
+                key_line_ = out.hold(std::move(l));
+                checking_ = true;
+            } else {
+                replace(out, l);
             }
-            make_replaced(out, l, setting_, value_);
-            found_.changed = true;
-            dropping_value_ = true;
             return;
         }
         put_run(out);
         out.put(std::move(l));
     }
     void finish(engine::emitter& out) override {
+        if (checking_) {
+            checking_ = false;
+            out.put(std::move(key_line_));
+        }
         if (!found_.header) {
             if (mode_ == mode::set) append_section(out, section_, std::pair{setting_, value_});
             return;
@@ -137,14 +153,37 @@ class setter final : public common_editing {
         put_run(out);
     }
     bool waiting() const override { return !found_.header; }
-    bool done() const override { return done_ && !dropping_value_; }
+    bool done() const override { return done_ && !dropping_value_ && !checking_; }
 
   private:
-    // Whether the line's value, its continuation lines aside, is the value set (a value of several lines,
-    // or a long line, is taken for another: the line is written again).
-    bool same_value(const line& l) const {
+    // Whether the key line's own text is the value set, a value of one line (a long line, or a value of
+    // several lines, is taken for another: the line is written again).
+    bool same_first_line(const line& l) const {
         return l.whole() && value_.find('\n') == std::string::npos &&
                platform::ini::trimmed(l.head().substr(l.info().value_at)) == value_;
+    }
+    void replace(engine::emitter& out, const line& l) {
+        make_replaced(out, l, setting_, value_);
+        found_.changed = true;
+        dropping_value_ = true;
+    }
+    // After a key line whose own text is the value set: a continuation line means its value goes on, and
+    // is another (the line is replaced, its value's lines dropped); any other line of text, that it is
+    // the same. Blank and comment lines between are held until then. True when l was taken.
+    bool settle(line& l, engine::emitter& out) {
+        if (is_blank_or_comment(l)) {
+            run_.push_back(out.hold(std::move(l)));
+            return true;
+        }
+        checking_ = false;
+        if (l.info().continuation) {
+            replace(out, key_line_);
+            run_.clear();  // blank and comment lines inside the old value go with it
+            return dropped_with_value(l, out);
+        }
+        out.put(std::move(key_line_));
+        put_run(out);
+        return false;
     }
     // Whether a value is still open at the line after l, and how deep its setting line is indented.
     void note_open_value(const line& l) {
@@ -180,6 +219,8 @@ class setter final : public common_editing {
     bool done_ = false;
     bool open_ = false;  // a setting's value may go on over the next line
     std::string open_indent_;
+    bool checking_ = false;  // key_line_ holds a key line of the same text, its value's end not yet seen
+    line key_line_;
 };
 
 // The exact dialect's set: changes the key's first line in the section's first part (up to the next line
@@ -229,10 +270,7 @@ class exact_setter final : public common_editing {
             }
             return;
         }
-        if (at.lookup && l.info().what == kind::setting && l.info().named &&
-            platform::ini::trimmed(l.info().name) == platform::ini::trimmed(setting_)) {
-            found_.near_key = true;
-        }
+        if (at.lookup) found_.near_key = found_.near_key || is_near(l, setting_);
         held_.push_back(out.hold(std::move(l)));
     }
     void finish(engine::emitter& out) override {
