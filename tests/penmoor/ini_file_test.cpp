@@ -1,6 +1,8 @@
 // penmoor::ini_file, the interface for programs: UTF-8 in and out, a missing file made by the first
 // change, failures as one error type, several changes as one.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "fault.hpp"
 #include "penmoor/ini_file.hpp"
@@ -83,6 +85,68 @@ TEST(IniFile, ABatchIsOneChange) {
     EXPECT_TRUE(b.commit());
     EXPECT_EQ(calls.count(test::call::rename), 1);
     EXPECT_EQ(test::read_file(dir / "app.ini"), "[A]\nx=1\n\n[B]\ny=3\n");
+}
+
+// A first run: the file and its directory are missing. Reads answer as for a missing file; the first
+// change makes the directories (the user's alone) and the file. Where creating is not allowed, the
+// error's hint says what would help; a link that leads nowhere is told as such.
+TEST(IniFile, AFirstRunReadsDefaultsAndTheFirstChangeMakesTheDirectories) {
+    test::temp_dir dir;
+    ini_file settings(dir / "config/myapp/settings.ini");
+    EXPECT_EQ(settings.get_or("Window", "Width", 640), 640);
+    EXPECT_FALSE(settings.contains("Window"));
+    EXPECT_TRUE(settings.sections().empty());
+    EXPECT_FALSE(test::exists(dir / "config"));
+    const mode_t mask = ::umask(022);
+    settings.set("Window", "Width", 800);
+    ::umask(mask);
+    struct stat st;
+    ASSERT_EQ(::stat((dir / "config/myapp").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(test::read_file(dir / "config/myapp/settings.ini"), "[Window]\nWidth=800\n");
+
+    const auto message_of = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const penmoor::error& e) {
+            return std::to_string(e.number()) + " " + e.what();
+        }
+        return std::string("no error");
+    };
+    const std::string strict =
+        message_of([&] { ini_file(dir / "other/x.ini", {.create = false}).get("S", "k"); });
+    EXPECT_EQ(strict.substr(0, 3), "76 ") << strict;
+    EXPECT_NE(strict.find("file_options::create"), std::string::npos) << strict;
+    ASSERT_EQ(::symlink("nowhere.ini", (dir / "dangling.ini").c_str()), 0);
+    const std::string dangling = message_of([&] { ini_file(dir / "dangling.ini").set("S", "k", "v"); });
+    EXPECT_EQ(dangling.substr(0, 3), "53 ") << dangling;
+    EXPECT_NE(dangling.find("leads to no file"), std::string::npos) << dangling;
+    EXPECT_EQ(dangling.find("file_options::create"), std::string::npos) << dangling;
+}
+
+// Numbers read with blanks around them (in either dialect), never from "nan" or "inf"; numbers written by
+// a batch; a batch whose commit failed keeps its changes for another try.
+TEST(IniFile, NumbersAndAFailedCommit) {
+    test::temp_dir dir;
+    test::write_file(dir / "n.ini", "[N]\nint= 12\nnan=nan\ninf=inf\nhalf=0.5\n");
+    ini_file exact(dir / "n.ini", {.dialect = penmoor::ini_dialect::exact});
+    EXPECT_EQ(exact.get_or("N", "int", 0), 12);
+    EXPECT_EQ(exact.get_or("N", "nan", 1.5), 1.5);
+    EXPECT_EQ(exact.get_or("N", "inf", 1.5), 1.5);
+    EXPECT_EQ(exact.get_or("N", "half", 1.5), 0.5);
+
+    ini_file file(dir / "app.ini");
+    ini_file::batch b(file);
+    b.set("A", "width", 800).set("A", "ratio", 0.25).set("A", "name", "x");
+    {
+        test::fault_injector faults;
+        faults.fail(test::call::write, 1, ENOSPC, true);
+        EXPECT_EQ(number_of([&] { b.commit(); }), 61);
+    }
+    EXPECT_FALSE(test::exists(dir / "app.ini"));
+    EXPECT_TRUE(b.commit());
+    EXPECT_EQ(test::read_file(dir / "app.ini"), "[A]\nwidth=800\nratio=0.25\nname=x\n");
+    EXPECT_FALSE(b.commit());  // done with
 }
 
 }  // namespace
