@@ -2,6 +2,7 @@
 # registered ProgIDs and libraries for --info, bitmaps for --bitmap.
 
 _twhost() {
+    # shellcheck disable=SC2034 # words, cword: set by _init_completion, kept local
     local cur prev words cword split
     _init_completion -s || return
 
@@ -14,11 +15,19 @@ _twhost() {
             return
             ;;
         --info)
-            # The registered ProgIDs: the first word of each class line of --list.
-            local progids
-            progids=$("$1" --list 2>/dev/null | awk 'NR > 1 { print $1 }')
-            COMPREPLY=($(compgen -W "$progids" -- "$cur"))
-            _filedir
+            # A path has a "/"; anything else names a registered ProgID (the first word of each class
+            # line of --list). A ProgID is data: compared as a plain string, inserted as one quoted word,
+            # and completed only after a prefix typed without quotes. Files only where no ProgID fits, as
+            # compopt -o filenames would have readline quote the ProgIDs once more.
+            if [[ $cur != */* && $cur != *[\\\'\"]* ]]; then
+                local id quoted
+                while IFS= read -r id; do
+                    [[ $id == "$cur"* ]] || continue
+                    printf -v quoted %q "$id"
+                    COMPREPLY+=("$quoted")
+                done < <("$1" --list 2>/dev/null | awk 'NR > 1 { print $1 }')
+            fi
+            ((${#COMPREPLY[@]})) || _filedir
             return
             ;;
         --bitmap)
@@ -26,15 +35,15 @@ _twhost() {
             return
             ;;
         --events)
-            COMPREPLY=($(compgen -W 'stdout stderr none' -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W 'stdout stderr none' -- "$cur")
             return
             ;;
     esac
     $split && return
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '-e -k --keep-going --no-wait --headless --register --unregister --list
-            --info --bitmap --events= --version -h --help' -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W '-e -k --keep-going --no-wait --headless --register --unregister
+            --list --info --bitmap --events= --version -h --help' -- "$cur")
         [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
         return
     fi

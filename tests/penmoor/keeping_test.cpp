@@ -1,6 +1,7 @@
 // What an edit keeps of a file besides its text (ACLs, extended attributes), and what others can leave in
 // its way (a copy they left behind, a lock they hold).
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "fault.hpp"
 #include "fixture.hpp"
@@ -55,6 +57,58 @@ mode_t mode_of(const std::string& path) {
 }
 
 class Keeping : public writer_test {};
+
+// How a process holds a file.
+enum class hold { flock_exclusive, flock_shared, posix_read, flock_of_ended_taker };
+
+struct holding {
+    pid_t taker, keeper;  // the process that took the lock, and the one that keeps it now
+};
+
+// Starts a process that holds the file as how says, and waits until it does. Every holder runs on one
+// CPU, so that /proc/locks lists their locks newest first.
+holding start_holding(const std::string& path, hold how) {
+    cpu_set_t cpus;
+    ::sched_getaffinity(0, sizeof cpus, &cpus);
+    int cpu = 0;
+    while (cpu < CPU_SETSIZE - 1 && !CPU_ISSET(cpu, &cpus)) ++cpu;
+    int ready[2];
+    if (::pipe(ready) != 0) return {-1, -1};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        CPU_ZERO(&cpus);
+        CPU_SET(cpu, &cpus);
+        ::sched_setaffinity(0, sizeof cpus, &cpus);
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        if (how == hold::posix_read) {
+            struct flock range {};
+            range.l_type = F_RDLCK;
+            range.l_whence = SEEK_SET;
+            ::fcntl(fd, F_SETLK, &range);
+        } else {
+            ::flock(fd, how == hold::flock_shared ? LOCK_SH : LOCK_EX);
+        }
+        const pid_t taker = ::getpid();
+        // The lock belongs to the open file description, which a child forked now shares.
+        if (how == hold::flock_of_ended_taker && ::fork() != 0) ::_exit(0);
+        const holding h{taker, ::getpid()};
+        ::write(ready[1], &h, sizeof h);
+        ::pause();
+        ::_exit(0);
+    }
+    holding h{-1, -1};
+    if (::read(ready[0], &h, sizeof h) != sizeof h) h = {-1, -1};
+    ::close(ready[0]);
+    ::close(ready[1]);
+    if (how == hold::flock_of_ended_taker) ::waitpid(child, nullptr, 0);
+    return h;
+}
+
+bool names_process(const std::string& message, pid_t pid) {
+    const std::string process = "(process " + std::to_string(pid);
+    return message.find(process + ", ") != std::string::npos ||
+           message.find(process + ")") != std::string::npos;
+}
 
 // A 0600 file that an ACL opens to one more user and that carries an attribute: after an edit the ACL,
 // the attribute and the mode (whose group bits are the ACL's mask) are as they were, so the owning group
@@ -165,6 +219,51 @@ TEST_F(Keeping, AWriterKeptWaitingIsToldWhoHoldsTheLock) {
     ::close(ready[0]);
     ::close(ready[1]);
     EXPECT_NE(message.find("(process " + std::to_string(holder) + ", "), std::string::npos) << message;
+}
+
+// Only a flock keeps an edit's flock waiting: the message names a live holder of one, never a process
+// with another kind of lock on the file, nor one that took the flock and has ended.
+TEST_F(Keeping, AWriterKeptWaitingIsToldOnlyOfALiveHolderOfTheFlock) {
+    const struct {
+        const char* what;
+        std::vector<hold> holders;  // in the order they take the file
+        int named;                  // the one the message names, or -1
+    } cases[] = {
+        {"a POSIX read lock taken after the flock", {hold::flock_exclusive, hold::posix_read}, 0},
+        {"a shared flock, and a POSIX read lock", {hold::flock_shared, hold::posix_read}, 0},
+        {"a flock whose taker has ended, kept by its child",
+         {hold::flock_of_ended_taker, hold::posix_read},
+         -1},
+    };
+    const auto saved = platform::lock_wait_limit;
+    platform::lock_wait_limit = std::chrono::milliseconds(50);
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir / ("case" + std::to_string(n++) + ".ini");
+        write_file(path, "[S]\r\nk=1\r\n");
+        std::vector<holding> holders;
+        for (const hold how : c.holders) holders.push_back(start_holding(path, how));
+        std::string message;
+        try {
+            platform::locked_file locked(path);
+        } catch (const platform::runtime_error& e) {
+            message = e.what();
+        }
+        for (const holding& h : holders) {
+            ::kill(h.keeper, SIGKILL);
+            if (h.keeper == h.taker) ::waitpid(h.keeper, nullptr, 0);
+        }
+        EXPECT_NE(message.find("another process keeps it locked"), std::string::npos) << message;
+        for (std::size_t i = 0; i < holders.size(); ++i) {
+            EXPECT_GT(holders[i].taker, 0);
+            EXPECT_EQ(names_process(message, holders[i].taker), static_cast<int>(i) == c.named) << message;
+        }
+        if (c.named < 0) {
+            EXPECT_NE(message.find("(process unknown)"), std::string::npos) << message;
+        }
+    }
+    platform::lock_wait_limit = saved;
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -34,28 +36,46 @@ file_id id_of(const struct stat& st) {
     return {st.st_dev, st.st_ino};
 }
 
-// Who holds a lock of the file, as /proc/locks tells: " (process 1234, twini)", or nothing.
+// The name of a running process, as /proc tells: nothing when there is no such process (any more).
+// Bytes that a terminal would act on are shown as '?': a process names itself.
+std::optional<std::string> running_process_name(long pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    if (!comm) return std::nullopt;
+    std::string name;
+    std::getline(comm, name);
+    std::ranges::replace_if(
+        name, [](unsigned char c) { return c < 0x20 || c == 0x7f; }, '?');
+    return name;
+}
+
+// Who keeps our exclusive flock of the file waiting, as /proc/locks tells: " (process 1234, twini)".
+// Only a flock blocks one (POSIX and open-file-description locks are another kind, and a line after
+// "->" is a waiter), and whoever holds one, shared or exclusive, blocks. The pid of a lock is the
+// process that took it, which may have ended while another it shared the descriptor with keeps the
+// lock, and a pid in another pid namespace shows as 0 or -1: such a holder cannot be named.
 std::string holder_of(const struct stat& st) {
     std::ifstream locks("/proc/locks");
-    char wanted[64];
-    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(st.st_dev), minor(st.st_dev),
-                  static_cast<unsigned long>(st.st_ino));
     for (std::string line; std::getline(locks, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF", the device major:minor in hex.
         std::istringstream fields(line);
-        std::string number, type, mode, access, pid, id;
+        std::string number, type, mode, access, id;
+        long pid = 0;
         fields >> number >> type;
-        if (type == "->") fields >> type;  // a waiter
+        if (type != "FLOCK") continue;
         fields >> mode >> access >> pid >> id;
-        if (number.empty() || line.find("->") != std::string::npos || id != wanted || pid.empty() ||
-            pid == "-1" || pid == "0") {
+        unsigned major_number = 0, minor_number = 0;
+        unsigned long inode = 0;
+        char end = 0;
+        if (!fields ||
+            std::sscanf(id.c_str(), "%x:%x:%lu%c", &major_number, &minor_number, &inode, &end) != 3 ||
+            makedev(major_number, minor_number) != st.st_dev || inode != st.st_ino || pid <= 0) {
             continue;
         }
-        std::ifstream comm("/proc/" + pid + "/comm");
-        std::string name;
-        std::getline(comm, name);
-        return " (process " + pid + (name.empty() ? "" : ", " + name) + ")";
+        if (const auto name = running_process_name(pid)) {
+            return " (process " + std::to_string(pid) + (name->empty() ? "" : ", " + *name) + ")";
+        }
     }
-    return {};
+    return " (process unknown)";
 }
 
 [[noreturn]] void kept_busy(const std::string& path, const struct stat* locked) {

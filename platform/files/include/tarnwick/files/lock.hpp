@@ -4,7 +4,8 @@
 // The path is resolved once into a place (place.hpp). The file there is opened for reading and writing
 // without blocking: a change needs write permission on the file itself (else run-time error 70), and it
 // must be a regular file (else 75). The lock is exclusive (flock) and waiting for it is bounded by
-// lock_wait_limit; then error 70, naming the process that holds it where the system tells. Once locked,
+// lock_wait_limit; then error 70, naming a running process that holds a flock of the file where the
+// system tells, else saying the holder is unknown (a POSIX lock never blocks a flock). Once locked,
 // the name must still lead to the file, and a path that is a symbolic link must still lead to the same
 // place: a writer we waited for may have replaced the file, or the link may have been re-pointed.
 // Otherwise it starts over with what the path leads to now, so one file's content never lands in another.
