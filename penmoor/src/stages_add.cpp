@@ -129,7 +129,8 @@ class setter final : public common_editing {
             if (mode_ == mode::add) {
                 out.put(std::move(l));
             } else if (same_first_line(l)) {
-                // The same value, unless continuation lines follow: the next line of text tells.
+                // The same value if its continuation lines are the value's further lines: the lines after
+                // it tell.
                 key_line_ = out.hold(std::move(l));
                 checking_ = true;
             } else {
@@ -141,10 +142,7 @@ class setter final : public common_editing {
         out.put(std::move(l));
     }
     void finish(engine::emitter& out) override {
-        if (checking_) {
-            checking_ = false;
-            out.put(std::move(key_line_));
-        }
+        if (checking_) settle_at_end(out);
         if (!found_.header) {
             if (mode_ == mode::set) append_section(out, section_, std::pair{setting_, value_});
             return;
@@ -156,34 +154,72 @@ class setter final : public common_editing {
     bool done() const override { return done_ && !dropping_value_ && !checking_; }
 
   private:
-    // Whether the key line's own text is the value set, a value of one line (a long line, or a value of
-    // several lines, is taken for another: the line is written again).
-    bool same_first_line(const line& l) const {
-        return l.whole() && value_.find('\n') == std::string::npos &&
-               platform::ini::trimmed(l.head().substr(l.info().value_at)) == value_;
+    // The value set, line by line.
+    std::vector<std::string_view> value_lines() const {
+        std::vector<std::string_view> lines;
+        const std::string_view v = value_;
+        for (std::size_t at = 0;;) {
+            const std::size_t stop = std::min(v.find('\n', at), v.size());
+            lines.push_back(v.substr(at, stop - at));
+            if (stop == v.size()) return lines;
+            at = stop + 1;
+        }
+    }
+    // Whether the key line's own text is the first line of the value set (a long line never is).
+    bool same_first_line(const line& l) {
+        expected_ = value_lines();
+        matched_ = 1;
+        blanks_ = 0;
+        inside_ = 0;
+        return l.whole() && platform::ini::trimmed(l.head().substr(l.info().value_at)) == expected_.front();
     }
     void replace(engine::emitter& out, const line& l) {
         make_replaced(out, l, setting_, value_);
         found_.changed = true;
         dropping_value_ = true;
     }
-    // After a key line whose own text is the value set: a continuation line means its value goes on, and
-    // is another (the line is replaced, its value's lines dropped); any other line of text, that it is
-    // the same. Blank and comment lines between are held until then. True when l was taken.
+    // After a key line whose own text is the value's first line: its continuation lines (with the blank
+    // lines between them, as empty lines) must be the value's further lines, all of them, for the value
+    // to be the same. They are held, with the blank and comment lines among them, until that is known;
+    // the value is replaced at the first that differs, or at its end when lines are missing. True when l
+    // was taken.
     bool settle(line& l, engine::emitter& out) {
         if (is_blank_or_comment(l)) {
+            if (l.info().what == engine::kind::blank) ++blanks_;
             run_.push_back(out.hold(std::move(l)));
             return true;
         }
-        checking_ = false;
-        if (l.info().continuation) {
-            replace(out, key_line_);
-            run_.clear();  // blank and comment lines inside the old value go with it
-            return dropped_with_value(l, out);
+        if (!l.info().continuation) {
+            settle_at_end(out);
+            return false;
         }
-        out.put(std::move(key_line_));
+        bool same = l.whole() && matched_ + blanks_ < expected_.size();
+        for (std::size_t i = 0; same && i < blanks_; ++i) same = expected_[matched_ + i].empty();
+        if (same) same = expected_[matched_ + blanks_] == platform::ini::trimmed(l.head());
+        if (same) {
+            matched_ += blanks_ + 1;
+            blanks_ = 0;
+            run_.push_back(out.hold(std::move(l)));
+            inside_ = run_.size();
+            return true;
+        }
+        checking_ = false;
+        replace(out, key_line_);
+        run_.clear();  // the old value's lines, and the blank and comment lines among them
+        return dropped_with_value(l, out);
+    }
+    // The old value ended: the same value when every line of the new one was matched; otherwise it is
+    // replaced, and its continuation lines (with the blank and comment lines among them) go.
+    void settle_at_end(engine::emitter& out) {
+        checking_ = false;
+        if (matched_ == expected_.size()) {
+            out.put(std::move(key_line_));
+        } else {
+            replace(out, key_line_);
+            dropping_value_ = false;
+            run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(inside_));
+        }
         put_run(out);
-        return false;
     }
     // Whether a value is still open at the line after l, and how deep its setting line is indented.
     void note_open_value(const line& l) {
@@ -219,8 +255,12 @@ class setter final : public common_editing {
     bool done_ = false;
     bool open_ = false;  // a setting's value may go on over the next line
     std::string open_indent_;
-    bool checking_ = false;  // key_line_ holds a key line of the same text, its value's end not yet seen
+    bool checking_ = false;  // key_line_ holds a key line of the value's first line, its value not yet seen
     line key_line_;
+    std::vector<std::string_view> expected_;  // the value set, line by line
+    std::size_t matched_ = 0;                 // its lines matched so far
+    std::size_t blanks_ = 0;                  // blank lines since the last line matched
+    std::size_t inside_ = 0;                  // the held lines up to the last continuation line matched
 };
 
 // The exact dialect's set: changes the key's first line in the section's first part (up to the next line

@@ -24,3 +24,18 @@ twini --exact list app.ini Paths
 printf '[S]\nurl=a=b\nempty=\n' > more.ini
 twini get more.ini S url
 twini get more.ini S empty
+# A value of several lines: get prints its lines, a section's listing each further line on a line that
+# begins with a tab (no name begins with a blank), and what get prints, set takes back unchanged.
+printf '[Service]\nEnvironment=A=1\n  B=2\n\n  C=3\nType=simple\n' > unit.ini
+twini get unit.ini Service Environment
+twini get unit.ini Service
+cp unit.ini before.ini
+twini set unit.ini Service Environment "$(twini get unit.ini Service Environment)"
+cmp unit.ini before.ini && echo unchanged
+twini set unit.ini Service Environment "$(printf 'A=1\nB=9')"
+show unit.ini
+# A name that holds a lone LF (in a CR LF file) would print as two lines: refused, as such values are.
+printf '[top]\r\n[a\nb]\r\nk=1\r\n[c]\r\nx\ny=2\r\n' > names.ini
+twini list names.ini
+twini get names.ini c
+twini --lf list names.ini
