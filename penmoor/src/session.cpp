@@ -126,8 +126,9 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
     return all;
 }
 
-// The core's verdict on each edit, in order: the first refusal is thrown.
-void check_edits(std::span<const request> requests, const std::vector<staged>& stages, transaction& t) {
+// The core's verdict on each edit, given with its answer.
+void check_edits(std::span<const request> requests, const std::vector<staged>& stages, transaction& t,
+                 std::vector<answer>& answers) {
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const request& r = requests[i];
         if (r.what != verb::set && r.what != verb::del) continue;
@@ -138,7 +139,11 @@ void check_edits(std::span<const request> requests, const std::vector<staged>& s
                                                               : rules::edit::add;
         const rules::subject s{r.section ? std::string_view(*r.section) : std::string_view(),
                                r.key ? std::optional<std::string_view>(*r.key) : std::nullopt};
-        rules::check_edit(what, f, t.format(), t.ends(), s);
+        try {
+            rules::check_edit(what, f, t.format(), t.ends(), s);
+        } catch (const refusal& why) {
+            answers[i].refused = why;
+        }
     }
 }
 
@@ -171,15 +176,18 @@ std::vector<answer> run_once(transaction& t, std::span<request> requests, bool e
         }
         answers.push_back(a);
     }
-    if (editing) check_edits(requests, staged, t);
+    if (!editing) return answers;
+    check_edits(requests, staged, t, answers);
+    const auto refused = std::ranges::find_if(answers, [](const answer& a) { return a.refused.has_value(); });
     const bool changed = std::ranges::any_of(answers, [](const answer& a) { return a.changed; });
-    if (!editing || !changed) {
+    if (!changed && refused == answers.end()) {
         t.keep(false);
         return answers;
     }
     const bool kept = accept(answers);
-    t.keep(kept);
-    if (kept) t.commit();
+    if (kept && refused != answers.end()) throw *refused->refused;
+    t.keep(kept && changed);
+    if (kept && changed) t.commit();
     return answers;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "refusal.hpp"
 #include "stages.hpp"
 #include "tarnwick/files/format.hpp"
 
@@ -51,15 +52,18 @@ struct answer {
     bool changed = false;
     // A line the request read holds a lone LF (which does not end lines here).
     bool line_feed = false;
+    // The core refuses the edit (rules.hpp): it is not made, whatever accept() says.
+    std::optional<penmoor::refusal> refused;
 };
 
 // Checks the text of the requests that write (rules::check_writable), refusing what the format cannot
 // hold before the file is touched.
 void check_text(std::span<const request> requests, const platform::format& format);
 
-// Runs the requests on the file at path. accept sees the answers before anything is changed, and says
-// whether the changes they made are to be kept. A refusal of the core throws penmoor::refusal, a failure
-// of the file system the run-time error; either leaves the file as it was.
+// Runs the requests on the file at path. accept sees the answers before anything is changed (the core's
+// refusals among them, so that a caller can tell them in the order of the requests), and says whether
+// the changes they made are to be kept; where it does, the first refusal is thrown (penmoor::refusal)
+// instead. A failure of the file system throws the run-time error. Either leaves the file as it was.
 std::vector<answer> run(const std::string& path, const options& how, std::span<request> requests,
                         const std::function<bool(const std::vector<answer>&)>& accept);
 

@@ -178,6 +178,17 @@ class setter final : public common_editing {
         found_.changed = true;
         dropping_value_ = true;
     }
+    // The key line, whose own text is the value's first line, stays as it is; the value's further lines
+    // go on new continuation lines, and the old ones go.
+    void replace_rest(engine::emitter& out) {
+        const std::string deeper = std::string(key_line_.head().substr(0, key_line_.info().indent)) + "    ";
+        out.put(std::move(key_line_));
+        for (std::size_t i = 1; i < expected_.size(); ++i) {
+            out.make_continued(expected_[i].empty() ? std::string() : deeper + std::string(expected_[i]));
+        }
+        found_.changed = true;
+        dropping_value_ = true;
+    }
     // After a key line whose own text is the value's first line: its continuation lines (with the blank
     // lines between them, as empty lines) must be the value's further lines, all of them, for the value
     // to be the same. They are held, with the blank and comment lines among them, until that is known;
@@ -204,7 +215,7 @@ class setter final : public common_editing {
             return true;
         }
         checking_ = false;
-        replace(out, key_line_);
+        replace_rest(out);
         run_.clear();  // the old value's lines, and the blank and comment lines among them
         return dropped_with_value(l, out);
     }
@@ -215,7 +226,7 @@ class setter final : public common_editing {
         if (matched_ == expected_.size()) {
             out.put(std::move(key_line_));
         } else {
-            replace(out, key_line_);
+            replace_rest(out);
             dropping_value_ = false;
             run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(inside_));
         }

@@ -73,10 +73,12 @@ void check(const command& c, const std::vector<penmoor::session::answer>& answer
             case verb::set:
                 if (!a.section && c.existing) section_missing(op, "; --existing adds none");
                 if (a.section && !a.key && c.existing) key_missing(op, "; --existing adds none");
+                if (a.refused) throw *a.refused;
                 break;
             case verb::del:
                 if (!a.section) section_missing(op);
                 if (op.key && !a.key) key_missing(op);
+                if (a.refused) throw *a.refused;
                 break;
         }
     }
