@@ -64,7 +64,11 @@ inline std::optional<std::string> unwritable_common(std::string_view bytes, std:
 // is empty (the lines before the first header, never written as a header).
 inline std::optional<std::string> unwritable_section_common(std::string_view bytes) {
     if (bytes.empty()) return std::nullopt;
-    const std::string header = "[" + std::string(bytes) + "]";
+    // Appended, not "[" + std::string(bytes) + "]", which GCC 12 takes for an overlapping copy once
+    // inlined (a false -Wrestrict).
+    std::string header = "[";
+    header += bytes;
+    header += ']';
     const auto shape = platform::ini::shape_of(header);
     if (shape.what == platform::ini::kind::header && shape.name == bytes) return std::nullopt;
     return std::string(

@@ -99,7 +99,10 @@ class common_editing : public section_stage {
         } else if (!out.ends_blank()) {
             out.make("");
         }
-        out.make("[" + std::string(section) + "]");
+        std::string header = "[";  // appended: "[" + std::string(section) is a false -Wrestrict in GCC 12
+        header += section;
+        header += ']';
+        out.make(header);
         if (!setting_line.empty()) out.make(setting_line);
         found_.changed = true;
     }

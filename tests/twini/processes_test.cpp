@@ -120,7 +120,7 @@ TEST(Concurrency, FailingCreatorsNeverRemoveTheFileOthersMake) {
         }
         const auto lines = test::split_lines(test::read_file(dir / "new.ini"), true);
         for (int i = 0; i < writers; i += 2) {
-            EXPECT_EQ(std::count(lines.begin(), lines.end(), "k" + std::to_string(i) + "=v"), 1) << i;
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), test::numbered("k", i) + "=v"), 1) << i;
         }
     }
 }
