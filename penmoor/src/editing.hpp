@@ -134,7 +134,10 @@ class common_editing : public section_stage {
         } else if (!out.ends_blank()) {
             out.make("");
         }
-        out.make("[" + std::string(section) + "]");
+        std::string header = "[";  // appended: "[" + std::string(section) is a false -Wrestrict in GCC 12
+        header += section;
+        header += ']';
+        out.make(header);
         if (setting) make_new(out, setting->first, setting->second);
         found_.changed = true;
     }

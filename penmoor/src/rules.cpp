@@ -105,7 +105,10 @@ void check_writable(std::string_view bytes, part what, const platform::format& f
     if (!format.common()) return;
     if (what == part::section) {
         if (bytes.empty()) return;  // the lines before the first header, never written as a header
-        const std::string header = "[" + std::string(bytes) + "]";
+        // Appended: "[" + std::string(bytes) + "]" is a false -Wrestrict of GCC 12 once inlined.
+        std::string header = "[";
+        header += bytes;
+        header += ']';
         const ini::line_shape shape = ini::shape_of(header);
         if (shape.what != ini::kind::header || shape.name != bytes) {
             refuse(cause::not_read_back,

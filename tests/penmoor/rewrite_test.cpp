@@ -55,7 +55,7 @@ std::vector<operation> operations(bool lf = false) {
          [](penmoor::ini& c) { c.deleteHeader(u"Paths"); },
          {kSample, "\r\n\r\n[Colors]\r\nBack=white\r\n"}},
         {"addHeader of a name longer than the I/O buffer",
-         [](penmoor::ini& c) { c.addHeader(u16(std::string((1 << 20) + 100, 'h'))); },
+         [name = u16(std::string((1 << 20) + 100, 'h'))](penmoor::ini& c) { c.addHeader(name); },
          {kSample, kSample + "\r\n\r\n[" + std::string((1 << 20) + 100, 'h') + "]\r\n"}},
     };
     if (lf) {

@@ -38,8 +38,8 @@ TEST(FileErrors, ErrnoMapsToRunTimeErrorsWithTheSystemsText) {
     const struct {
         int errno_value;
         int number;
-    } cases[] = {{EACCES, 70}, {EPERM, 70},  {EROFS, 70},        {ENOSPC, 61}, {EDQUOT, 61},
-                 {EIO, 57},    {EMFILE, 67}, {ENAMETOOLONG, 52}, {EISDIR, 75}};
+    } cases[] = {{EACCES, 70}, {EPERM, 70}, {EROFS, 70},  {ENOSPC, 61},       {EDQUOT, 61},
+                 {EFBIG, 61},  {EIO, 57},   {EMFILE, 67}, {ENAMETOOLONG, 52}, {EISDIR, 75}};
     for (const auto& c : cases) {
         test::fault_injector faults;
         faults.fail(test::call::open, 1, c.errno_value);

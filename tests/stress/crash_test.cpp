@@ -1,32 +1,44 @@
 // Kills writers at random moments and checks what they leave behind.
 //
-// Each round resets a 1 MB file, lets a child process bind it and run one writer operation, and kills
-// the child with SIGKILL after a random delay. The file must then hold exactly the content before the
-// operation or the content after it: never missing, never partial, never half-way through a deletion of
-// a whole section, never with part of an appended section name of megabytes. A following update in this
-// process must succeed and leave no temporary file. Every operation runs on the file with CR LF line
-// ends and on the same file with LF line ends, as LineEnds 2 finds them.
+// Each round resets a 1 MB file, lets a child process make one change to it, and kills the child with
+// SIGKILL at a random moment. Every other change is one of the control's operations (penmoor::ini bound
+// to the file); the others are one penmoor::ini_file batch of several sets and erases, committed as one.
+// The file must then hold exactly the content before the change or the content after it: never missing,
+// never partial, never half-way through a deletion of a whole section or through a batch, never with part
+// of an appended section name of megabytes. A following update in this process, through the same
+// interface, must succeed and leave no temporary file. Every change runs on the file with CR LF line ends
+// and on the same file with LF line ends, as LineEnds 2 and line_ends::as_found find them.
+//
+// A kill lands anywhere from the fork to a little after the time a child takes to make the change to its
+// end; the parent waits for that moment or for the child's end, whichever comes first.
 //
 //   crash_test [--kills N] [--seed S]
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
+#include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "penmoor/ini.hpp"
+#include "penmoor/ini_file.hpp"
 #include "temp_dir.hpp"
 
 namespace {
+
+using clock_type = std::chrono::steady_clock;
+using microseconds = std::chrono::duration<double, std::micro>;
 
 struct operation {
     const char* name;
@@ -41,6 +53,21 @@ const operation operations[] = {
     {"deleteHeader", [](penmoor::ini& w) { w.deleteHeader(u"Target"); }},
     {"addHeader 8 MB", [](penmoor::ini& w) { w.addHeader(std::u16string(8 << 20, u'h')); }},
 };
+
+// Changes all over the file: keys updated, added and erased in a section before the middle, in the
+// middle and at the end, a section erased and a new one added.
+void run_batch(const std::string& path) {
+    penmoor::ini_file file(path);
+    penmoor::ini_file::batch changes(file);
+    changes.set("Section900", "Key0", "set by a batch")
+        .set("Target", "Key3", "updated by a batch")
+        .set("Target", "Added", "added by a batch")
+        .erase("Target", "Key4")
+        .erase("Section1700")
+        .set("Section3599", "Key9", "the last key, set by a batch")
+        .set("Batch", "New", "a section of its own");
+    if (!changes.commit()) throw std::runtime_error("the batch changed nothing");
+}
 
 std::string start_content() {
     std::string text = "[Untouched]\r\nk=v\r\n";
@@ -57,6 +84,11 @@ std::string start_content() {
     return text;
 }
 
+std::string lf_only(std::string text) {
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+    return text;
+}
+
 // Records the file after every hasWrite: the states an operation passes through.
 class snapshots : public penmoor::ini_events {
   public:
@@ -68,55 +100,122 @@ class snapshots : public penmoor::ini_events {
     std::string path_;
 };
 
-struct reference {
+// One change on one of the two files.
+struct change {
+    // Makes the change to the file at path; seen, when given, hears the control's events.
+    using runner = std::function<void(const std::string& path, snapshots* seen)>;
+    // The update that follows a kill, through the same interface.
+    using follower = std::function<void(const std::string& path)>;
+
+    change(std::string what, const std::string& before, runner make, follower then)
+        : name(std::move(what)), start(&before), run(std::move(make)), next(std::move(then)) {}
+
+    std::string name;
+    const std::string* start;
+    runner run;
+    follower next;
     std::vector<std::string> states;  // before first
-    std::chrono::microseconds duration{};
+    microseconds usual{};             // how long a child takes from the fork to the change's end
 };
 
-[[noreturn]] void run_in_child(const operation& op, const std::string& path, std::int16_t line_ends) {
-    penmoor::ini w;
-    w.LineEnds(line_ends);
-    w.File(test::u16(path));
-    op.run(w);
+std::vector<change> all_changes(const std::string (&starts)[2]) {
+    const std::int16_t line_ends[] = {0, 2};
+    std::vector<change> changes;
+    for (int f = 0; f < 2; ++f) {
+        const std::string suffix = f == 0 ? "" : " LF";
+        const std::int16_t mode = line_ends[f];
+        auto next = [mode](const std::string& path) {
+            penmoor::ini w;
+            w.LineEnds(mode);
+            w.File(test::u16(path));
+            if (w.updateSetting(u"Untouched", u"k", u"after a kill") != platform::True)
+                throw std::runtime_error("False");
+        };
+        for (const operation& op : operations) {
+            auto run = [&op, mode](const std::string& path, snapshots* seen) {
+                penmoor::ini w;
+                w.LineEnds(mode);
+                w.File(test::u16(path));
+                if (seen) w.connect(*seen);
+                op.run(w);
+            };
+            changes.emplace_back(op.name + suffix, starts[f], run, next);
+        }
+    }
+    for (int f = 0; f < 2; ++f) {
+        changes.emplace_back(
+            std::string("ini_file batch") + (f == 0 ? "" : " LF"), starts[f],
+            [](const std::string& path, snapshots*) { run_batch(path); },
+            [](const std::string& path) { penmoor::ini_file(path).set("Untouched", "k", "after a kill"); });
+    }
+    return changes;
+}
+
+[[noreturn]] void run_in_child(const change& c, const std::string& path) {
+    try {
+        c.run(path, nullptr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s failed: %s\n", c.name.c_str(), e.what());
+        ::_exit(1);
+    }
     ::_exit(0);
 }
 
-// How long a child takes from fork to its end, at most over a few runs: the range of the kill delays.
-std::chrono::microseconds time_in_child(const operation& op, const std::string& path,
-                                        const std::string& start, std::int16_t line_ends) {
-    std::chrono::microseconds longest{0};
-    for (int run = 0; run < 3; ++run) {
-        test::write_file(path, start);
-        const auto begin = std::chrono::steady_clock::now();
-        const pid_t child = ::fork();
-        if (child == 0) run_in_child(op, path, line_ends);
-        ::waitpid(child, nullptr, 0);
-        longest = std::max(longest, std::chrono::duration_cast<std::chrono::microseconds>(
-                                        std::chrono::steady_clock::now() - begin));
-    }
-    return longest;
-}
-
-reference run_to_completion(const operation& op, const std::string& path, const std::string& start,
-                            std::int16_t line_ends) {
-    test::write_file(path, start);
-    penmoor::ini w;
-    w.LineEnds(line_ends);
-    w.File(test::u16(path));
+// Runs the change to its end in this process: the states it passes through (every hasWrite of one
+// operation sees the same file, the change's end).
+bool learn_states(change& c, const std::string& path) {
+    test::write_file(path, *c.start);
     snapshots seen(path);
-    w.connect(seen);
-    op.run(w);
-    // Every hasWrite of one operation sees the same file: the operation's end.
-    std::vector<std::string> states{start};
+    c.run(path, &seen);
+    seen.states.push_back(test::read_file(path));
+    c.states = {*c.start};
     for (auto& state : seen.states) {
-        if (state != states.back()) states.push_back(std::move(state));
+        if (state != c.states.back()) c.states.push_back(std::move(state));
     }
-    return {states};
+    if (c.states.size() == 2) return true;
+    std::printf("%s passes through %zu states, not before and after only\n", c.name.c_str(), c.states.size());
+    return false;
 }
 
-std::string lf_only(std::string text) {
-    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
-    return text;
+// Runs the change to its end in children, for how long it takes from the fork to the child's end: the
+// median of three runs, or one where that takes over a tenth of a second. Forks cost more as this
+// process grows: time them once it holds all it will.
+bool learn_time(change& c, const std::string& path) {
+    std::vector<microseconds> runs;
+    while (runs.size() < 3 && (runs.empty() || runs.front() < std::chrono::milliseconds(100))) {
+        test::write_file(path, *c.start);
+        const auto begin = clock_type::now();
+        const pid_t child = ::fork();
+        if (child < 0) {
+            std::perror("fork");
+            return false;
+        }
+        if (child == 0) run_in_child(c, path);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        runs.push_back(clock_type::now() - begin);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || test::read_file(path) != c.states[1]) {
+            std::printf("%s does not end in a child as it does in this process\n", c.name.c_str());
+            return false;
+        }
+    }
+    std::sort(runs.begin(), runs.end());
+    c.usual = runs[runs.size() / 2];
+    return true;
+}
+
+// Waits until the child behind pidfd ends or the deadline passes; whether it ended.
+bool ends_by(int pidfd, clock_type::time_point deadline) {
+    for (;;) {
+        const auto left = std::max(deadline - clock_type::now(), clock_type::duration::zero());
+        const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec wait{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd p{pidfd, POLLIN, 0};
+        const int n = ::ppoll(&p, 1, &wait, nullptr);
+        if (n > 0) return true;
+        if (n == 0) return false;
+        if (errno != EINTR) throw std::runtime_error("ppoll failed");
+    }
 }
 
 }  // namespace
@@ -136,101 +235,94 @@ int main(int argc, char** argv) {
         }
     }
     std::printf("crash_test: %d kills, seed %u\n", kills, seed);
+    std::fflush(stdout);
     std::mt19937 random(seed);
     test::temp_dir dir;
     const std::string path = dir / "app.ini";
-    // Every operation runs on the file with CR LF line ends, LineEnds 0, and on the same file with LF
-    // line ends, LineEnds 2 (as found); a case is an operation and one of these.
-    const std::string starts[] = {start_content(), lf_only(start_content())};
-    const std::int16_t modes[] = {0, 2};
-    const std::size_t ops = std::size(operations), cases = 2 * ops;
-    auto name_of = [&](std::size_t c) {
-        return std::string(operations[c % ops].name) + (c < ops ? "" : " LF");
-    };
-
-    std::vector<reference> references;
-    for (std::size_t c = 0; c < cases; ++c) {
-        references.push_back(run_to_completion(operations[c % ops], path, starts[c / ops], modes[c / ops]));
-        if (references.back().states.size() != 2) {
-            std::printf("%s passes through %zu states, not before and after only\n", name_of(c).c_str(),
-                        references.back().states.size());
-            return 1;
-        }
+    const std::string starts[2] = {start_content(), lf_only(start_content())};
+    std::vector<change> changes = all_changes(starts);
+    const std::size_t controls = 2 * std::size(operations), batches = changes.size() - controls;
+    for (change& c : changes) {
+        if (!learn_states(c, path)) return 1;
     }
-    for (std::size_t c = 0; c < cases; ++c) {
-        references[c].duration = time_in_child(operations[c % ops], path, starts[c / ops], modes[c / ops]);
-        std::printf("%-17s runs to its end in a child in %lld us\n", name_of(c).c_str(),
-                    static_cast<long long>(references[c].duration.count()));
+    for (change& c : changes) {
+        if (!learn_time(c, path)) return 1;
     }
 
-    std::map<std::string, std::map<std::size_t, int>> outcomes;  // operation -> state index -> count
+    std::map<std::string, std::map<std::size_t, int>> outcomes;  // change -> state index -> count
     int stale_temporaries = 0, failures = 0, killed_midway = 0;
     for (int round = 0; round < kills; ++round) {
-        const std::size_t which = static_cast<std::size_t>(round) % cases;
-        const operation& op = operations[which % ops];
-        const std::string name = name_of(which);
-        const reference& ref = references[which];
-        const std::int16_t mode = modes[which / ops];
-        test::write_file(path, starts[which / ops]);
+        // Every other round a batch of ini_file, the others the control's operations, each in turn.
+        const std::size_t turn = static_cast<std::size_t>(round / 2);
+        change& c = changes[round % 2 == 0 ? turn % controls : controls + turn % batches];
+        test::write_file(path, *c.start);
 
+        // Anywhere from the fork to a little after the change's end.
+        const microseconds delay(std::uniform_real_distribution<double>(0, c.usual.count() * 1.2)(random));
+        const auto begin = clock_type::now();
         const pid_t child = ::fork();
         if (child < 0) {
             std::perror("fork");
             return 1;
         }
-        if (child == 0) {
-            run_in_child(op, path, mode);
+        if (child == 0) run_in_child(c, path);
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+        if (pidfd < 0) {
+            std::perror("pidfd_open");
+            return 1;
         }
-        // Anywhere from before the child starts to a little after it would have finished.
-        const auto limit = static_cast<unsigned long>(ref.duration.count()) * 6 / 5 + 1;
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % limit));
-        ::kill(child, SIGKILL);
+        const auto deadline = begin + std::chrono::duration_cast<clock_type::duration>(delay);
+        if (!ends_by(pidfd, deadline)) ::kill(child, SIGKILL);
+        ::close(pidfd);
         int status = 0;
         ::waitpid(child, &status, 0);
-        if (WIFSIGNALED(status)) ++killed_midway;
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
+            ++killed_midway;
+        } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            // A sanitizer's report ends the child with SIGABRT; the child's own failure, with status 1.
+            std::printf("round %d (%s): the child failed (wait status %#x)\n", round, c.name.c_str(), status);
+            ++failures;
+        }
 
         if (!test::exists(path)) {
-            std::printf("round %d (%s): the file is missing\n", round, name.c_str());
+            std::printf("round %d (%s): the file is missing\n", round, c.name.c_str());
             ++failures;
             continue;
         }
         const std::string now = test::read_file(path);
         std::size_t state = 0;
-        while (state < ref.states.size() && ref.states[state] != now) ++state;
-        if (state == ref.states.size()) {
-            std::printf("round %d (%s): the file holds %zu bytes that no state of the operation has\n", round,
-                        name.c_str(), now.size());
+        while (state < c.states.size() && c.states[state] != now) ++state;
+        if (state == c.states.size()) {
+            std::printf("round %d (%s): the file holds %zu bytes that no state of the change has\n", round,
+                        c.name.c_str(), now.size());
             ++failures;
             continue;
         }
-        ++outcomes[name][state];
+        ++outcomes[c.name][state];
         if (test::exists(path + ".twtemp")) ++stale_temporaries;
 
-        // The next operation succeeds, whatever the kill left behind.
+        // The next update succeeds, whatever the kill left behind.
         try {
-            penmoor::ini w;
-            w.LineEnds(mode);
-            w.File(test::u16(path));
-            if (w.updateSetting(u"Untouched", u"k", u"after a kill") != platform::True)
-                throw std::runtime_error("False");
+            c.next(path);
         } catch (const std::exception& e) {
-            std::printf("round %d (%s): the next update failed: %s\n", round, name.c_str(), e.what());
+            std::printf("round %d (%s): the next update failed: %s\n", round, c.name.c_str(), e.what());
             ++failures;
         }
         if (test::exists(path + ".twtemp")) {
             std::printf("round %d (%s): a temporary file remains after the next update\n", round,
-                        name.c_str());
+                        c.name.c_str());
             ++failures;
         }
     }
 
-    for (std::size_t c = 0; c < cases; ++c) {
-        const auto& counts = outcomes[name_of(c)];
+    for (const change& c : changes) {
+        const auto& counts = outcomes[c.name];
         auto count = [&](std::size_t state) {
             const auto found = counts.find(state);
             return found == counts.end() ? 0 : found->second;
         };
-        std::printf("%-17s before %d after %d\n", name_of(c).c_str(), count(0), count(1));
+        std::printf("%-17s before %2d after %2d, a child runs it to its end in %.0f us\n", c.name.c_str(),
+                    count(0), count(1), c.usual.count());
     }
     std::printf("children killed before they ended: %d of %d\n", killed_midway, kills);
     std::printf("stale temporary files found after a kill and removed by the next update: %d\n",

@@ -1,9 +1,10 @@
 // The built twini as processes: many at once on one file, as another user, with an output that cannot
-// take what it prints.
+// take what it prints, under a limit on the size of the files it writes.
 #include <gtest/gtest.h>
 #include <pwd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,7 +24,7 @@ std::vector<test::twini_outcome> run_together(const test::temp_dir& dir,
                                               const std::vector<std::vector<std::string>>& commands) {
     std::vector<pid_t> started;
     for (std::size_t i = 0; i < commands.size(); ++i) {
-        started.push_back(test::start_twini(dir, {commands[i], std::nullopt, {}}, std::to_string(i)));
+        started.push_back(test::start_twini(dir, {commands[i], std::nullopt, {}, {}}, std::to_string(i)));
     }
     std::vector<test::twini_outcome> outcomes;
     for (std::size_t i = 0; i < started.size(); ++i) {
@@ -87,10 +88,10 @@ TEST(Permissions, AnotherUserReadsButCannotEditAFileOnlyTheOwnerMayWrite) {
     test::write_file(dir / "app.ini", before);
     ::chmod((dir / "app.ini").c_str(), 0644);
 
-    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, nobody->pw_uid, {}});
+    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, nobody->pw_uid, {}, {}});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "v\n");
-    r = test::run_twini(dir, {{"set", "app.ini", "S", "k", "w"}, nobody->pw_uid, {}});
+    r = test::run_twini(dir, {{"set", "app.ini", "S", "k", "w"}, nobody->pw_uid, {}, {}});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err,
               "twini: app.ini: Permission denied: cannot open for writing 'app.ini' (Permission denied)\n");
@@ -119,7 +120,7 @@ TEST(Concurrency, FailingCreatorsNeverRemoveTheFileOthersMake) {
         }
         const auto lines = test::split_lines(test::read_file(dir / "new.ini"), true);
         for (int i = 0; i < writers; i += 2) {
-            EXPECT_EQ(std::count(lines.begin(), lines.end(), "k" + std::to_string(i) + "=v"), 1) << i;
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), test::numbered("k", i) + "=v"), 1) << i;
         }
     }
 }
@@ -127,14 +128,42 @@ TEST(Concurrency, FailingCreatorsNeverRemoveTheFileOthersMake) {
 TEST(Output, ThatCannotBeWrittenIsAFailureThatSaysWhetherTheFileChanged) {
     test::temp_dir dir;
     test::write_file(dir / "app.ini", "[S]\nk=v\ncount=2\n");
-    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, std::nullopt, "/dev/full"});
+    auto r = test::run_twini(dir, {{"get", "app.ini", "S", "k"}, std::nullopt, "/dev/full", {}});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "twini: standard output: No space left on device\n");
-    r = test::run_twini(dir,
-                        {{"app.ini", "--del", "S", "k", "--get", "S", "count"}, std::nullopt, "/dev/full"});
+    r = test::run_twini(
+        dir, {{"app.ini", "--del", "S", "k", "--get", "S", "count"}, std::nullopt, "/dev/full", {}});
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.err, "twini: standard output: No space left on device; the file was changed\n");
     EXPECT_EQ(test::read_file(dir / "app.ini"), "[S]\ncount=2\n");
+}
+
+// Under "ulimit -f", a write past the limit fails (rather than ending twini with SIGXFSZ): the copy that
+// would outgrow it is a failure like a full disk, and output that would outgrow it like a full output.
+TEST(Output, AFileSizeLimitIsAFailureThatLeavesTheFileAsItWas) {
+    const std::string before = "[S]\nk=v\nlong=" + std::string(60000, 'x') + "\n[T]\nt=1\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string reason;  // what standard error says
+    } cases[] = {
+        {{"set", "app.ini", "S", "k", "w"},
+         "app.ini: Disk full: cannot write 'app.ini.twtemp' (File too large)"},
+        {{"app.ini", "--set", "U", "new", "1", "--del", "T", "t"},
+         "app.ini: Disk full: cannot write 'app.ini.twtemp' (File too large)"},
+        {{"get", "app.ini", "S", "long"}, "standard output: File too large"},
+    };
+    for (const auto& c : cases) {
+        test::temp_dir dir;
+        test::write_file(dir / "app.ini", before);
+        const auto r = test::run_twini(dir, {c.arguments, std::nullopt, {}, 16384});
+        EXPECT_EQ(r.status, 3) << c.arguments[0];
+        EXPECT_EQ(r.err, "twini: " + c.reason + "\n");
+        EXPECT_EQ(test::read_file(dir / "app.ini"), before);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            EXPECT_EQ(entry.path().filename().string().rfind("app.ini.twtemp", 0), std::string::npos)
+                << entry.path();
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // it leaves in the file.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,16 +22,22 @@ struct twini_outcome {
 
 struct twini_process {
     std::vector<std::string> arguments;
-    std::optional<uid_t> user;  // run as this user (and group), from a process that may
-    std::string out_path;       // where standard output goes; a file of dir's by default
+    std::optional<uid_t> user;              // run as this user (and group), from a process that may
+    std::string out_path;                   // where standard output goes; a file of dir's by default
+    std::optional<rlim_t> file_size_limit;  // the most bytes it may write into a file (ulimit -f)
 };
 
 // Starts twini in dir; returns its process id. Standard output and error go to dir/<tag>.out and .err.
 inline pid_t start_twini(const temp_dir& dir, const twini_process& p, const std::string& tag) {
     const std::string out_file = p.out_path.empty() ? dir / (tag + ".out") : p.out_path;
     const std::string err_file = dir / (tag + ".err");
-    return spawn(TARNWICK_TWINI, p.arguments, dir.path(), out_file, err_file,
-                 [&] { return p.user && (::setgid(*p.user) != 0 || ::setuid(*p.user) != 0) ? 126 : 0; });
+    return spawn(TARNWICK_TWINI, p.arguments, dir.path(), out_file, err_file, [&] {
+        if (p.file_size_limit) {
+            const rlimit limit{*p.file_size_limit, *p.file_size_limit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 126;
+        }
+        return p.user && (::setgid(*p.user) != 0 || ::setuid(*p.user) != 0) ? 126 : 0;
+    });
 }
 
 inline twini_outcome finish_twini(const temp_dir& dir, pid_t child, const std::string& tag) {
@@ -47,7 +54,7 @@ inline twini_outcome run_twini(const temp_dir& dir, const twini_process& p) {
 }
 
 inline twini_outcome run_twini(const temp_dir& dir, const std::vector<std::string>& arguments) {
-    return run_twini(dir, twini_process{arguments, std::nullopt, {}});
+    return run_twini(dir, twini_process{arguments, std::nullopt, {}, {}});
 }
 
 }  // namespace test

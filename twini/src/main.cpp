@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ int print(std::string_view text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write past the file size limit (ulimit -f) then fails with EFBIG, reported and cleaned up as any
+    // failed write is, instead of ending twini in the middle of a copy and leaving the copy behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const twini::parsed p = twini::parse(arguments);
     switch (p.what) {
