@@ -6,11 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/scans.hpp"
 #include "tarnwick/files/text_codec.hpp"
 
 namespace tw_ini::detail {
@@ -21,35 +18,12 @@ namespace {
 constexpr std::size_t read_size = platform::buffer_size(256 * 1024);
 
 constexpr std::size_t npos = std::string_view::npos;
-constexpr std::size_t block = 64;
 
-// One bit per byte of a block of 64: the bytes that end lines, and the "=" bytes.
-struct marks {
-    std::uint64_t ends;
-    std::uint64_t equals;
-};
+using platform::scan::block;
+using platform::scan::marks;
 
 marks find_marks(const char* p, bool lf_ends) noexcept {
-#if defined(__SSE2__)
-    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
-    std::uint64_t ends = 0, equals = 0;
-    for (int i = 0; i < 4; ++i) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-        __m128i end = _mm_cmpeq_epi8(v, cr);
-        if (lf_ends) end = _mm_or_si128(end, _mm_cmpeq_epi8(v, lf));
-        ends |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(end))) << (16 * i);
-        equals |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, eq))))
-                  << (16 * i);
-    }
-    return {ends, equals};
-#else
-    marks m{0, 0};
-    for (std::size_t i = 0; i < block; ++i) {
-        if (p[i] == '\r' || (lf_ends && p[i] == '\n')) m.ends |= std::uint64_t{1} << i;
-        if (p[i] == '=') m.equals |= std::uint64_t{1} << i;
-    }
-    return m;
-#endif
+    return platform::scan::line_marks(p, lf_ends);
 }
 
 // Finds the lines of a growing run of bytes, block by block, and files each one as soon as its end is

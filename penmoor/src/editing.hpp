@@ -114,6 +114,24 @@ class common_editing : public section_stage {
             out, in + std::string(setting) + (setting.empty() ? "" : before_equals_) + "=" + after_equals_,
             value, in);
     }
+    // Whether line l (a setting line, in the common dialect) already holds the first line of value.
+    bool holds_first_line(const engine::line& l, std::string_view value) const {
+        return common() && l.whole() &&
+               platform::ini::trimmed(l.head().substr(l.info().value_at)) ==
+                   value.substr(0, value.find('\n'));
+    }
+    // Puts line l, which holds the first line of value, as it stands, and the value's further lines after
+    // it on continuation lines.
+    void put_with_further_lines(engine::emitter& out, engine::line&& l, std::string_view value) {
+        const std::string deeper = std::string(l.head().substr(0, l.info().indent)) + "    ";
+        out.put(std::move(l));
+        for (std::size_t at = value.find('\n'); at != std::string_view::npos;) {
+            const std::size_t stop = std::min(value.find('\n', at + 1), value.size());
+            const std::string_view text = value.substr(at + 1, stop - at - 1);
+            out.make_continued(text.empty() ? std::string() : deeper + std::string(text));
+            at = stop == value.size() ? std::string_view::npos : stop;
+        }
+    }
     // Makes line l (a setting line) with value instead of its own, its spacing kept.
     void make_replaced(engine::emitter& out, const engine::line& l, std::string_view setting,
                        std::string_view value) {

@@ -171,7 +171,7 @@ class setter final : public common_editing {
         matched_ = 1;
         blanks_ = 0;
         inside_ = 0;
-        return l.whole() && platform::ini::trimmed(l.head().substr(l.info().value_at)) == expected_.front();
+        return holds_first_line(l, value_);
     }
     void replace(engine::emitter& out, const line& l) {
         make_replaced(out, l, setting_, value_);
@@ -181,11 +181,7 @@ class setter final : public common_editing {
     // The key line, whose own text is the value's first line, stays as it is; the value's further lines
     // go on new continuation lines, and the old ones go.
     void replace_rest(engine::emitter& out) {
-        const std::string deeper = std::string(key_line_.head().substr(0, key_line_.info().indent)) + "    ";
-        out.put(std::move(key_line_));
-        for (std::size_t i = 1; i < expected_.size(); ++i) {
-            out.make_continued(expected_[i].empty() ? std::string() : deeper + std::string(expected_[i]));
-        }
+        put_with_further_lines(out, std::move(key_line_), value_);
         found_.changed = true;
         dropping_value_ = true;
     }

@@ -44,9 +44,9 @@ class setting_editor final : public common_editing {
         if (at.lookup && named) found_.setting = search::found;
         const bool reached = reach_ == reach::first_occurrence ? at.first : at.lookup;
         if (named && at.lookup && !reached) beyond_ = true;
-        if (named && reached && editing_) found_.line_feed = found_.line_feed || holds_line_feed(l);
         if (reached && editing_ && named) {
             if (!value_) {  // a deletion
+                found_.line_feed = found_.line_feed || holds_line_feed(l);
                 found_.changed = true;
                 start_dropping_value();
                 return;
@@ -55,7 +55,13 @@ class setting_editor final : public common_editing {
                 found_.many = true;  // a further line of the name: reported once, and the rest is copied
                 editing_ = false;
             } else {
-                make_replaced(out, l, *setting_, *value_);
+                found_.line_feed = holds_line_feed(l);
+                // A line that holds the value's first line stays as it is.
+                if (holds_first_line(l, *value_)) {
+                    put_with_further_lines(out, std::move(l), *value_);
+                } else {
+                    make_replaced(out, l, *setting_, *value_);
+                }
                 found_.changed = true;
                 replaced_ = true;
                 start_dropping_value();

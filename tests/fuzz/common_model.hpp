@@ -12,15 +12,21 @@
 //   line before them, and leaves the comment lines directly above the next header there, and one blank
 //   line directly above those (or above the header) unless it would now open the file or follow a
 //   blank line.
-// A deletion that would make a line it keeps go on with the value of a setting before the lines it
-// removes fails (status 3). Lines that no edit touches keep their bytes, line ends included; lines written
-// end as the file's lines do. Where lines end at CR LF as found, an edit of a line that holds a lone LF fails
-// (status 3), and so does a read of one unless LF ends lines. Each operation reads the file as the earlier
-// ones left it; the first one that fails ends the command and the file stays as it was.
+// A value of several lines is written as its first line and continuation lines, each indented four
+// blanks deeper than the key's line; a set leaves a key line that already holds the value's first line
+// as it is. A deletion that would make a line it keeps go on with the value of a setting before the lines
+// it removes fails (status 3), and so does a section's deletion that would leave two header lines of
+// another section with no header between them. A command that edits with --crlf or --lf against the
+// file's own line ends (its first) fails (status 3). Lines that no edit touches keep their bytes, line ends
+// included; lines written end as the file's lines do. Where lines end at CR LF as found, an edit of a line
+// that holds a lone LF fails (status 3), and so does a read of one unless LF ends lines. Each operation reads
+// the file as the earlier ones left it; the first one that fails ends the command and the file stays as it
+// was.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,12 +94,42 @@ inline std::string new_setting(const reading& r, const std::vector<std::size_t>&
     return indent + key + (key.empty() ? "" : before) + "=" + (value.empty() ? "" : after) + value;
 }
 
-// The setting line with a new value, its text up to the old value kept (no blanks left at its end).
+// The value's lines: its first, then each further one.
+inline std::vector<std::string> value_lines(const std::string& value) {
+    std::vector<std::string> lines{""};
+    for (const char c : value) {
+        if (c == '\n') {
+            lines.emplace_back();
+        } else {
+            lines.back() += c;
+        }
+    }
+    return lines;
+}
+
+// The setting line with a new value, its text up to the old value kept (no blanks left at its end); its
+// further lines are the caller's.
 inline std::string updated(const std::string& t, const std::string& value) {
     const std::size_t eq = t.find('=');
-    std::string s = t.substr(0, eq + 1 + common::indent(std::string_view(t).substr(eq + 1))) + value;
-    while (value.empty() && !s.empty() && common::blank(s.back())) s.pop_back();
+    const std::string first = value_lines(value).front();
+    std::string s = t.substr(0, eq + 1 + common::indent(std::string_view(t).substr(eq + 1))) + first;
+    while (first.empty() && !s.empty() && common::blank(s.back())) s.pop_back();
     return s;
+}
+
+// The continuation lines of a value's further lines, below a line indented by `indent`: four blanks
+// deeper; an empty line of the value is a blank line.
+inline file_lines continued(const std::string& value, const std::string& indent, const context& c) {
+    file_lines ls;
+    const auto lines = value_lines(value);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        ls.push_back({lines[i].empty() ? "" : indent + "    " + lines[i], c.end()});
+    }
+    return ls;
+}
+
+inline void insert_all(file_lines& ls, std::size_t at, const file_lines& more, const context& c) {
+    for (std::size_t i = 0; i < more.size(); ++i) insert(ls, at + i, more[i].text, c);
 }
 
 // A last line without an end gets one where a line comes after it; it has none again if it ends up last.
@@ -118,7 +154,8 @@ inline void set(file_lines& ls, const context& c, const op& o) {
             if (!common::all_blank(ls.back().text)) ls.push_back({"", c.end()});
         }
         ls.push_back({"[" + o.section + "]", c.end()});
-        ls.push_back({o.key + "=" + o.value, c.end()});
+        ls.push_back({o.key + "=" + value_lines(o.value).front(), c.end()});
+        for (const line& l : continued(o.value, "", c)) ls.push_back(l);
         return;
     }
     const auto all = common::settings(r, s);
@@ -126,12 +163,17 @@ inline void set(file_lines& ls, const context& c, const op& o) {
         if (common::name_of(r.ls[i].text) != o.key) continue;
         if (c.mode == 2 && holds_lf(r, i)) throw failure{3};
         if (r.value(i) == o.value) return;
-        // A first line that already holds the value stays as it is; only the lines after it go.
+        // A first line that already holds the value's first line stays as it is; the lines after it go,
+        // and the value's further lines come in their place.
         const std::string& t = r.ls[i].text;
-        if (common::trim(std::string_view(t).substr(t.find('=') + 1)) != o.value)
+        if (common::trim(std::string_view(t).substr(t.find('=') + 1)) != value_lines(o.value).front())
             ls[i] = {updated(t, o.value), c.end()};
+        // Blank and comment lines after the value's last line are no part of it: they stay.
+        std::size_t end = r.value_end(i);
+        while (end > i + 1 && r.roles[end - 1] != role::continuation) --end;
         ls.erase(ls.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                 ls.begin() + static_cast<std::ptrdiff_t>(r.value_end(i)));
+                 ls.begin() + static_cast<std::ptrdiff_t>(end));
+        insert_all(ls, i + 1, continued(o.value, t.substr(0, common::indent(t)), c), c);
         return;
     }
     if (c.existing) throw failure{1};
@@ -139,7 +181,9 @@ inline void set(file_lines& ls, const context& c, const op& o) {
     for (std::size_t i = s.begin; i < s.end; ++i) {
         if (r.roles[i] != role::blank && r.roles[i] != role::comment) at = i + 1;
     }
-    insert(ls, at, new_setting(r, all, at, o.key, o.value), c);
+    const std::string made = new_setting(r, all, at, o.key, value_lines(o.value).front());
+    insert(ls, at, made, c);
+    insert_all(ls, at + 1, continued(o.value, made.substr(0, common::indent(made)), c), c);
 }
 
 // The lines of r that a deletion keeps, in order; fails (status 3) where one of them would then go on
@@ -210,6 +254,20 @@ inline void del_section(file_lines& ls, const op& o) {
         drop[i] = drop[i] || (unless_first[i] && after_blank);
         if (!drop[i]) after_blank = common::all_blank(ls[i].text);
     }
+    // Two header lines of one name with no header kept between them, where one was removed, would make
+    // the lookups read the second's lines as the first's.
+    std::optional<std::string> last;
+    bool removed = false;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        if (!r.is_header(i)) continue;
+        if (drop[i]) {
+            removed = true;
+            continue;
+        }
+        if (removed && last == r.header(i)) throw failure{3};
+        last = r.header(i);
+        removed = false;
+    }
     ls = kept_lines(r, drop);
 }
 
@@ -273,6 +331,14 @@ inline outcome run(const std::string& file, std::int16_t mode, bool existing, bo
     const bool marked = bom && file.starts_with(mark);
     const std::string body = marked ? file.substr(mark.size()) : file;
     const context c{mode, fuzz::lf_ends(mode, body), existing};
+    // Line ends chosen against the file's own would mix two kinds: a command that edits is refused.
+    const bool edits = std::ranges::any_of(ops, [](const op& o) {
+        return o.what == kind::set || o.what == kind::del_key || o.what == kind::del_section;
+    });
+    const auto first_end = file.find_first_of("\r\n");
+    if (edits && mode != 2 && first_end != std::string::npos && (file[first_end] == '\n') != (mode == 1)) {
+        return {3, {}, file};
+    }
     file_lines ls = common::split(body, c.lf);
     outcome result;
     try {

@@ -12,8 +12,10 @@
 #include "split_lines.hpp"
 #include "tarnwick/files/buffer_pool.hpp"
 #include "tarnwick/files/cp1252.hpp"
+#include "tarnwick/files/ini_line.hpp"
 #include "tarnwick/files/line_reader.hpp"
 #include "tarnwick/files/line_writer.hpp"
+#include "tarnwick/files/scans.hpp"
 
 namespace {
 
@@ -141,5 +143,47 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every byte decodes and encodes back to itself.
     const auto back = platform::cp1252::encode(platform::cp1252::decode(bytes));
     check(back && *back == bytes);
+
+    // The vector scans answer as their plain forms do, from every start, for a name of the input's.
+    {
+        const std::string_view name = bytes.substr(0, std::min<std::size_t>(data[1] % 24, bytes.size()));
+        for (std::size_t from = 0; from < std::min<std::size_t>(bytes.size(), 80); ++from) {
+            for (const bool more : {false, true}) {
+                const char* plain = platform::scan::bracketed_plain(bytes.data(), from, bytes.size(),
+                                                                    bytes.size(), name, more);
+#if TARNWICK_HAVE_SSE2
+                check(platform::scan::bracketed_sse2(bytes.data(), from, bytes.size(), bytes.size(), name,
+                                                     more) == plain);
+#endif
+                (void)plain;
+            }
+        }
+        for (std::size_t at = 0; at + platform::scan::block <= bytes.size(); at += 7) {
+            for (const bool ends_at_lf : {false, true}) {
+                const auto plain = platform::scan::line_marks_plain(bytes.data() + at, ends_at_lf);
+#if TARNWICK_HAVE_SSE2
+                check(platform::scan::line_marks_sse2(bytes.data() + at, ends_at_lf) == plain);
+#endif
+                (void)plain;
+            }
+        }
+    }
+    // A line told from its bytes piece by piece is what it is whole, however it is cut.
+    for (const std::string& l : expected) {
+        namespace ini = platform::ini;
+        const ini::line_shape whole = ini::shape_of(l);
+        ini::shape_scanner scanner;
+        for (std::size_t at = 0; at < l.size(); at += buffer_size)
+            scanner.add(std::string_view(l).substr(at, buffer_size));
+        const auto cut = scanner.finish();
+        check(cut.what == whole.what && cut.indent == whole.indent);
+        check(cut.backslash == (whole.what != ini::kind::blank && ini::ends_with_backslash(l)));
+        if (whole.what == ini::kind::header) {
+            check(cut.close == static_cast<std::size_t>(whole.name.data() - l.data()) + whole.name.size());
+        }
+        if (whole.what == ini::kind::setting) {
+            check(cut.value_at == static_cast<std::size_t>(whole.value.data() - l.data()));
+        }
+    }
     return 0;
 }

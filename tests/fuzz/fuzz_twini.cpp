@@ -76,10 +76,26 @@ struct request {
     std::optional<std::string> section, key, value;  // UTF-8, as given; only what the operation takes
 };
 
+// Whether a value of several lines could not be written on continuation lines so that it reads back:
+// a line with blanks around it (the first's before it aside, which the check of edges takes), a further
+// line that opens a comment, an empty last line.
+bool continuation_refused(const std::string& value) {
+    const auto lines = fuzz::common_model::value_lines(value);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        const bool last = i + 1 == lines.size();
+        if (last && fuzz::common::all_blank(l)) return true;
+        if (!l.empty() && ((i > 0 && fuzz::common::blank(l.front())) || fuzz::common::blank(l.back())))
+            return true;
+        if (i > 0 && !l.empty() && (l.front() == ';' || l.front() == '#')) return true;
+    }
+    return false;
+}
+
 // Whether the command is refused before the file is looked at: text that is not UTF-8, or that a set
 // could not write so that it reads back (in the common dialect, also blanks around the key or value, a
 // key that opens a comment, a value that ends with a backslash, a section name with a "]" that would end
-// its header early).
+// its header early, a value of several lines that continuation lines cannot hold).
 bool refused_outright(const std::vector<request>& rs, std::int16_t mode, bool exact) {
     for (const auto& r : rs) {
         for (const auto* t : {&r.section, &r.key, &r.value}) {
@@ -89,8 +105,11 @@ bool refused_outright(const std::vector<request>& rs, std::int16_t mode, bool ex
     for (const auto& r : rs) {
         if (r.what != fuzz::twini_model::kind::set) continue;
         for (const auto* t : {&*r.section, &*r.key, &*r.value}) {
-            if (t->find('\r') != std::string::npos || (mode != 0 && t->find('\n') != std::string::npos))
-                return true;
+            if (t->find('\r') != std::string::npos) return true;
+            // An LF ends its line where LF may end lines; in the common dialect, a value's goes on a
+            // continuation line instead.
+            const bool continued = !exact && t == &*r.value;
+            if (mode != 0 && !continued && t->find('\n') != std::string::npos) return true;
         }
         if (!fuzz::reads_back(*r.key)) return true;
         if (exact) continue;
@@ -98,6 +117,7 @@ bool refused_outright(const std::vector<request>& rs, std::int16_t mode, bool ex
             return !t.empty() && (fuzz::common::blank(t.front()) || fuzz::common::blank(t.back()));
         };
         if (edged(*r.key) || edged(*r.value)) return true;
+        if (r.value->find('\n') != std::string::npos && continuation_refused(*r.value)) return true;
         if (!r.key->empty() && (r.key->front() == ';' || r.key->front() == '#')) return true;
         if (!r.value->empty() && r.value->back() == '\\') return true;
         // A section name whose header line would read back as another name.
@@ -126,10 +146,9 @@ platform::encoding set_of(platform::encoding asked, const std::string& file) {
 void run_dialect(bool exact, const std::string& before, std::int16_t mode, bool existing,
                  platform::encoding asked, const std::vector<request>& rs) {
     twini::command c;
-    c.line_ends = mode;
+    c.format = {static_cast<platform::line_ends_setting>(mode), asked,
+                exact ? platform::ini::dialect::exact : platform::ini::dialect::common};
     c.existing = existing;
-    c.exact = exact;
-    c.encoding = asked;
     for (const auto& r : rs) {
         using k = fuzz::twini_model::kind;
         const twini::verb v = r.what == k::get_key || r.what == k::get_section ? twini::verb::get
@@ -181,7 +200,7 @@ void run_dialect(bool exact, const std::string& before, std::int16_t mode, bool 
                      "  before   %s\n  after    %s\n  expected %s\n  status %d expected %d\n  out %s\n  "
                      "expected %s\n  %s\n",
                      shown(before).c_str(), shown(after).c_str(), shown(expected.file).c_str(), result.status,
-                     expected.status, shown(result.out).c_str(), shown(expected.out).c_str(),
+                     expected.status, shown(result.out.str()).c_str(), shown(expected.out).c_str(),
                      result.message.c_str());
     }
     if (!exact && result.status == 0) {
@@ -198,7 +217,7 @@ void run_dialect(bool exact, const std::string& before, std::int16_t mode, bool 
         }
     }
     check(result.status == expected.status);
-    check(result.out == platform::codec::to_utf8(expected.out, set));
+    check(result.out.str() == platform::codec::to_utf8(expected.out, set));
     check(after == expected.file);
     check(result.status == 0 || after == before);
     check((result.status == 0) == result.message.empty());

@@ -152,6 +152,8 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
             } else if (!named) {
                 if (existing) throw failure{1};
                 if (!writable_name(o.key) || !writable(o.value)) throw failure{3};
+                // As found, a key beside one that differs only by blanks around it is refused.
+                if (mode == 2 && fuzz::near_key(ls, header, o.key)) throw failure{3};
                 file = *fuzz::add_setting(ls, header, o.key, o.value, end_of(lf));
             } else if (ls[*named].substr(o.key.size() + 1) != o.value) {
                 if (mode == 2 && ls[*named].find('\n', o.key.size()) != std::string::npos) throw failure{3};
@@ -180,6 +182,7 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
         }
         case kind::del_section: {
             if (!at) throw failure{1};
+            if (fuzz::joins_section(ls, header)) throw failure{3};
             file = fuzz::without_section(ls, header, end_of(lf));
             return;
         }

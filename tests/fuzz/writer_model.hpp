@@ -131,6 +131,76 @@ inline std::optional<lines> delete_setting(const lines& ls, const std::string& h
     return out;
 }
 
+// Whether the key's lines in the first occurrence of the section (the ones updateSetting and
+// deleteSetting reach) leave a line of it where the lookups still read, after a repeat of the header line
+// (for an update, only where the first occurrence has none to change): then the edit is refused.
+inline bool beyond_repeat(const lines& ls, const std::string& header, const std::string& name, bool update) {
+    const auto at = first_index(ls, header);
+    if (at < 0 || !looked_up(ls, header, name)) return false;
+    const auto [from, to] = first_occurrence(ls, at);
+    bool in_first = false;
+    for (std::size_t i = from; i < to; ++i) in_first = in_first || name_of(ls[i]) == name;
+    if (update) return !in_first;
+    for (std::size_t i = to; i < ls.size(); ++i) {
+        if (ls[i] == header) continue;
+        if (opens_section(ls[i])) break;
+        if (name_of(ls[i]) == name) return true;
+    }
+    return !in_first;
+}
+
+// Whether a line of the key that the edit changes (the first in the first occurrence) or removes (all of
+// them there) holds a lone LF.
+inline bool edits_line_feed(const lines& ls, const std::string& header, const std::string& name,
+                            bool update) {
+    const auto at = first_index(ls, header);
+    if (at < 0) return false;
+    const auto [from, to] = first_occurrence(ls, at);
+    for (std::size_t i = from; i < to; ++i) {
+        if (name_of(ls[i]) != name) continue;
+        if (ls[i].find('\n') != std::string::npos) return true;
+        if (update) return false;
+    }
+    return false;
+}
+
+// Whether the section's lookups find a setting whose name differs from name only by blanks around it.
+inline bool near_key(const lines& ls, const std::string& header, const std::string& name) {
+    auto trimmed = [](std::string t) {
+        while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.erase(0, 1);
+        while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.pop_back();
+        return t;
+    };
+    const auto at = first_index(ls, header);
+    if (at < 0) return false;
+    for (std::size_t i = static_cast<std::size_t>(at) + 1; i < ls.size(); ++i) {
+        if (ls[i] == header) continue;
+        if (opens_section(ls[i])) break;
+        const auto n = name_of(ls[i]);
+        if (n && *n != name && trimmed(*n) == trimmed(name)) return true;
+    }
+    return false;
+}
+
+// Whether removing the section would leave two lines of another section's header with no other line
+// beginning with "[" between them where a header line of the section stood: the lookups would then read
+// the lines after the second as the first's.
+inline bool joins_section(const lines& ls, const std::string& header) {
+    std::optional<std::string> last;  // the last line beginning with "[" kept
+    bool removed = false;
+    for (const auto& l : ls) {
+        if (l == header) {
+            removed = true;
+            continue;
+        }
+        if (!opens_section(l)) continue;
+        if (removed && last && *last == l && l.size() >= 2 && l.back() == ']') return true;
+        last = l;
+        removed = false;
+    }
+    return false;
+}
+
 // The file once the section is removed: every header line `header` and the setting lines under each,
 // with two blank lines before what is left.
 inline std::string without_section(const lines& ls, const std::string& header, const std::string& end) {

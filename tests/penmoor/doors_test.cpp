@@ -87,7 +87,7 @@ TEST(Doors, EveryDoorGivesTheSameBytesOrTheSameRefusal) {
             EXPECT_EQ(o.error, 0) << o.message;
             const std::string after = test::read_file(path);
             EXPECT_TRUE(after == *r.after)
-                << (after.size() < 200 ? after : "(" + std::to_string(after.size()) + " bytes)");
+                << (after.size() < 200 ? after : std::to_string(after.size()) + " bytes");
         }
     }
 }

@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
     // A write past the file size limit (ulimit -f) then fails with EFBIG, reported and cleaned up as any
     // failed write is, instead of ending twini in the middle of a copy and leaving the copy behind.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Likewise a closed pipe on standard output: the write fails with EPIPE, and the exit status says
+    // whether the file was changed.
+    std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     const twini::parsed p = twini::parse(arguments);
     switch (p.what) {

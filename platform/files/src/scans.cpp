@@ -23,7 +23,30 @@ const char* bracketed_plain(const char* base, std::size_t from, std::size_t stop
     return nullptr;
 }
 
+marks line_marks_plain(const char* p, bool lf) noexcept {
+    marks m{0, 0};
+    for (std::size_t i = 0; i < block; ++i) {
+        if (p[i] == '\r' || (lf && p[i] == '\n')) m.ends |= std::uint64_t{1} << i;
+        if (p[i] == '=') m.equals |= std::uint64_t{1} << i;
+    }
+    return m;
+}
+
 #if TARNWICK_HAVE_SSE2
+marks line_marks_sse2(const char* p, bool lf) noexcept {
+    const __m128i cr = _mm_set1_epi8('\r'), lf_byte = _mm_set1_epi8('\n'), eq = _mm_set1_epi8('=');
+    std::uint64_t ends = 0, equals = 0;
+    for (int i = 0; i < 4; ++i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        __m128i end = _mm_cmpeq_epi8(v, cr);
+        if (lf) end = _mm_or_si128(end, _mm_cmpeq_epi8(v, lf_byte));
+        ends |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(end))) << (16 * i);
+        equals |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, eq))))
+                  << (16 * i);
+    }
+    return {ends, equals};
+}
+
 const char* bracketed_sse2(const char* base, std::size_t from, std::size_t stop, std::size_t limit,
                            std::string_view name, bool more) noexcept {
     const std::size_t close = name.size() + 1;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -31,6 +32,27 @@ inline const char* bracketed(const char* base, std::size_t from, std::size_t sto
     return bracketed_sse2(base, from, stop, limit, name, more);
 #else
     return bracketed_plain(base, from, stop, limit, name, more);
+#endif
+}
+
+// One bit per byte of a block of 64 bytes: the bytes that may end a line (CR, and LF where lf), and the
+// "=" bytes; the reader control's load files each line as soon as its end is known.
+inline constexpr std::size_t block = 64;
+struct marks {
+    std::uint64_t ends;
+    std::uint64_t equals;
+    friend bool operator==(const marks&, const marks&) = default;
+};
+marks line_marks_plain(const char* p, bool lf) noexcept;
+#if TARNWICK_HAVE_SSE2
+marks line_marks_sse2(const char* p, bool lf) noexcept;
+#endif
+
+inline marks line_marks(const char* p, bool lf) noexcept {
+#if TARNWICK_HAVE_SSE2 && !defined(TARNWICK_SCALAR)
+    return line_marks_sse2(p, lf);
+#else
+    return line_marks_plain(p, lf);
 #endif
 }
 
