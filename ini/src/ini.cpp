@@ -39,8 +39,8 @@ void ini::ResetConf() {
     state_->index.forget();
     state_->changed();
     // Empty tables are an empty file's: as found, that is UTF-8.
-    state_->tables.set_encoding(state_->encoding == 0 ? detail::text_encoding::windows_1252
-                                                      : detail::text_encoding::utf8);
+    state_->tables.set_encoding(state_->encoding == 0 ? platform::encoding::cp1252
+                                                      : platform::encoding::utf8);
 }
 
 void ini::InputConf(const platform::string& to_input) {

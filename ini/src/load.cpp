@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tarnwick/files/buffer_pool.hpp"
+#include "tarnwick/files/line_end.hpp"
 #include "tarnwick/files/scans.hpp"
 #include "tarnwick/files/text_codec.hpp"
 
@@ -75,7 +76,7 @@ class line_scanner {
             if (m.ends == 0) return;
             const std::size_t end = at + static_cast<std::size_t>(__builtin_ctzll(m.ends));
             file(base, end);
-            line_ = end + (base[end] == '\r' && end + 1 < size && base[end + 1] == '\n' ? 2 : 1);
+            line_ = end + platform::line_end::length(std::string_view(base, size), end);
             equals_ = npos;
         }
     }
@@ -104,7 +105,8 @@ void load_file(tables& t, platform::file& source, platform::line_ends ends, plat
     // As found, the set is known only once every byte is: the file is read whole, then scanned.
     const bool as_found = set == platform::encoding::as_found;
     if (set != platform::encoding::as_found) {
-        t.set_encoding(set == platform::encoding::utf8 ? text_encoding::utf8 : text_encoding::windows_1252);
+        t.set_encoding(set == platform::encoding::utf8 ? platform::encoding::utf8
+                                                       : platform::encoding::cp1252);
     }
     bool bom_checked = set == platform::encoding::cp1252;
     const auto check_bom = [&] {
@@ -133,7 +135,7 @@ void load_file(tables& t, platform::file& source, platform::line_ends ends, plat
     if (as_found) {
         std::string_view bytes(text.data() + start, text.size() - start);
         const bool utf8 = bytes.starts_with(platform::utf8_bom) || platform::codec::valid_utf8(bytes);
-        t.set_encoding(utf8 ? text_encoding::utf8 : text_encoding::windows_1252);
+        t.set_encoding(utf8 ? platform::encoding::utf8 : platform::encoding::cp1252);
         scanner.scan(text.data() + start, text.size() - start);
     }
     scanner.finish(text.data() + start, text.size() - start);

@@ -49,9 +49,9 @@ class tables {
   public:
     void reset() noexcept;
 
-    text_encoding encoding() const noexcept { return encoding_; }
+    platform::encoding encoding() const noexcept { return encoding_; }
     // The encoding of the text filed from now on; only while the tables hold no text.
-    void set_encoding(text_encoding encoding) noexcept { encoding_ = encoding; }
+    void set_encoding(platform::encoding encoding) noexcept { encoding_ = encoding; }
     // The rule lines are filed by from now on.
     void set_dialect(platform::ini::dialect rules) noexcept {
         dialect_ = rules;
@@ -70,7 +70,8 @@ class tables {
         const line_parts parts = classify_exact(line);
         if (parts.kind == line_kind::ignored) return;
         // Two characters may take up to eight bytes of UTF-8.
-        if (encoding_ == text_encoding::utf8 && line.text.size() <= 8 && units_in(line.text) <= 2) return;
+        if (encoding_ == platform::encoding::utf8 && line.text.size() <= 8 && units_in(line.text) <= 2)
+            return;
         if (parts.kind == line_kind::header) {
             add_header(at + static_cast<std::uint32_t>(parts.name_at), parts.name_length, false);
         } else if (parts.kind == line_kind::setting) {
@@ -151,7 +152,7 @@ class tables {
         return static_cast<std::size_t>(i) < wide.size() && wide[static_cast<std::size_t>(i)];
     }
 
-    text_encoding encoding_ = text_encoding::windows_1252;
+    platform::encoding encoding_ = platform::encoding::cp1252;
     platform::ini::dialect dialect_ = platform::ini::dialect::exact;
     // The value a common-dialect line may go on with (that of the last setting filed, while open), and
     // the blank lines since its last line.

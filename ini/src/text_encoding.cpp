@@ -11,8 +11,8 @@ platform::string decode_utf8(std::string_view bytes) {
     return platform::codec::decode(bytes, platform::encoding::utf8);
 }
 
-bool encode(std::u16string_view text, text_encoding encoding, std::string& out) {
-    if (encoding == text_encoding::utf8) {
+bool encode(std::u16string_view text, platform::encoding encoding, std::string& out) {
+    if (encoding == platform::encoding::utf8) {
         std::optional<std::string> bytes = platform::codec::encode(text, platform::encoding::utf8);
         if (!bytes) return false;
         out = std::move(*bytes);
@@ -27,13 +27,13 @@ bool encode(std::u16string_view text, text_encoding encoding, std::string& out) 
     return true;
 }
 
-bool encode_words_slowly(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept {
+bool encode_words_slowly(std::u16string_view text, platform::encoding encoding, std::uint64_t* out) noexcept {
     for (std::size_t i = 0; i < text.size(); i += 8) {
         std::uint64_t word = 0;
         for (std::size_t k = 0; k < 8 && i + k < text.size(); ++k) {
             unsigned char byte = static_cast<unsigned char>(text[i + k]);
             if (text[i + k] >= 0x80 &&
-                (encoding == text_encoding::utf8 || !platform::cp1252::encode(text[i + k], byte)))
+                (encoding == platform::encoding::utf8 || !platform::cp1252::encode(text[i + k], byte)))
                 return false;
             word |= std::uint64_t{byte} << (8 * k);
         }
@@ -42,7 +42,7 @@ bool encode_words_slowly(std::u16string_view text, text_encoding encoding, std::
     return true;
 }
 
-void name_key::encode_long(text_encoding encoding) {
+void name_key::encode_long(platform::encoding encoding) {
     heap_ = std::make_unique<std::uint64_t[]>(word_count(units_.size()));
     words_ = heap_.get();
     has_bytes_ = encode_words(units_, encoding, heap_.get());

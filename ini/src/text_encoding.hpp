@@ -1,4 +1,6 @@
-// The encoding of the loaded text, and the two ways across it: the bytes of a filed name or value become
+// The encoding of the loaded text (platform::encoding, Windows-1252 or UTF-8: in Windows-1252 every byte is
+// one character, so decoding never fails; in UTF-8 bytes that are not UTF-8 decode to lone surrogates
+// U+DC80 ... U+DCFF and back), and the two ways across it: the bytes of a filed name or value become
 // interface text only when a query returns them (decode), and a name asked for becomes bytes once, so
 // that it is compared with filed names byte for byte (name_key).
 //
@@ -14,6 +16,7 @@
 #include <string_view>
 
 #include "tarnwick/files/cp1252.hpp"
+#include "tarnwick/files/text_codec.hpp"
 #include "tarnwick/files/types.hpp"
 
 #if defined(__SSE2__)
@@ -22,16 +25,11 @@
 
 namespace tw_ini::detail {
 
-enum class text_encoding : std::uint8_t {
-    windows_1252,  // one character per byte, every byte a character: decoding never fails
-    utf8,          // bytes that are not UTF-8 decode to lone surrogates U+DC80 ... U+DCFF and back
-};
-
 platform::string decode_utf8(std::string_view bytes);
 
 // The interface text of bytes in an encoding. Inline: a query decodes what it returns on every call.
-inline platform::string decode(std::string_view bytes, text_encoding encoding) {
-    if (encoding == text_encoding::utf8) return decode_utf8(bytes);
+inline platform::string decode(std::string_view bytes, platform::encoding encoding) {
+    if (encoding == platform::encoding::utf8) return decode_utf8(bytes);
     platform::string text(bytes.size(), u'\0');
     platform::cp1252::decode_into(bytes, text.data());
     return text;
@@ -39,7 +37,7 @@ inline platform::string decode(std::string_view bytes, text_encoding encoding) {
 
 // Encodes text into out (replacing what it held); false when a character has no bytes in the encoding,
 // in which case out is unspecified.
-bool encode(std::u16string_view text, text_encoding encoding, std::string& out);
+bool encode(std::u16string_view text, platform::encoding encoding, std::string& out);
 
 // Bytes as 64-bit words, little-endian, the last one padded with zero bytes: the unit in which names
 // are hashed and compared. word() reads the bytes where they lie, without copying the tail anywhere.
@@ -70,12 +68,12 @@ inline std::size_t word_count(std::size_t bytes) noexcept {
 
 // Encodes text into padded words, each stored whole; false when a character has no byte in the encoding,
 // and for any character but ASCII in UTF-8, whose bytes outnumber its units (name_key takes that case).
-bool encode_words_slowly(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept;
+bool encode_words_slowly(std::u16string_view text, platform::encoding encoding, std::uint64_t* out) noexcept;
 
 // The same, inline and without a branch per unit for ASCII, the common case: a query encodes its names
 // on every call. Eight units are narrowed at a time; a last part of fewer is read as the last eight
 // units (or four) of the text, overlapping what came before, so nothing past the text is read.
-inline bool encode_words(std::u16string_view text, text_encoding encoding, std::uint64_t* out) noexcept {
+inline bool encode_words(std::u16string_view text, platform::encoding encoding, std::uint64_t* out) noexcept {
 #if defined(__SSE2__)
     const std::size_t n = text.size();
     const char16_t* p = text.data();
@@ -130,13 +128,13 @@ inline bool encode_words(std::u16string_view text, text_encoding encoding, std::
 // right after they were made costs no more than reading any other memory.
 class name_key {
   public:
-    name_key(std::u16string_view units, text_encoding encoding) : units_(units), size_(units.size()) {
+    name_key(std::u16string_view units, platform::encoding encoding) : units_(units), size_(units.size()) {
         if (units.size() <= sizeof inline_) {
             has_bytes_ = encode_words(units, encoding, inline_);
         } else {
             encode_long(encoding);
         }
-        if (!has_bytes_ && encoding == text_encoding::utf8) encode_utf8();
+        if (!has_bytes_ && encoding == platform::encoding::utf8) encode_utf8();
     }
     name_key(const name_key&) = delete;
     name_key& operator=(const name_key&) = delete;
@@ -156,7 +154,7 @@ class name_key {
     }
 
   private:
-    void encode_long(text_encoding encoding);
+    void encode_long(platform::encoding encoding);
     void encode_utf8();
 
     std::u16string_view units_;

@@ -1,5 +1,7 @@
 #include "tarnwick/files/line_writer.hpp"
 
+#include "tarnwick/files/line_end.hpp"
+
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -74,7 +76,7 @@ void line_writer::lines(std::string_view raw) {
         const auto stop = raw.find_first_of(lf ? std::string_view("\r\n") : std::string_view("\r"));
         write_line(raw.substr(0, stop));
         if (stop == std::string_view::npos) return;
-        const bool crlf = raw[stop] == '\r' && stop + 1 < raw.size() && raw[stop + 1] == '\n';
+        const bool crlf = line_end::length(raw, stop) == 2;
         raw.remove_prefix(stop + (crlf ? 2 : 1));
     }
 }

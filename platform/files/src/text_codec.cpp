@@ -11,41 +11,12 @@
 namespace platform {
 namespace {
 
-// The length of the valid UTF-8 sequence at bytes[at], or 0 when none starts there.
 std::size_t sequence_at(std::string_view bytes, std::size_t at) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
-    const std::size_t left = bytes.size() - at;
-    const unsigned char b = p[0];
-    if (b < 0x80) return 1;
-    auto continues = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
-    if (b >= 0xC2 && b <= 0xDF) return continues(1) ? 2 : 0;
-    if (b >= 0xE0 && b <= 0xEF) {
-        if (!continues(1) || !continues(2)) return 0;
-        if (b == 0xE0 && p[1] < 0xA0) return 0;   // overlong
-        if (b == 0xED && p[1] >= 0xA0) return 0;  // a surrogate
-        return 3;
-    }
-    if (b >= 0xF0 && b <= 0xF4) {
-        if (!continues(1) || !continues(2) || !continues(3)) return 0;
-        if (b == 0xF0 && p[1] < 0x90) return 0;   // overlong
-        if (b == 0xF4 && p[1] >= 0x90) return 0;  // beyond U+10FFFF
-        return 4;
-    }
-    return 0;
+    return utf8_sequence_at(bytes, at);
 }
 
 char32_t code_point(const unsigned char* p, std::size_t length) noexcept {
-    switch (length) {
-        case 1:
-            return p[0];
-        case 2:
-            return (char32_t{p[0] & 0x1Fu} << 6) | (p[1] & 0x3Fu);
-        case 3:
-            return (char32_t{p[0] & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
-        default:
-            return (char32_t{p[0] & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
-                   (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
-    }
+    return utf8_code_point(p, length);
 }
 
 }  // namespace

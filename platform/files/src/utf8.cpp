@@ -53,6 +53,42 @@ void append_utf8(std::string& out, char32_t cp) {
     }
 }
 
+std::size_t utf8_sequence_at(std::string_view bytes, std::size_t at) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
+    const std::size_t left = bytes.size() - at;
+    const unsigned char b = p[0];
+    if (b < 0x80) return 1;
+    auto continues = [&](std::size_t i) { return i < left && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF) return continues(1) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (!continues(1) || !continues(2)) return 0;
+        if (b == 0xE0 && p[1] < 0xA0) return 0;   // overlong
+        if (b == 0xED && p[1] >= 0xA0) return 0;  // a surrogate
+        return 3;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (!continues(1) || !continues(2) || !continues(3)) return 0;
+        if (b == 0xF0 && p[1] < 0x90) return 0;   // overlong
+        if (b == 0xF4 && p[1] >= 0x90) return 0;  // beyond U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+char32_t utf8_code_point(const unsigned char* p, std::size_t length) noexcept {
+    switch (length) {
+        case 1:
+            return p[0];
+        case 2:
+            return (char32_t{p[0] & 0x1Fu} << 6) | (p[1] & 0x3Fu);
+        case 3:
+            return (char32_t{p[0] & 0x0Fu} << 12) | (char32_t{p[1] & 0x3Fu} << 6) | (p[2] & 0x3Fu);
+        default:
+            return (char32_t{p[0] & 0x07u} << 18) | (char32_t{p[1] & 0x3Fu} << 12) |
+                   (char32_t{p[2] & 0x3Fu} << 6) | (p[3] & 0x3Fu);
+    }
+}
+
 std::string native_path(std::u16string_view path) {
     std::string out;
     if (!convert(path, out, true)) {
@@ -73,41 +109,16 @@ namespace {
 // stops at), or npos. Lenient decoding puts U+FFFD for each such byte and goes on.
 std::size_t decode(std::string_view text, std::u16string& out, bool strict) {
     out.reserve(out.size() + text.size());
-    std::size_t i = 0;
     std::size_t first_bad = std::string_view::npos;
-    while (i < text.size()) {
-        const auto b0 = static_cast<unsigned char>(text[i]);
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8_sequence_at(text, i);
         char32_t cp = 0xFFFD;
-        std::size_t len = 1;
-        auto cont = [&](std::size_t k) {
-            return i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-        };
-        auto byte = [&](std::size_t k) {
-            return static_cast<char32_t>(static_cast<unsigned char>(text[i + k]) & 0x3F);
-        };
-        bool valid = true;
-        if (b0 < 0x80) {
-            cp = b0;
-        } else if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
-            cp = ((b0 & 0x1Fu) << 6) | byte(1);
-            len = 2;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF && cont(1) && cont(2) &&
-                   (((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) >= 0x800 &&
-                   ((((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) < 0xD800 ||
-                    (((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2)) > 0xDFFF)) {
-            cp = ((b0 & 0x0Fu) << 12) | (byte(1) << 6) | byte(2);
-            len = 3;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4 && cont(1) && cont(2) && cont(3) &&
-                   (((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3)) >= 0x10000 &&
-                   (((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3)) <= 0x10FFFF) {
-            cp = ((b0 & 0x07u) << 18) | (byte(1) << 12) | (byte(2) << 6) | byte(3);
-            len = 4;
-        } else {
-            valid = false;
-        }
-        if (!valid) {
+        if (length == 0) {
             if (first_bad == std::string_view::npos) first_bad = i;
             if (strict) return first_bad;
+        } else {
+            cp = utf8_code_point(p + i, length);
         }
         if (cp >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -115,7 +126,7 @@ std::size_t decode(std::string_view text, std::u16string& out, bool strict) {
         } else {
             out += static_cast<char16_t>(cp);
         }
-        i += len;
+        i += length == 0 ? 1 : length;
     }
     return first_bad;
 }

@@ -37,4 +37,10 @@ std::string to_utf8(std::u16string_view text);
 /// Appends the UTF-8 bytes of one code point.
 void append_utf8(std::string& out, char32_t c);
 
+/// The length of the valid UTF-8 sequence at bytes[at] (1 to 4: shortest forms, no surrogates, nothing
+/// beyond U+10FFFF), or 0 when none starts there.
+std::size_t utf8_sequence_at(std::string_view bytes, std::size_t at) noexcept;
+/// The code point of a valid sequence of that length at p.
+char32_t utf8_code_point(const unsigned char* p, std::size_t length) noexcept;
+
 }  // namespace platform
