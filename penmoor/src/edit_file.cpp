@@ -17,7 +17,6 @@ struct edited {
 // The run of an edit in a transaction: the pass, the verdict, the codes; the commit outside a batch.
 edited run_edit(transaction& t, const edit_target& target, method m, const edit_subject& subject,
                 const stage_maker& make) {
-    rules::check_line_ends(t.format(), t.current());
     const auto s = make(t.current(), t.text());
     engine::stage* const one[] = {s.get()};
     t.run(one, true, s->keeps_bytes());
@@ -26,6 +25,8 @@ edited run_edit(transaction& t, const edit_target& target, method m, const edit_
         subject.what, found, t.format(), t.ends(),
         {subject.section, subject.key ? std::optional<std::string_view>(*subject.key) : std::nullopt});
     const report r = events_of(m, true, found);
+    // The lines written end as chosen: against the file's own (as a batch found it), refused.
+    if (r.result) rules::check_line_ends(t.format(), t.found());
     t.keep(r.result);
     if (!r.result) {
         raise_codes(target, r);

@@ -69,7 +69,9 @@ class common_editing : public section_stage {
         spaced_ = true;
         const std::string_view head = l.head();
         const std::string_view name = l.info().name;
-        const auto name_at = static_cast<std::size_t>(name.data() - head.data());
+        // An empty name stands where the line's text does (its view may point anywhere).
+        const auto name_at =
+            name.empty() ? l.info().indent : static_cast<std::size_t>(name.data() - head.data());
         const std::size_t equals = head.find('=', name_at + name.size());
         indent_.assign(head.substr(0, name_at));
         before_equals_.assign(head.substr(name_at + name.size(), equals - name_at - name.size()));

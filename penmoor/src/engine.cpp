@@ -65,6 +65,9 @@ void pass_impl::run(std::span<stage* const> stages) {
 void pass_impl::link::put(engine::line&& l) {
     given = true;
     given_blank = l.whole() && ini::indent_of(l.head()) == l.head().size();
+    given_unended = l.origin_ == engine::line::origin::kept   ? l.end_.empty()
+                    : l.origin_ == engine::line::origin::file ? l.whole_ && owner->reader_.line_end().empty()
+                                                              : false;
     if (next < owner->stages_.size()) {
         owner->stages_[next]->take(std::move(l), owner->links_[next + 1]);
     } else {
@@ -75,6 +78,7 @@ void pass_impl::link::put(engine::line&& l) {
 void pass_impl::link::make(std::string_view text) {
     given = true;
     given_blank = ini::indent_of(text) == text.size();
+    given_unended = false;
     if (next < owner->stages_.size()) {
         owner->stages_[next]->take(owner->made(text), owner->links_[next + 1]);
     } else {
@@ -82,9 +86,22 @@ void pass_impl::link::make(std::string_view text) {
     }
 }
 
+// Whether what the operation before this link has let through so far ends with the file's last line,
+// without a line end. Where the copy ends every line as the pass's line ends say, an operation before it
+// that changed something stands for an edit of its own, which ended that line.
+bool pass_impl::link::ends_unended() const {
+    if (!owner->rules_.exact_copy) {
+        for (std::size_t i = 0; i + 1 < next; ++i) {
+            if (owner->stages_[i]->changed()) return false;
+        }
+    }
+    return given ? given_unended : owner->ends_unended();
+}
+
 void pass_impl::link::make_continued(std::string_view text) {
     given = true;
     given_blank = ini::indent_of(text) == text.size();
+    given_unended = false;
     if (next < owner->stages_.size()) {
         owner->stages_[next]->take(owner->made(text, true), owner->links_[next + 1]);
     } else {

@@ -114,7 +114,7 @@ inline line& line::operator=(line&& other) noexcept {
     pass_ = other.pass_;
     if (own) {
         head_ = text_;
-        if (!info_.name.empty()) info_.name = std::string_view(text_).substr(name_at, info_.name.size());
+        info_.name = std::string_view(text_).substr(std::min(name_at, text_.size()), info_.name.size());
     }
     return *this;
 }
@@ -167,6 +167,9 @@ class stage {
     // The bytes of a line's head (after its indent) that every decision about a line needs: enough to
     // tell the header line looked for, or a setting name looked for, from any other.
     virtual std::size_t want() const { return 0; }
+    // The operation has changed what it lets through (a copy that ends every line as the pass's line ends
+    // say has then ended the file's last line too, as an edit of its own would have).
+    virtual bool changed() const { return false; }
 };
 
 // How a pass reads and writes.

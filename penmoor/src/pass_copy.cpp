@@ -24,6 +24,7 @@ void pass_impl::put(engine::line&& l) {
             return;
         case engine::line::origin::kept:
             if (l.length_ == 0) {
+                keep_apart(l.text_.empty() ? std::string_view(l.end_) : std::string_view(l.text_));
                 writer_->line(l.text_, l.end_);
                 tail_blank_ = is_blank_text(l.text_);
             } else {
@@ -31,8 +32,10 @@ void pass_impl::put(engine::line&& l) {
                 tail_blank_ = false;
             }
             open_line_ = l.end_.empty();
+            cr_ended_ = l.end_ == "\r";
             return;
         case engine::line::origin::made:
+            keep_apart(l.text_.empty() ? end() : std::string_view(l.text_));
             writer_->write_line(l.text_);
             tail_blank_ = is_blank_text(l.text_);
             return;
@@ -42,34 +45,50 @@ void pass_impl::put(engine::line&& l) {
 void pass_impl::make(std::string_view text) {
     if (!writer_) return;
     close_open_line();
+    keep_apart(text.empty() ? end() : text);
     writer_->write_line(text);
     tail_blank_ = is_blank_text(text);
+}
+
+// A line of the copy that ends with a lone CR, and a line after it that begins with an LF (an empty line
+// where LF ends lines, or a line that holds a lone LF first), would make a CR LF of the two: one line end
+// where there are two, or a line less its LF. They stand so only where an edit put them next to each
+// other; the CR is then written as a CR LF.
+void pass_impl::keep_apart(std::string_view next) {
+    if (cr_ended_ && rules_.exact_copy && !next.empty() && next.front() == '\n') writer_->write_raw("\n");
+    cr_ended_ = false;
 }
 
 void pass_impl::raw(std::string_view bytes) {
     if (writer_) writer_->write_raw(bytes);
     open_line_ = false;
     tail_blank_ = false;
+    cr_ended_ = false;
 }
 
 void pass_impl::lines(std::string_view raw_lines) {
     if (raw_lines.empty()) return;
     close_open_line();
+    keep_apart(raw_lines);
     writer_->lines(raw_lines);
     const auto last = platform::line_end::last_line(raw_lines, rules_.ends == platform::line_ends::lf);
     open_line_ = last.end == raw_lines.size();
     tail_blank_ = is_blank_text(raw_lines.substr(last.start, last.end - last.start));
+    cr_ended_ = raw_lines.back() == '\r';
 }
 
 void pass_impl::line(std::string_view text, std::string_view line_end) {
     close_open_line();
+    keep_apart(text.empty() ? line_end : text);
     writer_->line(text, line_end);
     open_line_ = line_end.empty();
     tail_blank_ = is_blank_text(text);
+    cr_ended_ = line_end == "\r";
 }
 
 void pass_impl::piece(std::string_view text) {
     close_open_line();
+    keep_apart(text);
     writer_->piece(text);
     tail_blank_ = false;
 }
@@ -77,6 +96,7 @@ void pass_impl::piece(std::string_view text) {
 void pass_impl::end_line(std::string_view line_end) {
     writer_->end_line(line_end);
     open_line_ = line_end.empty();
+    cr_ended_ = line_end == "\r";
 }
 
 void pass_impl::close_open_line() {
@@ -168,13 +188,18 @@ void pass_impl::read_kept(const engine::line& l, std::size_t from,
 }
 
 void pass_impl::copy_kept(const engine::line& l) {
-    read_kept(l, 0, [&](std::string_view piece) { writer_->piece(piece); });
+    read_kept(l, 0, [&](std::string_view piece) {
+        keep_apart(piece);
+        writer_->piece(piece);
+    });
     writer_->end_line(l.end_);
 }
 
 void pass_impl::repoint(engine::line& l, std::string_view into) {
     const char* old = l.head_.data();
-    if (!l.info_.name.empty() && old != nullptr) {
+    if (l.info_.name.empty()) {
+        l.info_.name = into.substr(0, 0);
+    } else if (old != nullptr) {
         const auto at = static_cast<std::size_t>(l.info_.name.data() - old);
         l.info_.name = at + l.info_.name.size() <= into.size() ? into.substr(at, l.info_.name.size())
                                                                : std::string_view();

@@ -94,13 +94,14 @@ class pass_impl final : public emitter, public platform::line_sink {
         // it back from the copy.
         bool given = false;
         bool given_blank = false;
+        bool given_unended = false;  // and whether it is the file's last line, without a line end
         void put(engine::line&& l) override;
         void make(std::string_view text) override;
         void make_continued(std::string_view text) override;
         void raw(std::string_view bytes) override { owner->raw(bytes); }
         engine::line hold(engine::line&& l) override { return owner->keep(std::move(l)); }
         bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }
-        bool ends_unended() const override { return owner->ends_unended(); }
+        bool ends_unended() const override;
         std::string_view end() const override { return owner->end(); }
     };
 
@@ -126,6 +127,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     void catch_up(off_t line_start);
 
     void close_open_line();
+    void keep_apart(std::string_view next);
     void read_kept(const engine::line& l, std::size_t from,
                    const std::function<void(std::string_view)>& each);
     void copy_kept(const engine::line& l);
@@ -139,6 +141,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     std::optional<platform::line_writer> writer_;
     bool open_line_ = false;  // the last line written has no terminator (yet)
     bool tail_blank_ = true;  // nothing written yet, or the last line written is blank
+    bool cr_ended_ = false;   // the last line written ends with a lone CR
     // Common dialect: the value context after the last line taken, or before the first line passed over
     // since (behind_, where they start).
     platform::ini::value_context value_;

@@ -67,8 +67,8 @@ struct subject {
 void check_edit(edit what, const findings& found, const platform::format& format, platform::line_ends ends,
                 const subject& s);
 
-// Refuses, in the common dialect, line ends chosen against the file's own (the file f has some: a file
-// with no line end yet takes any).
+// Refuses, in the common dialect, an edit that changes the file with line ends chosen against the file's
+// own (f, the file as the edit found it, has some: a file with no line end yet takes any).
 void check_line_ends(const platform::format& format, platform::file& f);
 
 }  // namespace penmoor::rules

@@ -70,10 +70,20 @@ struct staged {
     std::unique_ptr<engine::stage> headers;  // a list of the sections
 };
 
+// A name in the file's bytes; one that would be written is refused where it has none (rules.hpp). One that
+// is only looked for is compared as it is: in a UTF-8 file by its bytes (those that are not UTF-8 among
+// them, as the file keeps them and the requests give them), elsewhere as its characters, and where it has
+// no bytes in the file's character set it cannot occur there: nothing (it is not found).
 std::optional<std::string> bytes_of(const std::optional<std::string>& utf8, rules::part what,
-                                    platform::encoding set) {
+                                    platform::encoding set, bool written) {
     if (!utf8) return std::nullopt;
-    return rules::bytes_of_utf8(*utf8, what, set);
+    if (!written && set == platform::encoding::utf8) return utf8;
+    try {
+        return rules::bytes_of_utf8(*utf8, what, set);
+    } catch (const refusal&) {
+        if (written) throw;
+        return std::nullopt;
+    }
 }
 
 // The stages of the requests, in order, over the file the transaction reads.
@@ -90,8 +100,9 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
     for (std::size_t i = 0; i < requests.size(); ++i) {
         request& r = requests[i];
         staged& s = all[i];
-        s.section = bytes_of(r.section, rules::part::section, set);
-        s.key = bytes_of(r.key, rules::part::key, set);
+        const bool written = r.what == verb::set;
+        s.section = bytes_of(r.section, rules::part::section, set, written);
+        s.key = bytes_of(r.key, rules::part::key, set, written);
         if (r.what == verb::set) s.value = rules::bytes_of_utf8(r.value, rules::part::value, set);
         value_sink* out = nullptr;
         if (r.out) {
@@ -101,11 +112,11 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
         s.names = std::make_unique<distinct>(out);
         switch (r.what) {
             case verb::get:
-                s.stage = s.key ? stages::find_setting(rules, s.section, s.key, out)
+                s.stage = r.key ? stages::find_setting(rules, s.section, s.key, out)
                                 : stages::find_section(rules, s.section, out);
                 break;
             case verb::list:
-                if (s.section) {
+                if (r.section) {
                     s.stage = stages::find_section(rules, s.section, s.names.get());
                 } else {
                     distinct* names = s.names.get();
@@ -116,7 +127,7 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
                 s.stage = stages::set(rules, *s.section, *s.key, s.value, r.existing_only);
                 break;
             case verb::del:
-                s.stage = s.key ? stages::delete_setting(
+                s.stage = r.key ? stages::delete_setting(
                                       rules, s.section, s.key,
                                       rules == dialect::common ? reach::lookup : reach::first_occurrence)
                                 : stages::delete_header(rules, s.section, t.current());
@@ -126,9 +137,11 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
     return all;
 }
 
-// The core's verdict on each edit, given with its answer.
+// The core's verdict on each edit, given with its answer. The first edit that changes the file also
+// answers for the line ends the copy is written with.
 void check_edits(std::span<const request> requests, const std::vector<staged>& stages, transaction& t,
                  std::vector<answer>& answers) {
+    bool ends_checked = false;
     for (std::size_t i = 0; i < requests.size(); ++i) {
         const request& r = requests[i];
         if (r.what != verb::set && r.what != verb::del) continue;
@@ -141,6 +154,10 @@ void check_edits(std::span<const request> requests, const std::vector<staged>& s
                                r.key ? std::optional<std::string_view>(*r.key) : std::nullopt};
         try {
             rules::check_edit(what, f, t.format(), t.ends(), s);
+            if (f.changed && !ends_checked) {
+                ends_checked = true;
+                rules::check_line_ends(t.format(), t.found());
+            }
         } catch (const refusal& why) {
             answers[i].refused = why;
         }
@@ -149,7 +166,6 @@ void check_edits(std::span<const request> requests, const std::vector<staged>& s
 
 std::vector<answer> run_once(transaction& t, std::span<request> requests, bool editing,
                              const std::function<bool(const std::vector<answer>&)>& accept) {
-    if (editing) rules::check_line_ends(t.format(), t.current());
     std::vector<staged> staged = stages_of(requests, t);
     std::vector<engine::stage*> order;
     bool keeps_bytes = true;

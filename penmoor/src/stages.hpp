@@ -148,6 +148,7 @@ class section_stage : public engine::stage {
         : cursor_(std::move(cursor)), want_(std::max(cursor_.want(), setting_size + 1)) {}
 
     const findings& found() const { return found_; }
+    bool changed() const override { return found_.changed; }
     // The operation changes nothing of the bytes of lines it lets through (so the copy may keep them).
     virtual bool keeps_bytes() const { return cursor_.rules() == engine::dialect::common; }
 

@@ -157,7 +157,8 @@ class common_section_remover final : public section_stage {
   public:
     common_section_remover(stages::name section, platform::file& source)
         : section_stage(section_cursor(std::move(section), dialect::common), 0), names_(source) {
-        found_.header = found_.changed = removing_ = cursor_.opened();
+        // The section "" is there from the start: the lines before the first header, if any.
+        found_.header = removing_ = cursor_.opened();
         watch_.start();
     }
 
@@ -181,6 +182,7 @@ class common_section_remover final : public section_stage {
         }
         if (removing_ && !info.begins_section) {
             run_.clear();
+            found_.changed = true;
             if (at.first && info.what == kind::setting && !info.continuation) names_.add(l);
             return;
         }
@@ -190,6 +192,7 @@ class common_section_remover final : public section_stage {
             const std::size_t block = comment_block();
             const std::size_t from =
                 block > 0 && is_blank(run_[block - 1]) && !out.ends_blank() ? block - 1 : block;
+            found_.changed = found_.changed || from > 0;
             put(out, from, run_.size());
             run_.clear();
             removing_ = false;
@@ -202,6 +205,7 @@ class common_section_remover final : public section_stage {
     }
     void finish(engine::emitter& out) override {
         if (!removing_) put(out, 0, run_.size());
+        found_.changed = found_.changed || (removing_ && !run_.empty());
         run_.clear();
         found_.deletions = names_.count();
     }

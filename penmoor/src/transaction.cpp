@@ -61,6 +61,10 @@ const platform::place& transaction::where() const noexcept {
 
 platform::file& transaction::current() noexcept {
     if (files_->latest.is_open()) return files_->latest;
+    return found();
+}
+
+platform::file& transaction::found() noexcept {
     return files_->lock ? files_->lock->file() : files_->opened;
 }
 

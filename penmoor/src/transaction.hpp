@@ -53,6 +53,8 @@ class transaction {
     text_set& text() noexcept { return *text_; }
     // What the next run reads: the file, or what the batch's runs made of it.
     platform::file& current() noexcept;
+    // The file as the transaction found it (a missing one's empty stand-in).
+    platform::file& found() noexcept;
     // Where lines end in what the next run reads.
     platform::line_ends ends();
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -58,7 +60,20 @@ class edit_check {
     // Read afresh, the sections not edited are the same, in the same order, and each holds the same
     // settings with the same values (a deleted section never gives another's later keys to its first
     // part).
-    bool others_read_alike() const { return contents(before_) == contents(after_); }
+    bool others_read_alike() const {
+        const auto was = contents(before_), is = contents(after_);
+        if (was != is && std::getenv("FUZZ_TWINI_EXPLAIN")) {
+            for (const auto* c : {&was, &is}) {
+                std::fprintf(stderr, "  contents:");
+                for (const auto& [name, pairs] : *c) {
+                    std::fprintf(stderr, " [%s]", name.c_str());
+                    for (const auto& [k, v] : pairs) std::fprintf(stderr, " %s=%s;", k.c_str(), v.c_str());
+                }
+                std::fprintf(stderr, "\n");
+            }
+        }
+        return was == is;
+    }
 
     // Read afresh, the key that the last operation set has the value it was given.
     bool last_set_reads_back() const {

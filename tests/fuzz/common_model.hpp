@@ -16,12 +16,12 @@
 // blanks deeper than the key's line; a set leaves a key line that already holds the value's first line
 // as it is. A deletion that would make a line it keeps go on with the value of a setting before the lines
 // it removes fails (status 3), and so does a section's deletion that would leave two header lines of
-// another section with no header between them. A command that edits with --crlf or --lf against the
-// file's own line ends (its first) fails (status 3). Lines that no edit touches keep their bytes, line ends
-// included; lines written end as the file's lines do. Where lines end at CR LF as found, an edit of a line
-// that holds a lone LF fails (status 3), and so does a read of one unless LF ends lines. Each operation reads
-// the file as the earlier ones left it; the first one that fails ends the command and the file stays as it
-// was.
+// another section with no header between them. An operation that changes the file with --crlf or --lf
+// against the file's own line ends (its first) fails (status 3). Lines that no edit touches keep their bytes,
+// line ends included; lines written end as the file's lines do. Where lines end at CR LF as found, an edit of
+// a line that holds a lone LF fails (status 3), and so does a read of one unless LF ends lines. Each
+// operation reads the file as the earlier ones left it; the first one that fails ends the command and the
+// file stays as it was.
 #pragma once
 
 #include <algorithm>
@@ -128,10 +128,6 @@ inline file_lines continued(const std::string& value, const std::string& indent,
     return ls;
 }
 
-inline void insert_all(file_lines& ls, std::size_t at, const file_lines& more, const context& c) {
-    for (std::size_t i = 0; i < more.size(); ++i) insert(ls, at + i, more[i].text, c);
-}
-
 // A last line without an end gets one where a line comes after it; it has none again if it ends up last.
 inline void end_for_more(line& l, const context& c) {
     if (!l.end.empty()) return;
@@ -142,6 +138,20 @@ inline void end_for_more(line& l, const context& c) {
 inline void insert(file_lines& ls, std::size_t at, std::string text, const context& c) {
     if (at > 0) end_for_more(ls[at - 1], c);
     ls.insert(ls.begin() + static_cast<std::ptrdiff_t>(at), line{std::move(text), c.end()});
+}
+
+// A line that ends with a lone CR, and a line after it that begins with an LF (an empty line where LF
+// ends lines, or a line that holds a lone LF first), would make a CR LF of the two: the CR is written as a
+// CR LF. (Two such lines stand together only where an edit put them so.)
+inline void keep_lines_apart(file_lines& ls) {
+    for (std::size_t i = 1; i < ls.size(); ++i) {
+        const std::string& next = ls[i].text.empty() ? ls[i].end : ls[i].text;
+        if (ls[i - 1].end == "\r" && next.starts_with('\n')) ls[i - 1].end = "\r\n";
+    }
+}
+
+inline void insert_all(file_lines& ls, std::size_t at, const file_lines& more, const context& c) {
+    for (std::size_t i = 0; i < more.size(); ++i) insert(ls, at + i, more[i].text, c);
 }
 
 inline void set(file_lines& ls, const context& c, const op& o) {
@@ -278,6 +288,10 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
     auto read_check = [&](std::size_t i) {
         if (c.mode != 1 && holds_lf(r, i, true)) throw failure{3};
     };
+    // A name printed that holds a line feed would look like two lines.
+    auto name_check = [](const std::string& name) {
+        if (name.find('\n') != std::string::npos) throw failure{3};
+    };
     switch (o.what) {
         case kind::get_key:
             if (!s.found) throw failure{1};
@@ -291,7 +305,14 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
         case kind::get_section:
             if (!s.found) throw failure{1};
             for (const std::size_t i : all) read_check(i);
-            for (const std::size_t i : all) out += common::name_of(r.ls[i].text) + "=" + r.value(i) + "\n";
+            for (const std::size_t i : all) name_check(common::name_of(r.ls[i].text));
+            for (const std::size_t i : all) {
+                std::string value = r.value(i);
+                for (std::size_t at = value.find('\n'); at != std::string::npos;
+                     at = value.find('\n', at + 2))
+                    value.insert(at + 1, "\t");  // a further line of a value after a tab
+                out += common::name_of(r.ls[i].text) + "=" + value + "\n";
+            }
             return;
         case kind::list:
         case kind::list_section: {
@@ -300,6 +321,7 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
             if (o.what == kind::list_section) {
                 // The values are read too, though not printed.
                 for (const std::size_t i : all) read_check(i);
+                for (const std::size_t i : all) name_check(common::name_of(r.ls[i].text));
                 for (const std::size_t i : all) once(common::name_of(r.ls[i].text));
                 return;
             }
@@ -309,6 +331,9 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
                     once("");
                     break;
                 }
+            }
+            for (std::size_t i = 0; i < r.size(); ++i) {
+                if (r.is_header(i)) name_check(r.header(i));
             }
             for (std::size_t i = 0; i < r.size(); ++i) {
                 if (r.is_header(i)) once(r.header(i));
@@ -331,22 +356,24 @@ inline outcome run(const std::string& file, std::int16_t mode, bool existing, bo
     const bool marked = bom && file.starts_with(mark);
     const std::string body = marked ? file.substr(mark.size()) : file;
     const context c{mode, fuzz::lf_ends(mode, body), existing};
-    // Line ends chosen against the file's own would mix two kinds: a command that edits is refused.
-    const bool edits = std::ranges::any_of(ops, [](const op& o) {
-        return o.what == kind::set || o.what == kind::del_key || o.what == kind::del_section;
-    });
+    // Line ends chosen against the file's own would mix two kinds: the first operation that changes the
+    // file is refused.
     const auto first_end = file.find_first_of("\r\n");
-    if (edits && mode != 2 && first_end != std::string::npos && (file[first_end] == '\n') != (mode == 1)) {
-        return {3, {}, file};
-    }
+    const bool mixes =
+        mode != 2 && first_end != std::string::npos && (file[first_end] == '\n') != (mode == 1);
     file_lines ls = common::split(body, c.lf);
     outcome result;
     try {
-        for (const op& o : ops) apply(ls, c, o, result.out);
+        for (const op& o : ops) {
+            const std::string was = common::join(ls);
+            apply(ls, c, o, result.out);
+            if (mixes && common::join(ls) != was) throw failure{3};
+        }
     } catch (const failure& f) {
         return {f.status, {}, file};
     }
     if (!ls.empty() && ls.back().ended_here) ls.back().end.clear();
+    keep_lines_apart(ls);
     result.file = (marked ? std::string(mark) : std::string()) + common::join(ls);
     return result;
 }

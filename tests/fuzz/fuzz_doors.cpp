@@ -27,6 +27,7 @@
 namespace {
 
 using namespace test::doors;
+using platform::format;
 
 void check(bool condition) {
     if (!condition) __builtin_trap();
@@ -64,23 +65,49 @@ struct doors_files {
     std::string path(door d) const { return dir / (std::string(name_of(d)) + ".ini"); }
 };
 
+// The character set of the file at path, as the format says.
+platform::encoding set_of(const std::string& path, const format& f) {
+    if (f.text != platform::encoding::as_found) return f.text;
+    auto opened = platform::open_if_regular(path);
+    return platform::codec::of_file(*opened);
+}
+
+// A control's text as programs get it: its bytes in the file (a lone surrogate stands for a byte that is
+// not UTF-8), in UTF-8 as far as they are.
+std::string as_programs_get(const std::u16string& text, platform::encoding set) {
+    const auto bytes = platform::codec::encode(text, set);
+    check(bytes.has_value());
+    return platform::codec::to_utf8(*bytes, set);
+}
+
+// A program's name as a control gets it: in a UTF-8 file, the bytes that are not UTF-8 as lone
+// surrogates.
+std::u16string as_control_gets(const std::string& utf8, platform::encoding set) {
+    return set == platform::encoding::utf8 ? platform::codec::decode(utf8, set) : platform::from_utf8(utf8);
+}
+
 // A key's value as each door answers it (nothing: not there, or not printed), in UTF-8.
 std::vector<std::optional<std::string>> answers(const doors_files& files, const format& f,
                                                 const std::string& section, const std::string& key) {
     std::vector<std::optional<std::string>> all;
+    const platform::encoding set = set_of(files.path(door::control), f);
     {
         penmoor::ini w;
         w.LineEnds(static_cast<std::int16_t>(f.ends));
         w.Encoding(static_cast<std::int16_t>(f.text));
         w.Dialect(static_cast<std::int16_t>(f.rules));
         w.File(platform::from_utf8(files.path(door::control)));
-        const auto s = platform::from_utf8(section), k = platform::from_utf8(key);
-        all.push_back(w.isSetting(s, k) ? std::optional(platform::to_utf8(w.getSetting(s, k)))
+        const auto s = as_control_gets(section, set), k = as_control_gets(key, set);
+        all.push_back(w.isSetting(s, k) ? std::optional(as_programs_get(w.getSetting(s, k), set))
                                         : std::nullopt);
     }
-    {
+    try {
         const penmoor::ini_file file(files.path(door::ini_file), detail::options_of(f));
         all.push_back(file.get(section, key));
+    } catch (const penmoor::error& e) {
+        if (explain())
+            std::fprintf(stderr, "get %s %s: %s\n", shown(section).c_str(), shown(key).c_str(), e.what());
+        check(false);
     }
     twini::command c;
     c.file = files.path(door::twini);
@@ -165,6 +192,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         keys.push_back("k");
         for (const std::string& key : keys) {
             const auto said = answers(files, f, section, key);
+            if (explain()) {
+                std::fprintf(stderr, "answers %s %s:", shown(section).c_str(), shown(key).c_str());
+                for (const auto& a : said) std::fprintf(stderr, " %s", a ? shown(*a).c_str() : "none");
+                std::fprintf(stderr, "\n");
+            }
             for (const auto& a : said) check(a == said.front());
             if (f.rules != platform::ini::dialect::common) continue;
             tw_ini::ini reader;
@@ -172,20 +204,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             reader.Encoding(static_cast<std::int16_t>(f.text));
             reader.Dialect(static_cast<std::int16_t>(f.rules));
             check(reader.ReadFile(platform::from_utf8(files.path(door::ini_file))) == platform::True);
+            const platform::encoding set = set_of(files.path(door::ini_file), f);
+            const std::u16string s = as_control_gets(section, set), k = as_control_gets(key, set);
             int occurrences = 0;
             for (std::int32_t h = 0; h <= reader.GetNumberOfHeaders(); ++h) {
-                occurrences += reader.GetHeaderAtPosition(h) == platform::from_utf8(section) ? 1 : 0;
+                occurrences += reader.GetHeaderAtPosition(h) == s ? 1 : 0;
             }
             if (occurrences != 1 || !said.front()) continue;
-            // The reader's text in the file's bytes, then as ini_file gives it: UTF-8.
-            const platform::encoding set =
-                platform::codec::of_file(*platform::open_if_regular(files.path(door::ini_file)));
-            const auto bytes =
-                platform::codec::encode(reader.RCS(platform::from_utf8(section), platform::from_utf8(key)),
-                                        f.text == platform::encoding::as_found ? set : f.text);
-            check(bytes &&
-                  platform::codec::to_utf8(*bytes, f.text == platform::encoding::as_found ? set : f.text) ==
-                      *said.front());
+            check(as_programs_get(reader.RCS(s, k), set) == *said.front());
         }
     }
     return 0;

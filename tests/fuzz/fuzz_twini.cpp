@@ -98,6 +98,7 @@ bool continuation_refused(const std::string& value) {
 // its header early, a value of several lines that continuation lines cannot hold).
 bool refused_outright(const std::vector<request>& rs, std::int16_t mode, bool exact) {
     for (const auto& r : rs) {
+        if (r.what != fuzz::twini_model::kind::set) continue;
         for (const auto* t : {&r.section, &r.key, &r.value}) {
             if (*t && platform::invalid_utf8_at(**t) != std::string::npos) return true;
         }
@@ -172,8 +173,13 @@ void run_dialect(bool exact, const std::string& before, std::int16_t mode, bool 
         for (auto [from, to] : {std::pair{&r.section, &o.section}, {&r.key, &o.key}, {&r.value, &o.value}}) {
             if (!*from) continue;
             const auto bytes = in_file(**from, set);
-            convertible = convertible && bytes;
-            if (bytes) *to = *bytes;
+            if (bytes) {
+                *to = *bytes;
+            } else if (r.what == fuzz::twini_model::kind::set) {
+                convertible = false;
+            } else {
+                *to = "\r";  // a name only looked for that the file cannot hold: in no line of it
+            }
         }
         ops.push_back(o);
     }

@@ -111,7 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (has_header) {
                 codes({16});
             } else {
-                after_success = before + end + end + header_line + end;
+                // Appended as bytes; where a lone LF ends lines, a last line that ends with a lone CR gets
+                // an LF first, so that the CR and the first LF appended are not one CR LF.
+                after_success =
+                    before + (lf && before.ends_with('\r') ? "\n" : "") + end + end + header_line + end;
                 codes({1});
             }
             break;

@@ -121,6 +121,9 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
             for (const std::size_t i : settings) {
                 if (hidden_line(ls[i], name_of(ls[i])->size(), mode)) throw failure{3};
             }
+            for (const std::size_t i : settings) {
+                if (name_of(ls[i])->find('\n') != std::string::npos) throw failure{3};
+            }
             for (const std::size_t i : settings) out += ls[i] + "\n";
             return;
         case kind::list:
@@ -132,8 +135,16 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
                 for (const std::size_t i : settings) {
                     if (hidden_line(ls[i], name_of(ls[i])->size(), mode)) throw failure{3};
                 }
+                for (const std::size_t i : settings) {
+                    if (name_of(ls[i])->find('\n') != std::string::npos) throw failure{3};
+                }
                 for (const std::size_t i : settings) once(*name_of(ls[i]));
             } else {
+                for (const auto& l : ls) {
+                    if (opens_section(l) && l.size() >= 2 && l.back() == ']' &&
+                        l.find('\n') != std::string::npos)
+                        throw failure{3};
+                }
                 for (const auto& l : ls) {
                     if (opens_section(l) && l.size() >= 2 && l.back() == ']') once(l.substr(1, l.size() - 2));
                 }
@@ -144,7 +155,10 @@ inline void apply(std::string& file, std::int16_t mode, bool existing, const op&
             if (!at) {
                 if (existing) throw failure{1};
                 if (!writable(o.section)) throw failure{3};
-                file += end_of(lf) + end_of(lf) + header + end_of(lf);  // appended as bytes
+                // Appended as bytes (after an LF where LF ends lines and the last line ends with a lone CR,
+                // which would otherwise make a CR LF with the first LF appended).
+                if (lf && !file.empty() && file.back() == '\r') file += "\n";
+                file += end_of(lf) + end_of(lf) + header + end_of(lf);
                 const bool now_lf = lf_ends(mode, file);
                 ls = test::split_lines(file, now_lf);
                 if (!writable_name(o.key) || !writable(o.value)) throw failure{3};

@@ -54,10 +54,11 @@ inline outcome through_control(const std::string& path, const platform::format& 
                          value = platform::from_utf8(op.value);
     try {
         w.File(platform::from_utf8(path));
+        // One change of the file, as a program makes one through the control: its calls in a batch.
+        penmoor::batch change(w);
         switch (op.what) {
             case operation::kind::set:
-                // As a program sets a key through the control: changed where its value differs, else added
-                // (with its section where that is missing).
+                // Changed where its value differs, else added (with its section where that is missing).
                 if (w.isSetting(section, key)) {
                     if (w.getSetting(section, key) != value) w.updateSetting(section, key, value);
                 } else {
@@ -72,6 +73,7 @@ inline outcome through_control(const std::string& path, const platform::format& 
                 w.deleteHeader(section);
                 break;
         }
+        change.commit();
     } catch (const platform::runtime_error& e) {
         return {e.number(), e.what()};
     }

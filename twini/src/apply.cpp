@@ -58,8 +58,18 @@ std::string shown(const std::string& utf8) {
                               "--lf reads it as lines"};
 }
 
-// The first operation that did not go as asked, in order: its refusal.
-void check(const command& c, const std::vector<penmoor::session::answer>& answers) {
+// A name that holds a line feed would print as two lines.
+[[noreturn]] void name_with_line_feed(const std::string& name) {
+    throw refusal{failed,
+                  "the name " + quoted(shown(name)) +
+                      " holds a lone line feed, which twini does not print as a line break; --lf reads "
+                      "it as lines"};
+}
+
+// The first operation that did not go as asked, in order: its refusal. printers: what each get and list
+// printed (null for the others).
+void check(const command& c, const std::vector<penmoor::session::answer>& answers,
+           const std::vector<printer*>& printers) {
     for (std::size_t i = 0; i < c.operations.size(); ++i) {
         const operation& op = c.operations[i];
         const auto& a = answers[i];
@@ -69,6 +79,7 @@ void check(const command& c, const std::vector<penmoor::session::answer>& answer
                 if (op.section && !a.section) section_missing(op);
                 if (op.key && !a.key) key_missing(op);
                 if (a.line_feed && c.format.ends != platform::line_ends_setting::lf) hidden_line(op);
+                if (printers[i]->bad_name()) name_with_line_feed(*printers[i]->bad_name());
                 break;
             case verb::set:
                 if (!a.section && c.existing) section_missing(op, "; --existing adds none");
@@ -154,9 +165,10 @@ result run_operations(const command& c) {
     // Each request prints on its own, and the output is theirs in order: one pass meets the sections in
     // the order of the file.
     std::vector<std::unique_ptr<printer>> printers;
+    std::vector<printer*> printed_by;  // per operation
     std::vector<request> requests;
     for (const operation& op : c.operations) {
-        penmoor::value_sink* sink = nullptr;
+        printer* sink = nullptr;
         if (op.what == verb::get || op.what == verb::list) {
             const auto f = op.what == verb::list ? printer::form::names
                            : op.key              ? printer::form::value
@@ -164,21 +176,14 @@ result run_operations(const command& c) {
             printers.push_back(std::make_unique<printer>(f));
             sink = printers.back().get();
         }
+        printed_by.push_back(sink);
         requests.push_back(request_of(op, c.existing, sink));
     }
     penmoor::session::options how;
     how.format = c.format;
     how.create = c.create;
     // What the operations found, checked before the change is kept and again once they have run.
-    auto verdict = [&](const std::vector<penmoor::session::answer>& found) {
-        check(c, found);
-        for (const auto& p : printers) {
-            if (!p->bad_name()) continue;
-            throw refusal{failed, "the name " + quoted(shown(*p->bad_name())) +
-                                      " holds a lone line feed, which twini does not print as a line break; "
-                                      "--lf reads it as lines"};
-        }
-    };
+    auto verdict = [&](const std::vector<penmoor::session::answer>& found) { check(c, found, printed_by); };
     std::optional<refusal> refused;
     const auto answers = penmoor::session::run(c.file, how, requests, [&](const auto& found) {
         try {

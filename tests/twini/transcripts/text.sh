@@ -5,7 +5,8 @@ twini list text.ini
 twini set text.ini Café Note 'naïve – “quoted” ‰'
 show text.ini
 twini get text.ini Café Note
-# Text the file cannot hold is refused, never stored as "?"; the file is left as it was.
+# Text the file cannot hold is refused, never stored as "?"; the file is left as it was. A name only
+# looked for that the file cannot hold is in it nowhere: not found.
 twini set text.ini Café Note 中文
 twini set text.ini Ωmega k v
 twini get text.ini Café Ω
