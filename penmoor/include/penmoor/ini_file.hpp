@@ -145,9 +145,13 @@ class PENMOOR_API ini_file {
     std::vector<std::string> keys(std::string_view section) const;
 
     /// Sets the key: changes the value of its first line where it differs, or adds it to the section
-    /// (after its last line), or the section too (at the end of the file). Text that the file cannot hold,
-    /// or that would not read back as itself (a line break; a key holding "=" or beginning with "["; in
-    /// the common dialect blanks around a key or value), is error 5, before the file is touched.
+    /// (after its last line), or the section too (at the end of the file). In the common dialect a value
+    /// of several lines (joined by line feeds, as get() gives one) goes on continuation lines. Text that
+    /// the file cannot hold, or that would not read back as itself (a CR; a line feed in a name, or in a
+    /// value where the dialect has no continuation lines and LF ends lines; a key holding "=" or beginning
+    /// with "["; in the common dialect blanks around a key or value), is error 5, before the file is
+    /// touched; so is an edit that would change what the file says elsewhere (the rules are the same at
+    /// every door of the library: the README lists them).
     void set(std::string_view section, std::string_view key, std::string_view value);
     /// As set() of a string.
     void set(std::string_view section, std::string_view key, const char* value) {
@@ -161,9 +165,11 @@ class PENMOOR_API ini_file {
         const auto [end, failed] = std::to_chars(text, text + sizeof text, value);
         set(section, key, std::string_view(text, static_cast<std::size_t>(end - text)));
     }
-    /// Deletes every line of the key in the section; false when there was none.
+    /// Deletes every line of the key in the section; false when there was none. A deletion that would
+    /// join the line after it to the value of the key before it is error 5.
     bool erase(std::string_view section, std::string_view key);
-    /// Deletes the section, every occurrence of it; false when there was none.
+    /// Deletes the section, every occurrence of it; false when there was none. A deletion that would give
+    /// another section's later keys to its first part is error 5.
     bool erase(std::string_view section);
 
     /// Several changes as one: recorded by the batch, then made at commit(), in order, in one read and
