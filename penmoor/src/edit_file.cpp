@@ -17,9 +17,18 @@ struct edited {
 // The run of an edit in a transaction: the pass, the verdict, the codes; the commit outside a batch.
 edited run_edit(transaction& t, const edit_target& target, method m, const edit_subject& subject,
                 const stage_maker& make) {
-    const auto s = make(t.current(), t.text());
-    engine::stage* const one[] = {s.get()};
-    t.run(one, true, s->keeps_bytes());
+    // The pass, again on a better guess where the edit's proved wrong.
+    stages::guess g;
+    auto s = make(t.current(), t.text(), g);
+    for (;;) {
+        engine::stage* const one[] = {s.get()};
+        t.run(one, true, s->keeps_bytes());
+        const auto better = s->better_guess();
+        if (!better || *better == g) break;
+        t.keep(false);
+        g = *better;
+        s = make(t.current(), t.text(), g);
+    }
     const findings& found = s->found();
     rules::check_edit(
         subject.what, found, t.format(), t.ends(),

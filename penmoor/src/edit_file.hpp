@@ -46,8 +46,10 @@ struct edit_target {
     edit_events raise;
 };
 
-// Makes the stage of an operation, over the file its pass reads, whose character set is `text`.
-using stage_maker = std::function<std::unique_ptr<section_stage>(platform::file& source, text_set& text)>;
+// Makes the stage of an operation, over the file its pass reads, whose character set is `text`; an edit
+// on the guess given (stages::guess).
+using stage_maker = std::function<std::unique_ptr<section_stage>(platform::file& source, text_set& text,
+                                                                 const stages::guess& g)>;
 
 // A lookup: gives the bound file (inside a batch, what the batch made so far) to read(t), which reads
 // it through read_through() and raises its events while it is open. Nothing, with nothing read, while

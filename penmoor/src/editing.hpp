@@ -72,9 +72,10 @@ class common_editing : public section_stage {
         // An empty name stands where the line's text does (its view may point anywhere).
         const auto name_at =
             name.empty() ? l.info().indent : static_cast<std::size_t>(name.data() - head.data());
-        const std::size_t equals = head.find('=', name_at + name.size());
+        const std::size_t equals = head.find_first_of(platform::ini::delimiters, name_at + name.size());
         indent_.assign(head.substr(0, name_at));
         before_equals_.assign(head.substr(name_at + name.size(), equals - name_at - name.size()));
+        delimiter_ = head[equals];
         after_equals_.assign(head.substr(equals + 1, l.info().value_at - equals - 1));
     }
     const std::string& first_indent() const { return indent_; }
@@ -113,7 +114,8 @@ class common_editing : public section_stage {
         }
         const std::string& in = indent ? *indent : indent_;
         make_setting(
-            out, in + std::string(setting) + (setting.empty() ? "" : before_equals_) + "=" + after_equals_,
+            out,
+            in + std::string(setting) + (setting.empty() ? "" : before_equals_) + delimiter_ + after_equals_,
             value, in);
     }
     // Whether line l (a setting line, in the common dialect) already holds the first line of value.
@@ -171,6 +173,7 @@ class common_editing : public section_stage {
   private:
     bool spaced_ = false;
     std::string indent_, before_equals_, after_equals_;
+    char delimiter_ = '=';  // the first setting's: "=", or ":" where it is written `name: value`
 };
 
 }  // namespace penmoor

@@ -1,5 +1,8 @@
 // The control's lookups and edits, each one pass of the engine through one stage (stages.hpp), with the
 // events its method names (events.hpp).
+#include <unordered_map>
+#include <vector>
+
 #include "edit_file.hpp"
 #include "ini_state.hpp"
 #include "penmoor/ini.hpp"
@@ -18,7 +21,7 @@ constexpr platform::boolean boolean(bool b) {
 // A lookup of method m through the stage that make gives; its events raised, its result returned.
 bool found(const edit_target& t, method m, const stage_maker& make) {
     const auto result = look(t, [&](transaction& tx) {
-        const auto s = make(tx.current(), tx.text());
+        const auto s = make(tx.current(), tx.text(), stages::guess{});
         read_through(tx, *s);
         return reported(t, m, true, s->found());
     });
@@ -59,14 +62,14 @@ reach reach_of(const edit_target& t) {
 
 platform::boolean ini::isHeader(const platform::string& Header) {
     const edit_target t = state_->target();
-    return boolean(found(t, method::isHeader, [&](platform::file&, text_set& text) {
+    return boolean(found(t, method::isHeader, [&](platform::file&, text_set& text, const stages::guess&) {
         return stages::find_section(t.format.rules, text.bytes(Header), nullptr);
     }));
 }
 
 platform::boolean ini::isSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
-    return boolean(found(t, method::isSetting, [&](platform::file&, text_set& text) {
+    return boolean(found(t, method::isSetting, [&](platform::file&, text_set& text, const stages::guess&) {
         return stages::find_setting(t.format.rules, text.bytes(Header), text.bytes(Setting), nullptr);
     }));
 }
@@ -102,23 +105,44 @@ platform::boolean ini::listSettings(
     const platform::string& Header,
     const std::function<void(const platform::string& Setting, const platform::string& Value)>& each) {
     const edit_target t = state_->target();
-    // Each setting's value is gathered, then handed over with its name.
+    // Each setting's value is gathered, then handed over with its name; in the common dialect each key
+    // once, where it first stands, with the value of its last line (the one that counts), once the
+    // section has been read to the end of the file.
     struct listed final : value_sink {
         const std::function<void(const platform::string&, const platform::string&)>* each;
         text_set* text;
+        bool merged = false;
         std::string name, value;
+        std::vector<std::pair<std::string, std::string>> keys;
+        std::unordered_map<std::string, std::size_t> index;
         void begin(std::string_view n) override {
             name.assign(n);
             value.clear();
         }
         void piece(std::string_view piece_of_value) override { value.append(piece_of_value); }
-        void end() override { (*each)(text->text(name), text->text(value)); }
+        void end() override {
+            if (!merged) {
+                (*each)(text->text(name), text->text(value));
+                return;
+            }
+            const auto [at, fresh] = index.emplace(name, keys.size());
+            if (fresh) {
+                keys.emplace_back(name, value);
+            } else {
+                keys[at->second].second = value;
+            }
+        }
+        void flush() {
+            for (const auto& [k, v] : keys) (*each)(text->text(k), text->text(v));
+        }
     } sink;
     sink.each = &each;
+    sink.merged = t.format.common();
     const auto result = look(t, [&](transaction& tx) {
         sink.text = &tx.text();
         const auto s = stages::find_section(t.format.rules, tx.text().bytes(Header), &sink);
         read_through(tx, *s);
+        sink.flush();
         // The events of isSetting for a missing section; nothing for a section that is there.
         return s->found().header || reported(t, method::isSetting, true, s->found());
     });
@@ -129,7 +153,7 @@ platform::boolean ini::addHeader(const platform::string& Header) {
     const edit_target t = state_->target();
     const written name(t, Header, rules::part::section);
     return edit(t, method::addHeader, subject(rules::edit::add, Header),
-                [&](platform::file&, text_set& text) {
+                [&](platform::file&, text_set& text, const stages::guess&) {
                     return stages::add_header(t.format.rules, name.bytes(text));
                 });
 }
@@ -141,9 +165,9 @@ platform::boolean ini::addSetting(const platform::string& Header, const platform
     const edit_target t = state_->target();
     const written setting(t, Setting, rules::part::key), value(t, Value, rules::part::value);
     return edit(t, method::addSetting, subject(rules::edit::add, Header, Setting),
-                [&](platform::file&, text_set& text) {
+                [&](platform::file&, text_set& text, const stages::guess& g) {
                     return stages::add_setting(t.format.rules, text.bytes(Header), setting.bytes(text),
-                                               value.bytes(text));
+                                               value.bytes(text), g);
                 });
 }
 
@@ -153,9 +177,9 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
     const edit_target t = state_->target();
     const written setting(t, Setting, rules::part::key), value(t, Value, rules::part::value);
     return edit(t, method::updateSetting, subject(rules::edit::change, Header, Setting),
-                [&](platform::file&, text_set& text) {
+                [&](platform::file&, text_set& text, const stages::guess& g) {
                     return stages::update_setting(t.format.rules, text.bytes(Header), setting.bytes(text),
-                                                  value.bytes(text), reach_of(t));
+                                                  value.bytes(text), reach_of(t), g);
                 });
 }
 
@@ -163,7 +187,7 @@ platform::boolean ini::updateSetting(const platform::string& Header, const platf
 platform::boolean ini::deleteSetting(const platform::string& Header, const platform::string& Setting) {
     const edit_target t = state_->target();
     return edit(t, method::deleteSetting, subject(rules::edit::remove_key, Header, Setting),
-                [&](platform::file&, text_set& text) {
+                [&](platform::file&, text_set& text, const stages::guess&) {
                     return stages::delete_setting(t.format.rules, text.bytes(Header), text.bytes(Setting),
                                                   reach_of(t));
                 });
@@ -175,7 +199,7 @@ platform::boolean ini::deleteSetting(const platform::string& Header, const platf
 platform::boolean ini::deleteHeader(const platform::string& Header) {
     const edit_target t = state_->target();
     return edit(t, method::deleteHeader, subject(rules::edit::remove_section, Header),
-                [&](platform::file& source, text_set& text) {
+                [&](platform::file& source, text_set& text, const stages::guess&) {
                     return stages::delete_header(t.format.rules, text.bytes(Header), source);
                 });
 }

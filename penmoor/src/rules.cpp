@@ -105,6 +105,9 @@ void check_writable(std::string_view bytes, part what, const platform::format& f
         if (bytes.find('=') != std::string_view::npos) {
             refuse(cause::not_read_back, name + " holds \"=\", so its line would read back as another key");
         }
+        if (format.common() && bytes.find(':') != std::string_view::npos) {
+            refuse(cause::not_read_back, name + " holds \":\", so its line would read back as another key");
+        }
     }
     if (!format.common()) return;
     if (what == part::section) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "rules.hpp"
@@ -60,12 +61,45 @@ class decoding final : public value_sink {
     std::string converted_;
 };
 
+// A section's settings in the common dialect, each key once, where it first stands, with the value of its
+// last line (the one that counts): held until the pass ends, then given on.
+class last_wins final : public value_sink {
+  public:
+    explicit last_wins(value_sink* out) : out_(out) {}
+    void begin(std::string_view name) override {
+        const auto [at, fresh] = index_.emplace(std::string(name), keys_.size());
+        if (fresh) keys_.push_back({std::string(name), {}});
+        current_ = at->second;
+        keys_[current_].second.clear();
+    }
+    void piece(std::string_view text) override { keys_[current_].second.append(text); }
+    void restart() override {
+        index_.clear();
+        keys_.clear();
+    }
+    // Gives every key and its value on.
+    void flush() {
+        for (const auto& [name, value] : keys_) {
+            out_->begin(name);
+            out_->piece(value);
+            out_->end();
+        }
+    }
+
+  private:
+    value_sink* out_;
+    std::unordered_map<std::string, std::size_t> index_;
+    std::vector<std::pair<std::string, std::string>> keys_;
+    std::size_t current_ = 0;
+};
+
 // A request in the file's bytes, and the stage that answers it.
 struct staged {
     std::optional<std::string> section, key;
     std::string value;
     std::unique_ptr<decoding> decoded;
     std::unique_ptr<distinct> names;
+    std::unique_ptr<last_wins> settings;     // a section's settings in the common dialect
     std::unique_ptr<section_stage> stage;    // every request but a list of the sections
     std::unique_ptr<engine::stage> headers;  // a list of the sections
 };
@@ -86,8 +120,10 @@ std::optional<std::string> bytes_of(const std::optional<std::string>& utf8, rule
     }
 }
 
-// The stages of the requests, in order, over the file the transaction reads.
-std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
+// The stages of the requests, in order, over the file the transaction reads; the edits on the guesses
+// given (stages::guess).
+std::vector<staged> stages_of(std::span<request> requests, transaction& t,
+                              const std::vector<stages::guess>& guesses) {
     const bool ascii = std::ranges::all_of(requests, [](const request& r) {
         return (!r.section || is_ascii(*r.section)) && (!r.key || is_ascii(*r.key)) && is_ascii(r.value);
     });
@@ -112,8 +148,14 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
         s.names = std::make_unique<distinct>(out);
         switch (r.what) {
             case verb::get:
-                s.stage = r.key ? stages::find_setting(rules, s.section, s.key, out)
-                                : stages::find_section(rules, s.section, out);
+                if (r.key) {
+                    s.stage = stages::find_setting(rules, s.section, s.key, out);
+                } else if (rules == dialect::common && out) {
+                    s.settings = std::make_unique<last_wins>(out);
+                    s.stage = stages::find_section(rules, s.section, s.settings.get());
+                } else {
+                    s.stage = stages::find_section(rules, s.section, out);
+                }
                 break;
             case verb::list:
                 if (r.section) {
@@ -124,7 +166,7 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t) {
                 }
                 break;
             case verb::set:
-                s.stage = stages::set(rules, *s.section, *s.key, s.value, r.existing_only);
+                s.stage = stages::set(rules, *s.section, *s.key, s.value, r.existing_only, guesses[i]);
                 break;
             case verb::del:
                 s.stage = r.key ? stages::delete_setting(
@@ -166,18 +208,43 @@ void check_edits(std::span<const request> requests, const std::vector<staged>& s
 
 std::vector<answer> run_once(transaction& t, std::span<request> requests, bool editing,
                              const std::function<bool(const std::vector<answer>&)>& accept) {
-    std::vector<staged> staged = stages_of(requests, t);
-    std::vector<engine::stage*> order;
-    bool keeps_bytes = true;
-    for (const auto& s : staged) {
-        if (s.stage) {
-            keeps_bytes = keeps_bytes && s.stage->keeps_bytes();
-            order.push_back(s.stage.get());
-        } else {
-            order.push_back(s.headers.get());
+    // The pass, again on better guesses where an edit's guess proved wrong (each pass reads the same
+    // lines, so this ends: a guess once right stays right).
+    std::vector<stages::guess> guesses(requests.size());
+    std::vector<staged> staged;
+    for (std::size_t round = 0;; ++round) {
+        staged = stages_of(requests, t, guesses);
+        std::vector<engine::stage*> order;
+        bool keeps_bytes = true;
+        for (const auto& s : staged) {
+            if (s.stage) {
+                keeps_bytes = keeps_bytes && s.stage->keeps_bytes();
+                order.push_back(s.stage.get());
+            } else {
+                order.push_back(s.headers.get());
+            }
+        }
+        t.run(order, editing, keeps_bytes);
+        bool again = false;
+        for (std::size_t i = 0; i < staged.size(); ++i) {
+            const auto better = staged[i].stage ? staged[i].stage->better_guess() : std::nullopt;
+            if (!better || *better == guesses[i]) continue;
+            guesses[i] = *better;
+            again = true;
+        }
+        if (!again) break;
+        if (round > requests.size()) {
+            throw platform::runtime_error(platform::err::invalid_call,
+                                          "the edits found no reading that holds");
+        }
+        t.keep(false);
+        for (request& r : requests) {
+            if (r.out) r.out->restart();
         }
     }
-    t.run(order, editing, keeps_bytes);
+    for (const auto& s : staged) {
+        if (s.settings) s.settings->flush();
+    }
     std::vector<answer> answers;
     for (const auto& s : staged) {
         answer a;

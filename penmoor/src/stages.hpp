@@ -104,8 +104,8 @@ class value_text final : public value_sink {
 
 // Which lines of the section an edit changes.
 enum class reach : std::uint8_t {
-    first_occurrence,  // up to the next line that begins a section, a repeat included (the controls)
-    lookup,            // as the lookups read it, on past repeats (twini's and the C++ interface's edits)
+    first_occurrence,  // up to the next line that begins a section, a repeat included (the exact controls)
+    lookup,            // as the lookups read it: on past repeats, and in the common dialect every occurrence
 };
 
 class section_stage;
@@ -114,6 +114,18 @@ class section_stage;
 // occur); setting likewise.
 namespace stages {
 using name = std::optional<std::string>;
+
+// In the common dialect the last line of a key is the one that counts, and a missing key goes after the
+// last line of the section's last occurrence: an edit knows which only at the end of the file. It edits
+// on a guess, which a pass that finds otherwise puts right (section_stage::better_guess): the pass is
+// then run again with the better guess, and reads the same lines. Most files hold a key once and a
+// section once, which the first guess takes for granted.
+struct guess {
+    std::size_t key_line = 1;    // which line of the key, counted from the first, is the last
+    std::size_t occurrence = 1;  // which occurrence of the section is the last
+    bool present = false;        // the key is there (a missing one is added nowhere)
+    friend bool operator==(const guess&, const guess&) = default;
+};
 
 // Reads the section as the lookups read it: finds the section, and gives every setting of it, name and
 // value, to `listing` when there is one.
@@ -128,16 +140,17 @@ std::unique_ptr<engine::stage> headers(engine::dialect rules, std::function<void
 // The controls' edits.
 std::unique_ptr<section_stage> add_header(engine::dialect rules, std::string section);
 std::unique_ptr<section_stage> add_setting(engine::dialect rules, name section, std::string setting,
-                                           std::string value);
+                                           std::string value, const guess& g = {});
 std::unique_ptr<section_stage> update_setting(engine::dialect rules, name section, std::string setting,
-                                              std::string value, reach where);
+                                              std::string value, reach where, const guess& g = {});
 std::unique_ptr<section_stage> delete_setting(engine::dialect rules, name section, name setting, reach where);
 // Deletes the section: source is the file the pass reads (long names are compared there).
 std::unique_ptr<section_stage> delete_header(engine::dialect rules, name section, platform::file& source);
-// Sets a setting (twini's and the C++ interface's set): changes its first line where the value differs,
-// adds it where it is missing, and the section too; with existing_only, adds nothing.
+// Sets a setting (twini's and the C++ interface's set): changes the line of it that counts (the first in
+// the exact dialect, the last in the common one) where the value differs, adds it where it is missing,
+// and the section too; with existing_only, adds nothing.
 std::unique_ptr<section_stage> set(engine::dialect rules, std::string section, std::string setting,
-                                   std::string value, bool existing_only);
+                                   std::string value, bool existing_only, const guess& g = {});
 }  // namespace stages
 
 // What every stage that works on one section shares: the section cursor, what it found, and in the
@@ -149,6 +162,8 @@ class section_stage : public engine::stage {
 
     const findings& found() const { return found_; }
     bool changed() const override { return found_.changed; }
+    // After a pass: the guess it should have been made on, where the one it was made on proved wrong.
+    virtual std::optional<stages::guess> better_guess() const { return std::nullopt; }
     // The operation changes nothing of the bytes of lines it lets through (so the copy may keep them).
     virtual bool keeps_bytes() const { return cursor_.rules() == engine::dialect::common; }
 

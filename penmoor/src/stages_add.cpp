@@ -79,58 +79,53 @@ class setting_adder final : public common_editing {
     bool done_ = false;
 };
 
-// The common dialect's set, and its addSetting: changes the first line of the setting in the section as
-// the lookups read it where its value differs (and drops the lines its old value went on over), adds it
-// after the section's last line where it is missing, and appends the section too where that is missing.
-// set_existing adds nothing; add changes nothing and adds no section.
+// The common dialect's set, and its addSetting, over every occurrence of the section: changes the key's
+// last line where its value differs (and drops the lines its old value went on over), adds a missing key
+// after the last line of the section's last occurrence, and appends the section too where that is
+// missing. set_existing adds nothing; add changes nothing and adds no section. Which line is the last,
+// and which occurrence, is guessed (stages::guess) and checked at the end of the file.
 class setter final : public common_editing {
   public:
     enum class mode { set, set_existing, add };
 
-    setter(std::string section, std::string setting, std::string value, mode how)
+    setter(std::string section, std::string setting, std::string value, mode how, const stages::guess& g)
         : common_editing(section_cursor(section, dialect::common), setting.size()),
           section_(std::move(section)),
           setting_(std::move(setting)),
           value_(std::move(value)),
-          mode_(how) {
-        found_.header = cursor_.opened();
-        holding_ = found_.header;
+          mode_(how),
+          guess_(g) {
+        found_.header = cursor_.opened();  // the section "" is there from the start
+        if (found_.header) begin_occurrence();
     }
     void take(line&& l, engine::emitter& out) override {
         if (checking_ && settle(l, out)) return;
         if (dropped_with_value(l, out)) return;
-        if (done_) {
-            put_run(out);
-            out.put(std::move(l));
-            return;
-        }
         if (held(l, out)) return;
         const auto at = cursor_.step(l.info());
-        if (!found_.header) {
-            found_.header = holding_ = at.header;
+        if (at.header) {
+            put_run(out);
+            found_.header = true;
+            begin_occurrence();
+            note_open_value(l);
             out.put(std::move(l));
             return;
         }
-        if (found_.setting != search::found && (at.ends_lookup || cursor_.lookup_over())) {
-            found_.setting = search::ended_by_header;
-            add(out, &l);
+        if (at.ends_occurrence) end_occurrence(out, &l);
+        if (!at.lookup) {
+            put_run(out);
             out.put(std::move(l));
-            done_ = true;
             return;
         }
-        if (at.lookup) note_spacing(l);
-        if (at.lookup || at.header) note_open_value(l);
-        if (found_.setting != search::found && at.lookup && is_setting_named(l, setting_)) {
-            found_.setting = search::found;
+        note_spacing(l);
+        note_open_value(l);
+        if (is_setting_named(l, setting_) && ++seen_ == guess_.key_line && mode_ != mode::add && !added_) {
+            changed_line_ = seen_;
             found_.line_feed = holds_line_feed(l);
             put_run(out);
-            holding_ = false;
-            done_ = true;
-            if (mode_ == mode::add) {
-                out.put(std::move(l));
-            } else if (same_first_line(l)) {
-                // The same value if its continuation lines are the value's further lines: the lines after
-                // it tell.
+            if (same_first_line(l)) {
+                // The same value if its continuation lines are the value's further lines: the lines
+                // after it tell.
                 key_line_ = out.hold(std::move(l));
                 checking_ = true;
             } else {
@@ -147,13 +142,46 @@ class setter final : public common_editing {
             if (mode_ == mode::set) append_section(out, section_, std::pair{setting_, value_});
             return;
         }
-        if (found_.setting != search::found && !added_) add(out);
+        const bool inside = cursor_.in_lookup();
+        if (inside) end_occurrence(out, nullptr);
         put_run(out);
+        found_.setting = seen_ > 0 ? search::found : inside ? search::end_of_file : search::ended_by_header;
+        // Whether the guess held: the line changed was the last of the key, and nothing was added where
+        // a line of it came later; a key added after the last occurrence.
+        if (seen_ > 0) {
+            const bool right = mode_ == mode::add ? !added_ : changed_line_ == seen_ && !added_;
+            if (!right) better_ = stages::guess{seen_, occurrences_, true};
+        } else if (mode_ != mode::set_existing && occurrences_ != guess_.occurrence) {
+            better_ = stages::guess{1, occurrences_, false};
+        }
     }
-    bool waiting() const override { return !found_.header; }
-    bool done() const override { return done_ && !dropping_value_ && !checking_; }
+    // Lines between the section's occurrences may go by unseen, once nothing is held.
+    bool waiting() const override {
+        return !cursor_.in_lookup() && !checking_ && !dropping_value_ && run_.empty();
+    }
+    bool done() const override { return false; }
+    std::optional<stages::guess> better_guess() const override { return better_; }
 
   private:
+    void begin_occurrence() {
+        ++occurrences_;
+        holding_ = true;
+        open_ = false;
+    }
+    // The occurrence ends (before next, a line that begins another section, or at the end of the file): a
+    // missing key goes after its last line where it is the one guessed to be the last.
+    void end_occurrence(engine::emitter& out, const line* next) {
+        const bool adds = mode_ != mode::set_existing && !guess_.present && seen_ == 0 && !added_ &&
+                          occurrences_ == guess_.occurrence;
+        if (adds) {
+            added_ = true;
+            const std::string indent = indent_before(next);
+            make_new(out, setting_, value_, &indent);
+            found_.changed = true;
+        }
+        put_run(out);
+        holding_ = false;
+    }
     // The value set, line by line.
     std::vector<std::string_view> value_lines() const {
         std::vector<std::string_view> lines;
@@ -245,21 +273,15 @@ class setter final : public common_editing {
             indent.assign(next->head().substr(0, next->info().indent));
         return indent;
     }
-    void add(engine::emitter& out, const line* next = nullptr) {
-        added_ = true;
-        if (mode_ != mode::set_existing) {
-            const std::string indent = indent_before(next);
-            make_new(out, setting_, value_, &indent);
-            found_.changed = true;
-        }
-        put_run(out);
-        holding_ = false;
-    }
 
     std::string section_, setting_, value_;
     mode mode_;
+    stages::guess guess_;
+    std::optional<stages::guess> better_;
+    std::size_t seen_ = 0;          // the key's lines so far
+    std::size_t occurrences_ = 0;   // the section's occurrences so far
+    std::size_t changed_line_ = 0;  // which line of the key the set looked at (0: none)
     bool added_ = false;
-    bool done_ = false;
     bool open_ = false;  // a setting's value may go on over the next line
     std::string open_indent_;
     bool checking_ = false;  // key_line_ holds a key line of the value's first line, its value not yet seen
@@ -357,23 +379,23 @@ std::unique_ptr<section_stage> stages::add_header(dialect rules, std::string sec
 }
 
 std::unique_ptr<section_stage> stages::add_setting(dialect rules, name section, std::string setting,
-                                                   std::string value) {
+                                                   std::string value, const guess& g) {
     if (rules == dialect::exact) {
         return std::make_unique<setting_adder>(std::move(section), std::move(setting), std::move(value));
     }
     if (!section) return find_setting(rules, std::nullopt, std::move(setting), nullptr);
     return std::make_unique<setter>(std::move(*section), std::move(setting), std::move(value),
-                                    setter::mode::add);
+                                    setter::mode::add, g);
 }
 
 std::unique_ptr<section_stage> stages::set(dialect rules, std::string section, std::string setting,
-                                           std::string value, bool existing_only) {
+                                           std::string value, bool existing_only, const guess& g) {
     if (rules == dialect::exact) {
         return std::make_unique<exact_setter>(std::move(section), std::move(setting), std::move(value),
                                               existing_only);
     }
     return std::make_unique<setter>(std::move(section), std::move(setting), std::move(value),
-                                    existing_only ? setter::mode::set_existing : setter::mode::set);
+                                    existing_only ? setter::mode::set_existing : setter::mode::set, g);
 }
 
 }  // namespace penmoor

@@ -22,7 +22,9 @@ using engine::line;
 // told apart from another of the same hash by reading both back.
 class distinct_names {
   public:
-    explicit distinct_names(platform::file& source) : source_(source) {}
+    // delimiters: what ends a name ("=", or in the common dialect "=" or ":").
+    distinct_names(platform::file& source, std::string_view delimiters)
+        : source_(source), delimiters_(delimiters) {}
 
     void add(line& l) {
         const auto& info = l.info();
@@ -35,7 +37,7 @@ class distinct_names {
         bool ended = false;
         l.each_piece([&](std::string_view piece) {
             if (ended) return;
-            const auto stop = piece.find('=');
+            const auto stop = piece.find_first_of(delimiters_);
             if (stop != std::string_view::npos) {
                 piece = piece.substr(0, stop);
                 ended = true;
@@ -90,6 +92,7 @@ class distinct_names {
     }
 
     platform::file& source_;
+    std::string_view delimiters_;
     std::unordered_set<std::string> short_;
     std::unordered_multimap<std::uint64_t, long_name> long_;
 };
@@ -120,7 +123,7 @@ class kept_headers {
 class exact_section_remover final : public section_stage {
   public:
     exact_section_remover(stages::name section, platform::file& source)
-        : section_stage(section_cursor(std::move(section), dialect::exact), 0), names_(source) {}
+        : section_stage(section_cursor(std::move(section), dialect::exact), 0), names_(source, "=") {}
 
     void start(engine::emitter& out) override { out.make(out.end()); }
     void take(line&& l, engine::emitter& out) override {
@@ -152,11 +155,13 @@ class exact_section_remover final : public section_stage {
 // Common dialect: removes every occurrence of the section whole (header, settings, continuation lines
 // and the blank and comment lines among them), with the comment lines directly above its header and the
 // blank line that set it off; the comment lines directly above the next header stay with it, after one
-// blank line that sets that section off (none at the top of the file).
+// blank line that sets that section off (none at the top of the file). The occurrences of another
+// section are all that one section: none can join another.
 class common_section_remover final : public section_stage {
   public:
     common_section_remover(stages::name section, platform::file& source)
-        : section_stage(section_cursor(std::move(section), dialect::common), 0), names_(source) {
+        : section_stage(section_cursor(std::move(section), dialect::common), 0),
+          names_(source, platform::ini::delimiters) {
         // The section "" is there from the start: the lines before the first header, if any.
         found_.header = removing_ = cursor_.opened();
         watch_.start();
@@ -177,13 +182,12 @@ class common_section_remover final : public section_stage {
             }
             run_.clear();
             found_.header = found_.changed = removing_ = true;
-            headers_.removed();
             return;
         }
         if (removing_ && !info.begins_section) {
             run_.clear();
             found_.changed = true;
-            if (at.first && info.what == kind::setting && !info.continuation) names_.add(l);
+            if (info.what == kind::setting && !info.continuation) names_.add(l);
             return;
         }
         if (removing_) {
@@ -199,7 +203,6 @@ class common_section_remover final : public section_stage {
         }
         put(out, 0, run_.size());
         run_.clear();
-        if (info.begins_section) found_.joins_section = headers_.joins(info) || found_.joins_section;
         found_.joins_value = watch_.moved(l) || found_.joins_value;
         out.put(std::move(l));
     }
@@ -231,7 +234,6 @@ class common_section_remover final : public section_stage {
     std::vector<line> run_;
     bool removing_ = false;
     value_watch watch_;
-    kept_headers headers_;
 };
 
 }  // namespace

@@ -25,8 +25,17 @@ class finder final : public section_stage {
         if (!done_) examine(l);
         out.put(std::move(l));
     }
-    void finish(engine::emitter&) override { reader_.end_value(); }
-    bool waiting() const override { return !cursor_.opened(); }
+    void finish(engine::emitter&) override {
+        reader_.end_value();
+        // Merged, a header line ended the section where one ended its last occurrence.
+        if (cursor_.merged() && for_setting_ && found_.setting != search::found && found_.header) {
+            found_.setting = cursor_.in_lookup() ? search::end_of_file : search::ended_by_header;
+        }
+    }
+    // Merged, the lines between the section's occurrences may go by unseen.
+    bool waiting() const override {
+        return cursor_.merged() ? !cursor_.in_lookup() && !reader_.collecting() : !cursor_.opened();
+    }
     bool done() const override { return done_; }
 
   private:
@@ -34,7 +43,8 @@ class finder final : public section_stage {
         if (reader_.collecting()) {
             if (reader_.goes_on(l)) return;
             reader_.end_value();
-            if (for_setting_) {
+            // Merged, a later line of the key counts instead: the file is read to its end.
+            if (for_setting_ && !cursor_.merged()) {
                 done_ = true;
                 return;
             }
@@ -54,13 +64,18 @@ class finder final : public section_stage {
         if (!at.lookup) return;
         if (for_setting_) {
             if (!setting_ || !is_setting_named(l, *setting_)) return;
+            // Merged, the last line of the key is the one that counts: an earlier one's value is void.
+            if (found_.setting == search::found && value_) {
+                value_->restart();
+                found_.line_feed = false;
+            }
             found_.setting = search::found;
             if (!value_) {
                 done_ = true;
                 return;
             }
             reader_.start(l);
-            if (!reader_.collecting()) done_ = true;
+            if (!reader_.collecting() && !cursor_.merged()) done_ = true;
             return;
         }
         if (value_) reader_.start_listed(l);

@@ -1,6 +1,7 @@
-# set changes the first line of a key (keeping its spacing), adds a missing key after the section's last
-# line (spaced and indented as its first key), and appends a missing section at the end, set off by a
-# blank line; del deletes a key's lines or a whole section, with the comments above its header.
+# set changes the last line of a key (the one that counts; its spacing kept), adds a missing key after
+# the section's last line (spaced and indented as its first key), and appends a missing section at the
+# end, set off by a blank line; del deletes a key's lines or a whole section, with the comments above
+# its header.
 printf '[Paths]\r\nHome = C:\\x\r\n; keep this comment\r\nHome=second\r\n' > app.ini
 twini set app.ini Paths Home 'D:\y'
 twini set app.ini Paths Temp /tmp

@@ -1,6 +1,7 @@
 # Reading: a value, a section's settings, the section names, a section's key names. Blanks around a
-# name or a value are no part of it, and a comment line is no part of a section. A section runs on past
-# a repeat of its header line and ends at any other header line.
+# name or a value are no part of it, and a comment line is no part of a section. Every occurrence of a
+# section is part of it, and the last line of a key is the one that counts: a section's settings are its
+# keys, each once, where it first stands, with the value that counts.
 printf '[Paths]\r\nHome=C:\\x\r\nTemp = /tmp\r\nHome=second\r\n[Paths]\r\nLog=/var/log\r\n[Empty]\r\n; comment\r\n[Paths]\r\nLater=1\r\n' > app.ini
 twini get app.ini Paths Home
 twini get app.ini Paths Temp

@@ -8,8 +8,9 @@
 // - a comment line's first non-blank character is ';' or '#': it is never a setting or a header;
 // - a header line is, after any blanks, "[" name "]" followed by nothing but blanks or a comment; the
 //   name is all between the brackets, as it stands (blanks count), and is never empty;
-// - a setting line holds "=": its name is the text before the first "=", its value the text after it,
-//   each without the blanks and tabs around it;
+// - a setting line holds "=" or ":" (as `name: value` in the files of many Python tools): its name is the
+//   text before the first of them, its value the text after it, each without the blanks and tabs around
+//   it;
 // - any other line is of none of these kinds;
 // - a line goes on with the value of the setting before it (a continuation line) when it is indented
 //   deeper than that setting's line, or when the value's line before it ends with a backslash and it is
@@ -63,6 +64,9 @@ inline constexpr bool blank_or_comment(std::string_view text) noexcept {
     return at == text.size() || text[at] == ';' || text[at] == '#';
 }
 
+// What separates a setting's name from its value: the first of these on the line.
+inline constexpr std::string_view delimiters = "=:";
+
 struct line_shape {
     kind what = kind::other;
     std::size_t indent = 0;
@@ -95,7 +99,7 @@ constexpr line_shape shape_of(std::string_view line) noexcept {
             }
         }
     }
-    const std::size_t equals = line.find('=');
+    const std::size_t equals = line.find_first_of(delimiters);
     if (equals == std::string_view::npos) return s;
     s.what = kind::setting;
     s.name = trimmed(line.substr(0, equals));
@@ -119,7 +123,7 @@ class shape_scanner {
         std::size_t indent = 0;
         bool backslash = false;       // the line ends with a backslash, blanks after it aside
         std::size_t close = npos;     // a header: where its "]" stands
-        std::size_t equals = npos;    // where the first "=" stands
+        std::size_t equals = npos;    // where the first "=" or ":" stands
         std::size_t value_at = npos;  // a setting: where its value starts (the line's length if empty)
         std::size_t length = 0;
     };
@@ -172,7 +176,7 @@ class shape_scanner {
             last_ = c;
             if (equals_ != npos && value_at_ == npos) value_at_ = at_;
         }
-        if (c == '=' && equals_ == npos) equals_ = at_;
+        if ((c == '=' || c == ':') && equals_ == npos) equals_ = at_;
         switch (state_) {
             case state::indent:
                 if (blank) {
