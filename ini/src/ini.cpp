@@ -37,6 +37,7 @@ void ini::Resize() {
 void ini::ResetConf() {
     state_->tables.reset();
     state_->index.forget();
+    state_->view.forget();
     state_->changed();
     // Empty tables are an empty file's: as found, that is UTF-8.
     state_->tables.set_encoding(state_->encoding == 0 ? platform::encoding::cp1252

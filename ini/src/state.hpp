@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "merged_view.hpp"
 #include "name_index.hpp"
 #include "tables.hpp"
 #include "tw_ini/ini.hpp"
@@ -12,6 +13,15 @@ namespace tw_ini {
 struct ini::state {
     detail::tables tables;
     detail::name_index index;
+    detail::merged_view view;  // Dialect 1's reading, built when first asked for
+
+    // Whether the queries read the tables as the common dialect does (Dialect 1): then by the view, brought
+    // up to date.
+    bool merged() {
+        if (dialect != 1) return false;
+        view.catch_up(tables);
+        return true;
+    }
 
     // The first header named `name`, or -1. The last name asked for is remembered with its answer until
     // the tables change: a program reading a section asks for the same header setting after setting.

@@ -14,9 +14,12 @@
 
 namespace penmoor {
 
-// Whether a line holds an LF (which then does not end lines), as far as its head shows.
-inline bool holds_line_feed(const engine::line& l) {
-    return l.head().find('\n') != std::string_view::npos;
+// Whether a line holds an LF (which then does not end lines); a line longer than its head is read on.
+inline bool holds_line_feed(engine::line& l) {
+    if (l.whole()) return l.head().find('\n') != std::string_view::npos;
+    bool found = false;
+    l.each_piece([&](std::string_view piece) { found = found || piece.find('\n') != std::string_view::npos; });
+    return found;
 }
 
 inline bool is_blank_or_comment(const engine::line& l) {
@@ -51,7 +54,7 @@ class common_editing : public section_stage {
         if (!dropping_value_) return false;
         if (l.info().continuation) {
             found_.line_feed = found_.line_feed || holds_line_feed(l);
-            for (const engine::line& r : run_) found_.line_feed = found_.line_feed || holds_line_feed(r);
+            for (engine::line& r : run_) found_.line_feed = found_.line_feed || holds_line_feed(r);
             run_.clear();
             found_.changed = true;
             return true;
@@ -64,19 +67,22 @@ class common_editing : public section_stage {
         return false;
     }
     // Remembers how the section's first setting line is spaced.
-    void note_spacing(const engine::line& l) {
+    void note_spacing(engine::line& l) {
         if (spaced_ || l.info().what != engine::kind::setting || l.info().continuation) return;
         spaced_ = true;
-        const std::string_view head = l.head();
-        const std::string_view name = l.info().name;
-        // An empty name stands where the line's text does (its view may point anywhere).
+        // A line longer than its head is read whole for it (once: the section's first setting).
+        std::string whole;
+        if (!l.whole()) l.each_piece([&](std::string_view piece) { whole.append(piece); });
+        const std::string_view text = l.whole() ? l.head() : std::string_view(whole);
+        const platform::ini::line_shape shape = platform::ini::shape_of(text);
+        // An empty name stands where the line's text does.
         const auto name_at =
-            name.empty() ? l.info().indent : static_cast<std::size_t>(name.data() - head.data());
-        const std::size_t equals = head.find_first_of(platform::ini::delimiters, name_at + name.size());
-        indent_.assign(head.substr(0, name_at));
-        before_equals_.assign(head.substr(name_at + name.size(), equals - name_at - name.size()));
-        delimiter_ = head[equals];
-        after_equals_.assign(head.substr(equals + 1, l.info().value_at - equals - 1));
+            shape.name.empty() ? shape.indent : static_cast<std::size_t>(shape.name.data() - text.data());
+        const std::size_t equals = text.find_first_of(platform::ini::delimiters, name_at + shape.name.size());
+        indent_.assign(text.substr(0, name_at));
+        before_equals_.assign(text.substr(name_at + shape.name.size(), equals - name_at - shape.name.size()));
+        delimiter_ = text[equals];
+        after_equals_.assign(text.substr(equals + 1, static_cast<std::size_t>(shape.value.data() - text.data()) - equals - 1));
     }
     const std::string& first_indent() const { return indent_; }
 

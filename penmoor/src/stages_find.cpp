@@ -99,12 +99,15 @@ class header_lister final : public engine::stage {
             seen_header_ = true;
             if (info.named) {
                 each_(info.name);
-            } else if (rules_ == dialect::exact && !l.whole()) {
+            } else if (!l.whole()) {
                 // A header line longer than its head: read whole for its name.
                 std::string text;
-                l.each_of_value([&](std::string_view piece) { text.append(piece); });
-                if (text.size() >= 2 && text.back() == ']')
+                l.each_piece([&](std::string_view piece) { text.append(piece); });
+                if (rules_ == dialect::common) {
+                    each_(platform::ini::shape_of(text).name);
+                } else if (text.size() >= 2 && text.back() == ']') {
                     each_(std::string_view(text).substr(1, text.size() - 2));
+                }
             }
         } else if (!seen_header_ && rules_ == dialect::common && info.what == kind::setting &&
                    !info.continuation && !preamble_) {

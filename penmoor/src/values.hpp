@@ -40,9 +40,20 @@ class value_reader {
     void start_listed(engine::line& l) {
         if (!sink_) return;
         const auto& info = l.info();
-        if (info.what == engine::kind::setting && !info.continuation) {
+        if (info.what == engine::kind::setting && !info.continuation && (info.named || !common_)) {
             sink_->begin(info.name);
             start(l);
+            return;
+        }
+        if (info.what == engine::kind::setting && !info.continuation) {
+            // Common dialect: a name longer than the line's head, read whole with the line.
+            std::string text;
+            l.each_piece([&](std::string_view piece) { text.append(piece); });
+            const platform::ini::line_shape shape = platform::ini::shape_of(text);
+            line_feed_ = line_feed_ || shape.value.find('\n') != std::string_view::npos;
+            sink_->begin(shape.name);
+            sink_->piece(platform::ini::trimmed(shape.value));
+            collecting_ = true;
             return;
         }
         // Exact dialect: a line whose "=" lies beyond its head, read whole.
@@ -50,6 +61,7 @@ class value_reader {
         std::string text;
         l.each_of_value([&](std::string_view piece) { text.append(piece); });
         const auto equals = text.find('=');
+        line_feed_ = line_feed_ || text.find('\n', equals) != std::string::npos;
         sink_->begin(std::string_view(text).substr(0, equals));
         sink_->piece(std::string_view(text).substr(equals + 1));
         sink_->end();

@@ -81,8 +81,8 @@ class edit_check {
         if (o.what != twini_model::kind::set) return true;
         const auto s = find_section(after_, o.section);
         if (!s.found) return false;
-        for (const std::size_t i : settings(after_, s)) {
-            if (name_of(after_.ls[i].text) == o.key) return after_.value(i) == o.value;
+        for (const auto& [name, i] : keys(after_, s)) {
+            if (name == o.key) return after_.value(i) == o.value;
         }
         return false;
     }
@@ -107,9 +107,7 @@ class edit_check {
         for (const auto& name : names) {
             if (edited(name)) continue;
             std::vector<std::pair<std::string, std::string>> pairs;
-            for (const std::size_t i : settings(r, find_section(r, name))) {
-                pairs.emplace_back(name_of(r.ls[i].text), r.value(i));
-            }
+            for (const auto& [key, i] : keys(r, find_section(r, name))) pairs.emplace_back(key, r.value(i));
             all.emplace_back(name, std::move(pairs));
         }
         return all;

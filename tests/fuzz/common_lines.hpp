@@ -4,16 +4,18 @@
 // - a blank line holds only spaces and tabs; a comment line's first non-blank is ';' or '#';
 // - a header is, after blanks, "[" name "]" with only blanks or a comment after it (the first "]" that
 //   allows that), the name as it stands and never empty;
-// - any other line holding "=" is a setting: name before the first "=", value after it, both trimmed;
+// - any other line holding "=" or ":" is a setting: name before the first of them, value after it, both
+//   trimmed;
 // - a line carries on the value of the setting before it when it is indented deeper than the setting's
 //   line, or when the value's line before it ends with a backslash and it is no setting or header; blank
 //   and comment lines between two lines of a value are inside it (a blank line as an empty line of the
 //   value, so a backslash carries nothing over it; comments are no lines of the value);
-// - the lines before the first header are the section ""; a section read by the lookups runs from its
-//   first header over repeats of that header up to a header of another name.
+// - the lines before the first header are the section ""; every occurrence of a section is the section
+//   (from a header of its name up to a header of another), and the last setting of a name in it counts.
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,11 +102,11 @@ inline role role_of(std::string_view t) {
     if (all_blank(t)) return role::blank;
     if (comment_or_blank(t)) return role::comment;
     if (header_name(t)) return role::header;
-    return t.find('=') != std::string_view::npos ? role::setting : role::other;
+    return t.find_first_of("=:") != std::string_view::npos ? role::setting : role::other;
 }
 
 inline std::string name_of(std::string_view t) {
-    return trim(t.substr(0, t.find('=')));
+    return trim(t.substr(0, t.find_first_of("=:")));
 }
 
 inline bool ends_with_backslash(std::string_view t) {
@@ -169,7 +171,7 @@ struct reading {
     // The setting's value: its lines trimmed and joined by LF, blank lines inside as empty lines.
     std::string value(std::size_t i) const {
         const std::string& t = ls[i].text;
-        std::string v = trim(std::string_view(t).substr(t.find('=') + 1));
+        std::string v = trim(std::string_view(t).substr(t.find_first_of("=:") + 1));
         for (std::size_t j = i + 1; j < value_end(i); ++j) {
             if (roles[j] == role::comment) continue;
             v += "\n" + (roles[j] == role::blank ? std::string() : trim(ls[j].text));
@@ -178,39 +180,60 @@ struct reading {
     }
 };
 
-// The section as the lookups read it: the lines after its first header up to a header of another name
-// (or, for "", the lines before the first header).
+// The section: each of its occurrences, the lines after a header of its name up to a header of another
+// name (or, for "", the lines before the first header).
 struct section_span {
     bool found = false;
-    std::size_t header = 0;  // the first header line (none for "")
-    std::size_t begin = 0, end = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> parts;  // [begin, end) of each occurrence
+    std::size_t begin() const { return parts.front().first; }
+    std::size_t end() const { return parts.back().second; }  // of the last occurrence
 };
 
 inline section_span find_section(const reading& r, const std::string& name) {
     section_span s;
-    std::size_t i = 0;
     if (name.empty()) {
-        s.found = true;
+        std::size_t i = 0;
         while (i < r.size() && !r.is_header(i)) ++i;
-        s.end = i;
+        s.found = true;
+        s.parts.emplace_back(0, i);
         return s;
     }
-    while (i < r.size() && !(r.is_header(i) && r.header(i) == name)) ++i;
-    if (i == r.size()) return s;
-    s.found = true;
-    s.header = i;
-    s.begin = i + 1;
-    for (s.end = s.begin; s.end < r.size() && !(r.is_header(s.end) && r.header(s.end) != name);) ++s.end;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        if (!(r.is_header(i) && r.header(i) == name)) continue;
+        std::size_t end = i + 1;
+        while (end < r.size() && !r.is_header(end)) ++end;
+        s.found = true;
+        s.parts.emplace_back(i + 1, end);
+        i = end - 1;
+    }
     return s;
 }
 
-// The setting lines of the section, in order.
+// The setting lines of the section, in order, every occurrence.
 inline std::vector<std::size_t> settings(const reading& r, const section_span& s) {
     std::vector<std::size_t> found;
-    for (std::size_t i = s.begin; i < s.end; ++i) {
-        if (r.roles[i] == role::setting) found.push_back(i);
+    for (const auto& [begin, end] : s.parts) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if (r.roles[i] == role::setting) found.push_back(i);
+        }
     }
     return found;
+}
+
+// The section's keys, each once where it first stands, with the line of its last setting (the one that
+// counts).
+inline std::vector<std::pair<std::string, std::size_t>> keys(const reading& r, const section_span& s) {
+    std::vector<std::pair<std::string, std::size_t>> all;
+    for (const std::size_t i : settings(r, s)) {
+        const std::string n = name_of(r.ls[i].text);
+        auto at = std::find_if(all.begin(), all.end(), [&](const auto& k) { return k.first == n; });
+        if (at == all.end()) {
+            all.emplace_back(n, i);
+        } else {
+            at->second = i;
+        }
+    }
+    return all;
 }
 
 }  // namespace fuzz::common

@@ -1,12 +1,13 @@
 // What a list of twini's operations should make of a file in the common dialect, computed plainly on the
 // reading of common_lines.hpp, one rule at a time:
-// - get KEY prints the value of the key's first setting in the section; get, each setting as
-//   "name=value"; list, each key of the section or each section name once, in order ("" first when a
-//   setting stands before the first header);
-// - set updates the key's first setting, keeping the line's spacing and dropping the old value's other
-//   lines; adds a missing key after the section's last line (before the blank and comment lines that end
-//   it), indented and spaced as the section's first setting; appends a missing section at the end, set
-//   off by one blank line (none in an empty file or after a blank line);
+// - every occurrence of a section is the section, and the last setting of a key counts;
+// - get KEY prints the value of the key's last setting in the section; get, each key once as
+//   "name=value" with the value that counts, where the key first stands; list, each key of the section or
+//   each section name once, in order ("" first when a setting stands before the first header);
+// - set updates the key's last setting, keeping the line's spacing and dropping the old value's other
+//   lines; adds a missing key after the last line of the section's last occurrence (before the blank and
+//   comment lines that end it), indented and spaced as the section's first setting; appends a missing
+//   section at the end, set off by one blank line (none in an empty file or after a blank line);
 // - del KEY removes every setting of the key in the section with all lines of its value; del removes
 //   each occurrence of the section whole, with the comment lines directly above its header and the blank
 //   line before them, and leaves the comment lines directly above the next header there, and one blank
@@ -15,8 +16,7 @@
 // A value of several lines is written as its first line and continuation lines, each indented four
 // blanks deeper than the key's line; a set leaves a key line that already holds the value's first line
 // as it is. A deletion that would make a line it keeps go on with the value of a setting before the lines
-// it removes fails (status 3), and so does a section's deletion that would leave two header lines of
-// another section with no header between them. An operation that changes the file with --crlf or --lf
+// it removes fails (status 3). An operation that changes the file with --crlf or --lf
 // against the file's own line ends (its first) fails (status 3). Lines that no edit touches keep their bytes,
 // line ends included; lines written end as the file's lines do. Where lines end at CR LF as found, an edit of
 // a line that holds a lone LF fails (status 3), and so does a read of one unless LF ends lines. Each
@@ -55,7 +55,7 @@ struct context {
 // Whether the setting at i holds a lone LF on a line of its value (its name aside): on any line that an
 // edit would drop, or only on those read for the value (comment lines inside it aside).
 inline bool holds_lf(const reading& r, std::size_t i, bool read = false) {
-    if (r.ls[i].text.find('\n', r.ls[i].text.find('=')) != std::string::npos) return true;
+    if (r.ls[i].text.find('\n', r.ls[i].text.find_first_of("=:")) != std::string::npos) return true;
     for (std::size_t j = i + 1; j < r.value_end(i); ++j) {
         if (read && r.roles[j] == role::comment) continue;
         if (r.ls[j].text.find('\n') != std::string::npos) return true;
@@ -70,9 +70,11 @@ inline bool holds_lf(const reading& r, std::size_t i, bool read = false) {
 inline std::string new_setting(const reading& r, const std::vector<std::size_t>& all, std::size_t at,
                                const std::string& key, const std::string& value) {
     std::string indent, before, after;
+    char delimiter = '=';
     if (!all.empty()) {
         const std::string& t = r.ls[all.front()].text;
-        const std::size_t eq = t.find('=');
+        const std::size_t eq = t.find_first_of("=:");
+        delimiter = t[eq];
         const std::string name_part = t.substr(0, eq);
         const std::size_t start = common::indent(name_part);
         std::size_t stop = name_part.size();
@@ -91,7 +93,7 @@ inline std::string new_setting(const reading& r, const std::vector<std::size_t>&
     while (next < r.size() && (r.roles[next] == role::blank || r.roles[next] == role::comment)) ++next;
     if (next < r.size() && common::indent(r.ls[next].text) > indent.size()) indent = indent_of(next);
     // An empty key takes no blanks before its "=": they would indent the line.
-    return indent + key + (key.empty() ? "" : before) + "=" + (value.empty() ? "" : after) + value;
+    return indent + key + (key.empty() ? "" : before) + delimiter + (value.empty() ? "" : after) + value;
 }
 
 // The value's lines: its first, then each further one.
@@ -110,7 +112,7 @@ inline std::vector<std::string> value_lines(const std::string& value) {
 // The setting line with a new value, its text up to the old value kept (no blanks left at its end); its
 // further lines are the caller's.
 inline std::string updated(const std::string& t, const std::string& value) {
-    const std::size_t eq = t.find('=');
+    const std::size_t eq = t.find_first_of("=:");
     const std::string first = value_lines(value).front();
     std::string s = t.substr(0, eq + 1 + common::indent(std::string_view(t).substr(eq + 1))) + first;
     while (first.empty() && !s.empty() && common::blank(s.back())) s.pop_back();
@@ -169,14 +171,14 @@ inline void set(file_lines& ls, const context& c, const op& o) {
         return;
     }
     const auto all = common::settings(r, s);
-    for (const std::size_t i : all) {
-        if (common::name_of(r.ls[i].text) != o.key) continue;
+    for (const auto& [name, i] : common::keys(r, s)) {
+        if (name != o.key) continue;
         if (c.mode == 2 && holds_lf(r, i)) throw failure{3};
         if (r.value(i) == o.value) return;
         // A first line that already holds the value's first line stays as it is; the lines after it go,
         // and the value's further lines come in their place.
         const std::string& t = r.ls[i].text;
-        if (common::trim(std::string_view(t).substr(t.find('=') + 1)) != value_lines(o.value).front())
+        if (common::trim(std::string_view(t).substr(t.find_first_of("=:") + 1)) != value_lines(o.value).front())
             ls[i] = {updated(t, o.value), c.end()};
         // Blank and comment lines after the value's last line are no part of it: they stay.
         std::size_t end = r.value_end(i);
@@ -187,8 +189,9 @@ inline void set(file_lines& ls, const context& c, const op& o) {
         return;
     }
     if (c.existing) throw failure{1};
-    std::size_t at = s.begin;
-    for (std::size_t i = s.begin; i < s.end; ++i) {
+    // After the last line of the last occurrence.
+    std::size_t at = s.parts.back().first;
+    for (std::size_t i = s.parts.back().first; i < s.end(); ++i) {
         if (r.roles[i] != role::blank && r.roles[i] != role::comment) at = i + 1;
     }
     const std::string made = new_setting(r, all, at, o.key, value_lines(o.value).front());
@@ -264,20 +267,6 @@ inline void del_section(file_lines& ls, const op& o) {
         drop[i] = drop[i] || (unless_first[i] && after_blank);
         if (!drop[i]) after_blank = common::all_blank(ls[i].text);
     }
-    // Two header lines of one name with no header kept between them, where one was removed, would make
-    // the lookups read the second's lines as the first's.
-    std::optional<std::string> last;
-    bool removed = false;
-    for (std::size_t i = 0; i < r.size(); ++i) {
-        if (!r.is_header(i)) continue;
-        if (drop[i]) {
-            removed = true;
-            continue;
-        }
-        if (removed && last == r.header(i)) throw failure{3};
-        last = r.header(i);
-        removed = false;
-    }
     ls = kept_lines(r, drop);
 }
 
@@ -295,8 +284,8 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
     switch (o.what) {
         case kind::get_key:
             if (!s.found) throw failure{1};
-            for (const std::size_t i : all) {
-                if (common::name_of(r.ls[i].text) != o.key) continue;
+            for (const auto& [name, i] : common::keys(r, s)) {
+                if (name != o.key) continue;
                 read_check(i);
                 out += r.value(i) + "\n";
                 return;
@@ -306,12 +295,12 @@ inline void apply(file_lines& ls, const context& c, const op& o, std::string& ou
             if (!s.found) throw failure{1};
             for (const std::size_t i : all) read_check(i);
             for (const std::size_t i : all) name_check(common::name_of(r.ls[i].text));
-            for (const std::size_t i : all) {
+            for (const auto& [name, i] : common::keys(r, s)) {
                 std::string value = r.value(i);
                 for (std::size_t at = value.find('\n'); at != std::string::npos;
                      at = value.find('\n', at + 2))
                     value.insert(at + 1, "\t");  // a further line of a value after a tab
-                out += common::name_of(r.ls[i].text) + "=" + value + "\n";
+                out += name + "=" + value + "\n";
             }
             return;
         case kind::list:

@@ -120,6 +120,7 @@ bool refused_outright(const std::vector<request>& rs, std::int16_t mode, bool ex
         if (edged(*r.key) || edged(*r.value)) return true;
         if (r.value->find('\n') != std::string::npos && continuation_refused(*r.value)) return true;
         if (!r.key->empty() && (r.key->front() == ';' || r.key->front() == '#')) return true;
+        if (r.key->find(':') != std::string::npos) return true;
         if (!r.value->empty() && r.value->back() == '\\') return true;
         // A section name whose header line would read back as another name.
         if (!r.section->empty() && fuzz::common::header_name("[" + *r.section + "]") != *r.section)

@@ -24,7 +24,9 @@ const std::string kLinux =
     "   # inside\n"
     "   c\n"
     "x]\n"
-    "  [Paths]\n";
+    "  [Paths]\n"
+    "Temp = /tmp\n"
+    "Temp = /var/tmp\n";
 
 class Dialect : public reader_test {
   protected:
@@ -38,11 +40,15 @@ class Dialect : public reader_test {
 TEST_F(Dialect, CommonFilesALinuxFileAsItsToolsReadIt) {
     common();
     ASSERT_EQ(load(kLinux), platform::True);
-    EXPECT_THAT(headers(), ElementsAre(u"", u"Paths", u"Colors", u"Paths"));
+    // Every occurrence of a section is the section, listed once; a key's last line counts, listed where
+    // the key first stands.
+    EXPECT_THAT(headers(), ElementsAre(u"", u"Paths", u"Colors"));
     EXPECT_THAT(settings(u""), ElementsAre(u"root=true"));
-    EXPECT_THAT(settings(u"Paths"), ElementsAre(u"Home=/home/zoë", u"Temp="));
+    EXPECT_THAT(settings(u"Paths"), ElementsAre(u"Home=/home/zoë", u"Temp=/var/tmp"));
     EXPECT_THAT(settings(u"Colors"), ElementsAre(u"Back=white \\\nand grey", u"List=a\nb\n\nc"));
     EXPECT_EQ(control.RCS(u"Paths", u"Home"), u"/home/zoë");
+    EXPECT_EQ(control.RCS(u"Paths", u"Temp"), u"/var/tmp");
+    EXPECT_EQ(control.GetSettings(u"Paths"), 1);
 
     // InputConf files by the same rule, a line at a time, and text the set cannot hold joins a value.
     control.ResetConf();
