@@ -5,9 +5,10 @@
 #
 # FILE is a printf format for the bytes of f.ini in the case's scratch directory ('-': no f.ini), STDIN
 # a printf format for standard input ('': empty), COMMAND a bash command line run in that directory with
-# $CRUDINI the program under test. Besides $CRUDINI a command uses only plain tools and the two helpers
-# run_cases.sh puts on PATH: `try`, `unprivileged` and `broken_pipe`. Names group the cases: the first word is
-# the operation or option, the rest the edge.
+# $CRUDINI the program under test. Besides $CRUDINI a command uses only plain tools and the helpers
+# run_cases.sh puts on PATH: `try`, `unprivileged` and `broken_pipe`. Names group the cases: the first
+# word is the operation or option, the rest the edge. Never let a case write outside its directory as
+# root (`--output=/dev/full` replaced the device): such a case runs its program `unprivileged`.
 
 base='[a]\nx = 1\ny = 2\n\n[b]\nz = 3\n'
 globals='g = 0\nh = 1\n\n[a]\nx = 1\n'
