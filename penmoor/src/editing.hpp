@@ -31,6 +31,9 @@ class common_editing : public section_stage {
     using section_stage::section_stage;
 
     bool common() const { return cursor_.rules() == engine::dialect::common; }
+    // How new lines are written (the common dialect).
+    void use(const style& look) { look_ = look; }
+    const style& look() const { return look_; }
 
     // Holds l when it is a blank or comment line and lines are being held; true if held.
     bool held(engine::line& l, engine::emitter& out) {
@@ -57,6 +60,7 @@ class common_editing : public section_stage {
             for (engine::line& r : run_) found_.line_feed = found_.line_feed || holds_line_feed(r);
             run_.clear();
             found_.changed = true;
+            watch_.removed();
             return true;
         }
         if (is_blank_or_comment(l)) {
@@ -84,14 +88,13 @@ class common_editing : public section_stage {
         delimiter_ = text[equals];
         after_equals_.assign(text.substr(equals + 1, static_cast<std::size_t>(shape.value.data() - text.data()) - equals - 1));
     }
-    const std::string& first_indent() const { return indent_; }
 
     // Makes a setting line: head (the line up to its value) and the value, whose further lines in the
     // common dialect go on continuation lines indented deeper than the line's own indent.
     void make_setting(engine::emitter& out, std::string head, std::string_view value,
                       std::string_view indent) {
         if (!common() || value.find('\n') == std::string_view::npos) {
-            if (value.empty()) {
+            if (value.empty() && !look_.blank_before_empty) {
                 while (common() && !head.empty() && platform::ini::is_blank(head.back())) head.pop_back();
             }
             out.make(head + std::string(value));
@@ -101,7 +104,7 @@ class common_editing : public section_stage {
         std::string line = head + std::string(value.substr(0, first));
         while (!line.empty() && platform::ini::is_blank(line.back())) line.pop_back();
         out.make(line);
-        const std::string deeper = std::string(indent) + "    ";
+        const std::string deeper = continuation_indent(indent);
         for (std::size_t at = first + 1;;) {
             const std::size_t stop = std::min(value.find('\n', at), value.size());
             const std::string_view text = value.substr(at, stop - at);
@@ -118,22 +121,39 @@ class common_editing : public section_stage {
             out.make(std::string(setting) + "=" + std::string(value));
             return;
         }
-        const std::string& in = indent ? *indent : indent_;
-        make_setting(
-            out,
-            in + std::string(setting) + (setting.empty() ? "" : before_equals_) + delimiter_ + after_equals_,
-            value, in);
+        const std::string& in = indent ? *indent : new_indent();
+        std::string head = in + std::string(setting);
+        switch (look_.new_setting) {
+            case style::form::as_section:
+                head += (setting.empty() ? "" : before_equals_) + delimiter_ + after_equals_;
+                break;
+            case style::form::spaced:
+                head += setting.empty() ? "= " : " = ";
+                break;
+            case style::form::tight:
+                head += '=';
+                break;
+        }
+        make_setting(out, head, value, in);
+    }
+    // The indent a new setting line starts from: the section's first setting's, where new lines are
+    // spaced as it is.
+    const std::string& new_indent() const {
+        static const std::string none;
+        return look_.new_setting == style::form::as_section ? indent_ : none;
     }
     // Whether line l (a setting line, in the common dialect) already holds the first line of value.
     bool holds_first_line(const engine::line& l, std::string_view value) const {
-        return common() && l.whole() &&
-               platform::ini::trimmed(l.head().substr(l.info().value_at)) ==
-                   value.substr(0, value.find('\n'));
+        if (!common() || !l.whole()) return false;
+        std::string_view own = l.head().substr(l.info().value_at);
+        if (look_.inline_comments) own = own.substr(0, inline_comment_at(own));
+        return platform::ini::trimmed(own) == value.substr(0, value.find('\n'));
     }
     // Puts line l, which holds the first line of value, as it stands, and the value's further lines after
     // it on continuation lines.
-    void put_with_further_lines(engine::emitter& out, engine::line&& l, std::string_view value) {
-        const std::string deeper = std::string(l.head().substr(0, l.info().indent)) + "    ";
+    void put_with_further_lines(engine::emitter& out, engine::line&& l, std::string_view value,
+                                const std::optional<std::string>& indent = std::nullopt) {
+        const std::string deeper = indent ? *indent : continuation_indent(l.head().substr(0, l.info().indent));
         out.put(std::move(l));
         for (std::size_t at = value.find('\n'); at != std::string_view::npos;) {
             const std::size_t stop = std::min(value.find('\n', at + 1), value.size());
@@ -149,19 +169,37 @@ class common_editing : public section_stage {
             out.make(std::string(setting) + "=" + std::string(value));
             return;
         }
-        make_setting(out, std::string(l.head().substr(0, l.info().value_at)), value,
-                     l.head().substr(0, l.info().indent));
+        std::string head(l.head().substr(0, l.info().value_at));
+        // A bare key (no delimiter) given a value takes one.
+        if (!value.empty() && head.find_first_of(platform::ini::delimiters) == std::string::npos) {
+            while (!head.empty() && platform::ini::is_blank(head.back())) head.pop_back();
+            head += look_.new_setting == style::form::tight ? "=" : " = ";
+        }
+        // The comment after the old value stays after the new one (on its first line).
+        const std::string_view old = l.head().substr(std::min(l.info().value_at, l.head().size()));
+        const std::size_t comment = look_.inline_comments && l.whole() ? inline_comment_at(old) : std::string_view::npos;
+        if (comment != std::string_view::npos && value.find('\n') == std::string_view::npos) {
+            out.make(head + std::string(value) + std::string(old.substr(comment)));
+            return;
+        }
+        make_setting(out, head, value, l.head().substr(0, l.info().indent));
     }
-    // Appends a section with its first setting at the end of the file, set off by a blank line.
+    // Appends a section with its first setting at the end of the file, set off by a blank line (two
+    // where the style says, none at the top of the file).
     void append_section(engine::emitter& out, std::string_view section,
                         std::optional<std::pair<std::string_view, std::string_view>> setting) {
-        if (!common()) {
-            // Byte for byte what addHeader appends, then the setting below the header line.
+        // The exact dialect: byte for byte what addHeader appends, then the setting below the header line.
+        if (!common() || (look_.wide_gap && !out.empty())) {
             if (!out.ends_unended()) out.make("");
             out.make("");
-        } else if (!out.ends_blank()) {
+        } else if (!look_.wide_gap && !out.ends_blank()) {
             out.make("");
         }
+        make_section(out, section, setting);
+    }
+    // A header line and the section's first setting.
+    void make_section(engine::emitter& out, std::string_view section,
+                      std::optional<std::pair<std::string_view, std::string_view>> setting) {
         std::string header = "[";  // appended: "[" + std::string(section) is a false -Wrestrict in GCC 12
         header += section;
         header += ']';
@@ -177,6 +215,13 @@ class common_editing : public section_stage {
     value_watch watch_;
 
   private:
+    // Where the value's further lines start: as the style says, or four blanks deeper than the key line.
+    std::string continuation_indent(std::string_view key_indent) const {
+        if (look_.continuation_indent > 0) return std::string(look_.continuation_indent, ' ');
+        return std::string(key_indent) + "    ";
+    }
+
+    style look_;
     bool spaced_ = false;
     std::string indent_, before_equals_, after_equals_;
     char delimiter_ = '=';  // the first setting's: "=", or ":" where it is written `name: value`

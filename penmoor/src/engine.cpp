@@ -64,9 +64,9 @@ void pass_impl::run(std::span<stage* const> stages) {
 
 void pass_impl::link::put(engine::line&& l) {
     given = true;
-    given_blank = l.whole() && ini::indent_of(l.head()) == l.head().size();
+    given_blank = l.info().what == engine::kind::blank || (l.whole() && ini::indent_of(l.head()) == l.head().size());
     given_unended = l.origin_ == engine::line::origin::kept   ? l.end_.empty()
-                    : l.origin_ == engine::line::origin::file ? l.whole_ && owner->reader_.line_end().empty()
+                    : l.origin_ == engine::line::origin::file ? owner->reader_.unended()
                                                               : false;
     if (next < owner->stages_.size()) {
         owner->stages_[next]->take(std::move(l), owner->links_[next + 1]);
@@ -152,28 +152,34 @@ bool pass_impl::take_next() {
     engine::line l;
     l.origin_ = engine::line::origin::file;
     l.pass_ = this;
+    l.offset_ = reader_.line_offset();
+    l.info_ = rules_.rules == dialect::common ? classify_common(h) : exact_info(h.text, h.whole);
     l.head_ = h.text;
     l.whole_ = h.whole;
-    l.offset_ = reader_.line_offset();
-    l.info_ =
-        rules_.rules == dialect::common ? classify_common(h.text, h.whole) : exact_info(h.text, h.whole);
     if (stages_.empty()) return true;
     stages_.front()->take(std::move(l), links_[1]);
     return true;
 }
 
-line_info pass_impl::classify_common(std::string_view head, bool whole) {
+line_info pass_impl::classify_common(platform::line_head& h) {
     line_info info;
-    if (whole) {
-        info = common_info(head);
+    if (h.whole) {
+        info = common_info(h.text, rules_.bare_keys);
     } else {
-        platform::ini::shape_scanner scanner;
-        scanner.add(head);
+        platform::ini::shape_scanner scanner(rules_.bare_keys);
+        scanner.add(h.text);
         reader_.look_ahead([&](std::string_view piece) {
             scanner.add(piece);
             return true;
         });
-        info = common_info(head, scanner.finish());
+        const auto shape = scanner.finish();
+        // A name that goes on past the head (behind a long indent, or long itself): the head is made to
+        // hold it, and a setting's text up to its value, so that every stage sees the line's name.
+        const std::size_t name_end = shape.what == kind::header    ? shape.close + 1
+                                     : shape.what == kind::setting ? shape.value_at
+                                                                   : 0;
+        if (name_end > h.text.size()) reader_.extend_head(h, name_end);
+        info = h.whole ? common_info(h.text, rules_.bare_keys) : common_info(h.text, shape);
     }
     if (behind_) {
         // A header line at no indent goes on with no value, and no value goes on past it, whatever came
@@ -191,7 +197,7 @@ line_info pass_impl::classify_common(std::string_view head, bool whole) {
 void pass_impl::catch_up(off_t line_start) {
     const off_t from = *behind_;
     if (line_start <= from) return;
-    context_scanner lines(value_, rules_.ends == platform::line_ends::lf);
+    context_scanner lines(value_, rules_.ends == platform::line_ends::lf, rules_.bare_keys);
     // The buffer holds the file from held_from on, the line at hand among it unless that line was
     // gathered aside; what it no longer holds is read from the file.
     const off_t held_from = reader_.before_offset();

@@ -47,6 +47,8 @@ struct line_info {
     std::size_t value_at = 0;  // a setting: where its value starts; a continuation: where its text starts
     bool named = false;        // name is the line's whole name (a header that ends with "]", a setting whose
                                // "=" is in the head)
+    // Common dialect: the value context after the line, as the file reads it.
+    platform::ini::value_context after;
 };
 
 class pass;
@@ -137,6 +139,8 @@ class emitter {
     virtual line hold(line&& l) = 0;
     // Whether the copy holds nothing yet or ends with a blank line, as far as it is written.
     virtual bool ends_blank() const = 0;
+    // Whether the copy holds nothing yet, as far as it is written.
+    virtual bool empty() const = 0;
     // Whether the copy's last line so far came without a terminator (the file's last line, without one;
     // a copy that ends each line as the pass's line ends say has ended it).
     virtual bool ends_unended() const = 0;
@@ -181,6 +185,8 @@ struct pass_rules {
     // A UTF-8 byte-order mark at the start of the file is no part of the first line: it is passed over,
     // and the copy starts with it.
     bool byte_order_mark = false;
+    // Common dialect: a line of no other kind is a key without a value.
+    bool bare_keys = false;
 };
 
 class pass {

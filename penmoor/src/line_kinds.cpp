@@ -27,8 +27,8 @@ line_info exact_info(std::string_view head, bool whole) {
     return info;
 }
 
-line_info common_info(std::string_view head) {
-    const ini::line_shape s = ini::shape_of(head);
+line_info common_info(std::string_view head, bool bare_keys) {
+    const ini::line_shape s = ini::shape_of(head, bare_keys);
     line_info info;
     info.what = s.what;
     info.indent = s.indent;
@@ -68,6 +68,7 @@ line_info in_context(ini::value_context& value, line_info info, bool backslash) 
         info.value_at = info.indent;
     }
     info.backslash = backslash;
+    info.after = value;
     return info;
 }
 
@@ -89,11 +90,11 @@ void context_scanner::add(std::string_view bytes) {
         if (partial_) {
             scanner_.add(bytes.substr(0, n));
             end_line(scanner_.finish());
-            scanner_ = {};
+            scanner_ = ini::shape_scanner(bare_keys_);
             partial_ = false;
         } else {
             const std::string_view line = bytes.substr(0, n);
-            const ini::line_shape s = ini::shape_of(line);
+            const ini::line_shape s = ini::shape_of(line, bare_keys_);
             ini::continues_value(value_, s.what, s.indent, ini::ends_with_backslash(line));
         }
         const std::size_t length = platform::line_end::length(bytes, n);

@@ -21,15 +21,19 @@ void pass_impl::put(engine::line&& l) {
     switch (l.origin_) {
         case engine::line::origin::file:
             reader_.copy_line(*this);
+            // A long line of blanks, which the copy saw piece by piece.
+            if (l.info_.what == engine::kind::blank) tail_blank_ = true;
             return;
         case engine::line::origin::kept:
             if (l.length_ == 0) {
                 keep_apart(l.text_.empty() ? std::string_view(l.end_) : std::string_view(l.text_));
                 writer_->line(l.text_, l.end_);
+                nothing_yet_ = false;
                 tail_blank_ = is_blank_text(l.text_);
             } else {
                 copy_kept(l);
-                tail_blank_ = false;
+                nothing_yet_ = false;
+                tail_blank_ = l.info_.what == engine::kind::blank;
             }
             open_line_ = l.end_.empty();
             cr_ended_ = l.end_ == "\r";
@@ -37,6 +41,7 @@ void pass_impl::put(engine::line&& l) {
         case engine::line::origin::made:
             keep_apart(l.text_.empty() ? end() : std::string_view(l.text_));
             writer_->write_line(l.text_);
+            nothing_yet_ = false;
             tail_blank_ = is_blank_text(l.text_);
             return;
     }
@@ -47,6 +52,7 @@ void pass_impl::make(std::string_view text) {
     close_open_line();
     keep_apart(text.empty() ? end() : text);
     writer_->write_line(text);
+    nothing_yet_ = false;
     tail_blank_ = is_blank_text(text);
 }
 
@@ -62,6 +68,7 @@ void pass_impl::keep_apart(std::string_view next) {
 void pass_impl::raw(std::string_view bytes) {
     if (writer_) writer_->write_raw(bytes);
     open_line_ = false;
+    nothing_yet_ = false;
     tail_blank_ = false;
     cr_ended_ = false;
 }
@@ -73,6 +80,7 @@ void pass_impl::lines(std::string_view raw_lines) {
     writer_->lines(raw_lines);
     const auto last = platform::line_end::last_line(raw_lines, rules_.ends == platform::line_ends::lf);
     open_line_ = last.end == raw_lines.size();
+    nothing_yet_ = false;
     tail_blank_ = is_blank_text(raw_lines.substr(last.start, last.end - last.start));
     cr_ended_ = raw_lines.back() == '\r';
 }
@@ -82,6 +90,7 @@ void pass_impl::line(std::string_view text, std::string_view line_end) {
     keep_apart(text.empty() ? line_end : text);
     writer_->line(text, line_end);
     open_line_ = line_end.empty();
+    nothing_yet_ = false;
     tail_blank_ = is_blank_text(text);
     cr_ended_ = line_end == "\r";
 }
@@ -90,6 +99,7 @@ void pass_impl::piece(std::string_view text) {
     close_open_line();
     keep_apart(text);
     writer_->piece(text);
+    nothing_yet_ = false;
     tail_blank_ = false;
 }
 
@@ -105,6 +115,16 @@ void pass_impl::close_open_line() {
     open_line_ = false;
 }
 
+std::size_t pass_impl::kept_head(const engine::line& l) const {
+    // The name, and a setting's text up to its value, stay with it whatever their length.
+    std::size_t needed = l.info_.what == engine::kind::setting ? l.info_.value_at : 0;
+    if (!l.info_.name.empty()) {
+        needed = std::max(needed, static_cast<std::size_t>(l.info_.name.data() - l.head_.data()) +
+                                      l.info_.name.size());
+    }
+    return std::min(l.head_.size(), std::max(want_ + kept_head_slack, needed));
+}
+
 engine::line pass_impl::keep(engine::line&& l) {
     if (l.origin_ != engine::line::origin::file) return std::move(l);
     l.origin_ = engine::line::origin::kept;
@@ -114,7 +134,7 @@ engine::line pass_impl::keep(engine::line&& l) {
         repoint(l, l.text_);
         return std::move(l);
     }
-    l.text_.assign(l.head_.substr(0, std::min(l.head_.size(), want_ + kept_head_slack)));
+    l.text_.assign(l.head_.substr(0, kept_head(l)));
     std::uint64_t length = l.head_.size();
     reader_.each_rest([&](std::string_view piece) { length += piece.size(); });
     l.length_ = length;
@@ -132,7 +152,7 @@ void pass_impl::each_from(engine::line& l, std::size_t at,
     if (at < l.head_.size()) each(l.head_.substr(at));
     if (l.origin_ != engine::line::origin::file || l.whole_) return;
     // A long line of the file: read on for its bytes from `at`, and keep it, read, for whoever comes after.
-    l.text_.assign(l.head_.substr(0, std::min(l.head_.size(), want_ + kept_head_slack)));
+    l.text_.assign(l.head_.substr(0, kept_head(l)));
     std::uint64_t length = l.head_.size();
     reader_.each_rest([&](std::string_view piece) {
         const std::uint64_t start = length;

@@ -27,7 +27,7 @@ inline constexpr std::size_t kept_head_slack = platform::buffer_size(4096);
 // line, or its start when not whole.
 line_info exact_info(std::string_view head, bool whole);
 // What a whole line is by the common dialect's rules, value context aside.
-line_info common_info(std::string_view head);
+line_info common_info(std::string_view head, bool bare_keys = false);
 // The same for a line longer than its head, told from the whole line scanned (shape); its name is there
 // only where the head holds it.
 line_info common_info(std::string_view head, const platform::ini::shape_scanner::result& shape);
@@ -36,7 +36,8 @@ line_info common_info(std::string_view head, const platform::ini::shape_scanner:
 // after the last line ended.
 class context_scanner {
   public:
-    context_scanner(platform::ini::value_context before, bool lf) : value_(before), lf_(lf) {}
+    context_scanner(platform::ini::value_context before, bool lf, bool bare_keys)
+        : value_(before), lf_(lf), bare_keys_(bare_keys), scanner_(bare_keys) {}
     void add(std::string_view bytes);
     const platform::ini::value_context& value() const { return value_; }
 
@@ -45,6 +46,7 @@ class context_scanner {
 
     platform::ini::value_context value_;
     bool lf_;
+    bool bare_keys_;
     bool after_cr_ = false;  // the last byte given is a CR: an LF first in the next piece goes with it
     bool partial_ = false;   // the scanner holds the start of a line
     platform::ini::shape_scanner scanner_;
@@ -68,6 +70,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     engine::line hold(engine::line&& l) override { return keep(std::move(l)); }
     bool ends_blank() const override { return tail_blank_; }
     bool ends_unended() const override { return open_line_; }
+    bool empty() const override { return nothing_yet_; }
     std::string_view end() const override { return rules_.ends == platform::line_ends::lf ? "\n" : "\r\n"; }
 
     // line_sink: lines copied as they stand, on their way to the copy.
@@ -102,6 +105,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         engine::line hold(engine::line&& l) override { return owner->keep(std::move(l)); }
         bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }
         bool ends_unended() const override;
+        bool empty() const override { return !given && owner->empty(); }
         std::string_view end() const override { return owner->end(); }
     };
 
@@ -117,10 +121,10 @@ class pass_impl final : public emitter, public platform::line_sink {
     ahead run_ahead();
     bool take_next();
     line_info classify(std::string_view text, bool whole) const {
-        return rules_.rules == dialect::common ? common_info(text) : exact_info(text, whole);
+        return rules_.rules == dialect::common ? common_info(text, rules_.bare_keys) : exact_info(text, whole);
     }
     // Common dialect: what the line at hand is, in its context.
-    line_info classify_common(std::string_view head, bool whole);
+    line_info classify_common(platform::line_head& h);
     // The value context before the line at hand, from the one before the lines passed over since the pass
     // last took a line (each line read again once at most: from the buffer where it still holds them,
     // else from the file).
@@ -132,6 +136,8 @@ class pass_impl final : public emitter, public platform::line_sink {
                    const std::function<void(std::string_view)>& each);
     void copy_kept(const engine::line& l);
     static void repoint(engine::line& l, std::string_view into);
+    // How much of a long line's head is kept with it.
+    std::size_t kept_head(const engine::line& l) const;
 
     platform::file& source_;
     pass_rules rules_;
@@ -141,6 +147,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     std::optional<platform::line_writer> writer_;
     bool open_line_ = false;  // the last line written has no terminator (yet)
     bool tail_blank_ = true;  // nothing written yet, or the last line written is blank
+    bool nothing_yet_ = true;  // nothing written yet
     bool cr_ended_ = false;   // the last line written ends with a lone CR
     // Common dialect: the value context after the last line taken, or before the first line passed over
     // since (behind_, where they start).

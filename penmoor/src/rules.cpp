@@ -179,7 +179,8 @@ void check_edit(edit what, const findings& found, const platform::format& format
                                          " would join the lines after it to the section before it, whose "
                                          "header line stands there again");
     }
-    if (what == edit::add && found.near_key && !format.common() &&
+    // (An add of a key the lookups find adds nothing.)
+    if (what == edit::add && found.near_key && found.setting != search::found && !format.common() &&
         format.ends == platform::line_ends_setting::as_found) {
         refuse(cause::second_key, "the section has a key that differs from " + quoted(*s.key) +
                                       " only by the blanks around it: a line of this one would read as a "

@@ -122,7 +122,7 @@ std::optional<std::string> bytes_of(const std::optional<std::string>& utf8, rule
 
 // The stages of the requests, in order, over the file the transaction reads; the edits on the guesses
 // given (stages::guess).
-std::vector<staged> stages_of(std::span<request> requests, transaction& t,
+std::vector<staged> stages_of(std::span<request> requests, transaction& t, const style& look,
                               const std::vector<stages::guess>& guesses) {
     const bool ascii = std::ranges::all_of(requests, [](const request& r) {
         return (!r.section || is_ascii(*r.section)) && (!r.key || is_ascii(*r.key)) && is_ascii(r.value);
@@ -149,7 +149,7 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t,
         switch (r.what) {
             case verb::get:
                 if (r.key) {
-                    s.stage = stages::find_setting(rules, s.section, s.key, out);
+                    s.stage = stages::find_setting(rules, s.section, s.key, out, look.fold_case);
                 } else if (rules == dialect::common && out) {
                     s.settings = std::make_unique<last_wins>(out);
                     s.stage = stages::find_section(rules, s.section, s.settings.get());
@@ -166,13 +166,17 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t,
                 }
                 break;
             case verb::set:
-                s.stage = stages::set(rules, *s.section, *s.key, s.value, r.existing_only, guesses[i]);
+                s.stage = r.key ? stages::set(rules, *s.section, *s.key, s.value,
+                                              {r.existing_only, r.uncomment, r.section_first, look}, guesses[i])
+                                : stages::add_header(rules, *s.section,
+                                                     {r.existing_only, false, r.section_first, look}, guesses[i]);
                 break;
             case verb::del:
                 s.stage = r.key ? stages::delete_setting(
                                       rules, s.section, s.key,
-                                      rules == dialect::common ? reach::lookup : reach::first_occurrence)
-                                : stages::delete_header(rules, s.section, t.current());
+                                      rules == dialect::common ? reach::lookup : reach::first_occurrence,
+                                      look.fold_case)
+                                : stages::delete_header(rules, s.section, t.current(), look);
                 break;
         }
     }
@@ -206,14 +210,48 @@ void check_edits(std::span<const request> requests, const std::vector<staged>& s
     }
 }
 
-std::vector<answer> run_once(transaction& t, std::span<request> requests, bool editing,
+// What the stages found, as answers.
+std::vector<answer> answers_of(const std::vector<staged>& staged) {
+    std::vector<answer> answers;
+    for (const auto& s : staged) {
+        if (s.settings) s.settings->flush();
+        answer a;
+        if (s.stage) {
+            const findings& f = s.stage->found();
+            a.section = f.header;
+            a.key = f.setting == search::found;
+            a.changed = f.changed;
+            a.line_feed = f.line_feed;
+        } else {
+            a.section = true;
+        }
+        answers.push_back(a);
+    }
+    return answers;
+}
+
+// One pass that answers read-only requests.
+std::vector<answer> look_up(transaction& t, std::span<request> requests, const style& look) {
+    for (const request& r : requests) {
+        if (r.what == verb::set || r.what == verb::del)
+            throw platform::runtime_error(platform::err::invalid_call, "a lookup only reads");
+    }
+    std::vector<staged> staged = stages_of(requests, t, look, std::vector<stages::guess>(requests.size()));
+    std::vector<engine::stage*> order;
+    for (const auto& s : staged) order.push_back(s.stage ? s.stage.get() : s.headers.get());
+    t.run(order, false, true);
+    return answers_of(staged);
+}
+
+std::vector<answer> run_once(transaction& t, std::span<request> requests, bool editing, const options& how,
                              const std::function<bool(const std::vector<answer>&)>& accept) {
+    if (requests.empty()) return {};
     // The pass, again on better guesses where an edit's guess proved wrong (each pass reads the same
     // lines, so this ends: a guess once right stays right).
     std::vector<stages::guess> guesses(requests.size());
     std::vector<staged> staged;
     for (std::size_t round = 0;; ++round) {
-        staged = stages_of(requests, t, guesses);
+        staged = stages_of(requests, t, how.look, guesses);
         std::vector<engine::stage*> order;
         bool keeps_bytes = true;
         for (const auto& s : staged) {
@@ -242,23 +280,7 @@ std::vector<answer> run_once(transaction& t, std::span<request> requests, bool e
             if (r.out) r.out->restart();
         }
     }
-    for (const auto& s : staged) {
-        if (s.settings) s.settings->flush();
-    }
-    std::vector<answer> answers;
-    for (const auto& s : staged) {
-        answer a;
-        if (s.stage) {
-            const findings& f = s.stage->found();
-            a.section = f.header;
-            a.key = f.setting == search::found;
-            a.changed = f.changed;
-            a.line_feed = f.line_feed;
-        } else {
-            a.section = true;
-        }
-        answers.push_back(a);
-    }
+    std::vector<answer> answers = answers_of(staged);
     if (!editing) return answers;
     check_edits(requests, staged, t, answers);
     const auto refused = std::ranges::find_if(answers, [](const answer& a) { return a.refused.has_value(); });
@@ -280,6 +302,7 @@ void check_text(std::span<const request> requests, const platform::format& forma
     for (const request& r : requests) {
         if (r.what != verb::set) continue;
         rules::check_writable(*r.section, rules::part::section, format);
+        if (!r.key) continue;
         rules::check_writable(*r.key, rules::part::key, format);
         rules::check_writable(r.value, rules::part::value, format);
     }
@@ -292,12 +315,53 @@ std::vector<answer> run(const std::string& path, const options& how, std::span<r
     const auto mode = editing ? transaction::mode::edit : transaction::mode::read;
     return attempt(
         path, how.format, mode, {how.create, how.make_directories},
-        [&](transaction& t) { return run_once(t, requests, editing, accept); },
+        [&](transaction& t) { return run_once(t, requests, editing, how, accept); },
         [&] {
             for (request& r : requests) {
                 if (r.out) r.out->restart();
             }
         });
+}
+
+std::vector<answer> run(const std::string& path, const options& how, bool may_edit, std::vector<request>& requests,
+                        const planner& plan, const std::function<bool(const std::vector<answer>&)>& accept) {
+    const auto mode = may_edit ? transaction::mode::edit : transaction::mode::read;
+    return attempt(
+        path, how.format, mode, {how.create, how.make_directories},
+        [&](transaction& t) {
+            requests.clear();
+            plan([&](std::span<request> asked) { return look_up(t, asked, how.look); }, requests);
+            if (!may_edit && edits(requests))
+                throw platform::runtime_error(platform::err::invalid_call, "a plan for reading made an edit");
+            check_text(requests, how.format);
+            return run_once(t, requests, may_edit, how, accept);
+        },
+        [&] { requests.clear(); });
+}
+
+void replace_content(const std::string& path, std::string_view content) {
+    // Every line of the file goes, and the content follows as it is.
+    class replacer final : public engine::stage {
+      public:
+        explicit replacer(std::string_view content) : content_(content) {}
+        void take(engine::line&&, engine::emitter&) override {}
+        void finish(engine::emitter& out) override { out.raw(content_); }
+        bool waiting() const override { return false; }
+        bool done() const override { return false; }
+
+      private:
+        std::string_view content_;
+    };
+    const platform::format as_is{platform::line_ends_setting::as_found, platform::encoding::utf8,
+                                 platform::ini::dialect::common};
+    attempt(path, as_is, transaction::mode::edit, {}, [&](transaction& t) {
+        replacer r(content);
+        engine::stage* only = &r;
+        t.run(std::span(&only, 1), true, true);
+        t.keep(true);
+        t.commit();
+        return 0;
+    });
 }
 
 }  // namespace penmoor::session

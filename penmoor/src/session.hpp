@@ -23,6 +23,12 @@
 
 namespace penmoor::session {
 
+struct request;
+struct answer;
+
+// Answers read-only requests (get, list) on the file as a transaction holds it.
+using lookup = std::function<std::vector<answer>(std::span<request>)>;
+
 struct options {
     // Values given to the requests' sinks are UTF-8 whatever the character set: the bytes of a UTF-8
     // file as they stand, a Windows-1252 file's decoded.
@@ -33,15 +39,19 @@ struct options {
     bool create = false;
     // With create, an edit makes the missing directories on the way to the file (mode 0700).
     bool make_directories = false;
+    // Common dialect: how keys are matched and new lines written.
+    style look;
 };
 
 // One request; names and values in UTF-8.
 struct request {
     enum class verb : std::uint8_t { get, list, set, del } what = verb::get;
     std::optional<std::string> section;  // list without one: the sections
-    std::optional<std::string> key;      // get and del without one: the whole section
+    std::optional<std::string> key;      // get and del without one: the whole section; set: the section alone
     std::string value;                   // set
     bool existing_only = false;          // set: change what is there, add nothing
+    bool uncomment = false;              // set: a missing key takes a commented-out line's place
+    bool section_first = false;          // set: a missing section goes first in the file
     value_sink* out = nullptr;           // get and list: where the answer goes
 };
 
@@ -66,5 +76,16 @@ void check_text(std::span<const request> requests, const platform::format& forma
 // instead. A failure of the file system throws the run-time error. Either leaves the file as it was.
 std::vector<answer> run(const std::string& path, const options& how, std::span<request> requests,
                         const std::function<bool(const std::vector<answer>&)>& accept);
+
+// As run(), with the requests made by plan from what `look` answers about the file as the run holds it
+// (under its lock where edits may be made): a list item added to the value a key holds, say. plan runs
+// again where the run starts over; what it throws ends the run, the file as it was.
+using planner = std::function<void(const lookup& look, std::vector<request>& requests)>;
+std::vector<answer> run(const std::string& path, const options& how, bool may_edit, std::vector<request>& requests,
+                        const planner& plan, const std::function<bool(const std::vector<answer>&)>& accept);
+
+// Gives the existing file at path this content, byte for byte, as an edit gives a file its new content
+// (under its lock, by an atomic replace that keeps its owner, mode and ACLs).
+void replace_content(const std::string& path, std::string_view content);
 
 }  // namespace penmoor::session

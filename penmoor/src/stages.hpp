@@ -57,26 +57,32 @@ struct findings {
     bool near_key = false;
 };
 
-// Common dialect: the value context of the lines an edit lets through, in order, from the line where the
-// watch starts (the section's header line, before which lines may have been passed over); tells a line
-// whose place in a value the edit changed: one that would now go on with the value before it (lines
-// between were removed), or no longer would.
+// Common dialect: the value context of the lines an edit lets through, in order; tells a line whose place
+// in a value the edit changed: one that would now go on with the value before it (lines between were
+// removed), or no longer would. Until a line is removed, and again once the copy's context is the file's,
+// the copy reads as the file does: the lines let through then need not all be seen (lines passed over
+// between a section's occurrences are not).
 class value_watch {
   public:
-    void start() {
-        started_ = true;
-        value_ = {};
-    }
-    // Notes l, let through: true when the copy reads it otherwise than the file did.
+    // A line the edit let through: true when the copy reads it otherwise than the file did.
     bool moved(const engine::line& l) {
-        if (!started_) return false;
         const auto& info = l.info();
-        return platform::ini::continues_value(value_, info.what, info.indent, info.backslash) !=
-               info.continuation;
+        if (in_step_) {
+            value_ = info.after;
+            return false;
+        }
+        const bool moved = platform::ini::continues_value(value_, info.what, info.indent, info.backslash) !=
+                           info.continuation;
+        in_step_ = !moved && value_ == info.after;
+        return moved;
     }
+    // A line the edit removed.
+    void removed() { in_step_ = false; }
+    // Whether lines may go by unseen.
+    bool in_step() const { return in_step_; }
 
   private:
-    bool started_ = false;
+    bool in_step_ = true;  // the copy's context is the file's
     platform::ini::value_context value_;
 };
 
@@ -102,6 +108,42 @@ class value_text final : public value_sink {
     std::string text_;
 };
 
+// How the common dialect's edits match keys and write new lines, where a caller asks for other than the
+// defaults (twini's crudini command line does).
+struct style {
+    bool fold_case = false;  // keys match whatever the case of their ASCII letters
+    enum class form : std::uint8_t {
+        as_section,  // spaced as the section's first setting ("name=value" where it has none)
+        spaced,      // "name = value"
+        tight,       // "name=value"
+    };
+    form new_setting = form::as_section;  // how a new setting line is written
+    // A section appended is set off by two blank lines (an unended last line's line end counting as one),
+    // not by one.
+    bool wide_gap = false;
+    // Continuation lines of a value set are indented by this many blanks; 0: four deeper than the key.
+    std::size_t continuation_indent = 0;
+    // A value set empty keeps the blank after its delimiter ("name = ").
+    bool blank_before_empty = false;
+    // A section deleted takes only its own lines: none above its header, and the blank and comment lines
+    // before the next header stay with it where a comment is among them.
+    bool bare_section_removal = false;
+    // A ";" after a blank on a setting line starts a comment that is no part of the value: a value set
+    // keeps it after the new value.
+    bool inline_comments = false;
+};
+
+// Where the comment after a setting line's value starts (a blank or tab, then ";"), blanks before it
+// included; npos where it has none.
+inline std::size_t inline_comment_at(std::string_view text) {
+    for (std::size_t at = 1; at < text.size(); ++at) {
+        if (text[at] != ';' || (text[at - 1] != ' ' && text[at - 1] != '\t')) continue;
+        while (at > 0 && (text[at - 1] == ' ' || text[at - 1] == '\t')) --at;
+        return at;
+    }
+    return std::string_view::npos;
+}
+
 // Which lines of the section an edit changes.
 enum class reach : std::uint8_t {
     first_occurrence,  // up to the next line that begins a section, a repeat included (the exact controls)
@@ -124,6 +166,8 @@ struct guess {
     std::size_t key_line = 1;    // which line of the key, counted from the first, is the last
     std::size_t occurrence = 1;  // which occurrence of the section is the last
     bool present = false;        // the key is there (a missing one is added nowhere)
+    std::size_t comment = 0;     // which commented-out line of the key a missing one replaces (0: none)
+    bool section_first = false;  // the section is missing, and goes first in the file
     friend bool operator==(const guess&, const guess&) = default;
 };
 
@@ -133,7 +177,7 @@ std::unique_ptr<section_stage> find_section(engine::dialect rules, name section,
 // Finds the setting in the section as the lookups read it, and gives its value to `value` when there
 // is one.
 std::unique_ptr<section_stage> find_setting(engine::dialect rules, name section, name setting,
-                                            value_sink* value);
+                                            value_sink* value, bool fold_case = false);
 // Every header line's name, in the order of the file, repeats included.
 std::unique_ptr<engine::stage> headers(engine::dialect rules, std::function<void(std::string_view)> each);
 
@@ -143,15 +187,48 @@ std::unique_ptr<section_stage> add_setting(engine::dialect rules, name section, 
                                            std::string value, const guess& g = {});
 std::unique_ptr<section_stage> update_setting(engine::dialect rules, name section, std::string setting,
                                               std::string value, reach where, const guess& g = {});
-std::unique_ptr<section_stage> delete_setting(engine::dialect rules, name section, name setting, reach where);
+std::unique_ptr<section_stage> delete_setting(engine::dialect rules, name section, name setting, reach where,
+                                              bool fold_case = false);
 // Deletes the section: source is the file the pass reads (long names are compared there).
-std::unique_ptr<section_stage> delete_header(engine::dialect rules, name section, platform::file& source);
+std::unique_ptr<section_stage> delete_header(engine::dialect rules, name section, platform::file& source,
+                                             const style& look = {});
+// What a set may do besides changing the key or adding it (and its section) at the end.
+struct set_how {
+    bool existing_only = false;  // add nothing
+    // Common dialect: a missing key takes the place of a commented-out line of it in the section
+    // (";name = value", "# name=value"), the first there is.
+    bool uncomment = false;
+    bool section_first = false;  // common dialect: a missing section goes first in the file, not last
+    style look;                  // common dialect
+};
 // Sets a setting (twini's and the C++ interface's set): changes the line of it that counts (the first in
 // the exact dialect, the last in the common one) where the value differs, adds it where it is missing,
-// and the section too; with existing_only, adds nothing.
+// and the section too, as `how` says.
 std::unique_ptr<section_stage> set(engine::dialect rules, std::string section, std::string setting,
-                                   std::string value, bool existing_only, const guess& g = {});
+                                   std::string value, const set_how& how, const guess& g = {});
+// Adds the section where it is missing (with how.existing_only, nothing), as add_header in the common
+// dialect; how.section_first puts it first in the file.
+std::unique_ptr<section_stage> add_header(engine::dialect rules, std::string section, const set_how& how,
+                                          const guess& g);
 }  // namespace stages
+
+// Whether two names are the same but for the case of their ASCII letters.
+inline bool same_but_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// Whether l is a setting line of that name (not a line of another setting's value); with fold_case,
+// whatever the case of its ASCII letters.
+inline bool is_setting_named(const engine::line& l, std::string_view name, bool fold_case = false) {
+    const auto& info = l.info();
+    return info.what == engine::kind::setting && !info.continuation && info.named &&
+           (fold_case ? same_but_case(info.name, name) : info.name == name);
+}
 
 // What every stage that works on one section shares: the section cursor, what it found, and in the
 // common dialect the blank and comment lines held until the next line says where they belong.
@@ -176,10 +253,18 @@ class section_stage : public engine::stage {
         return std::string_view(*cursor_.name());
     }
 
+    // Keys match whatever the case of their ASCII letters.
+    void fold_case() { fold_case_ = true; }
+
   protected:
+    bool names_key(const engine::line& l, std::string_view key) const {
+        return is_setting_named(l, key, fold_case_);
+    }
+
     section_cursor cursor_;
     findings found_;
     std::size_t want_;
+    bool fold_case_ = false;
 };
 
 }  // namespace penmoor

@@ -17,23 +17,34 @@ bool is_near(const line& l, std::string_view setting) {
 
 class header_adder final : public common_editing {
   public:
-    header_adder(dialect rules, std::string section)
-        : common_editing(section_cursor(section, rules), 0), section_(std::move(section)) {
+    header_adder(dialect rules, std::string section, const stages::set_how& how = {}, const stages::guess& g = {})
+        : common_editing(section_cursor(section, rules), 0), section_(std::move(section)), how_(how), guess_(g) {
+        use(how.look);
         found_.header = cursor_.opened();
+    }
+    void start(engine::emitter& out) override {
+        if (guess_.section_first) make_section(out, section_, std::nullopt);
     }
     void take(line&& l, engine::emitter& out) override {
         if (cursor_.step(l.info()).header) found_.header = true;
         out.put(std::move(l));
     }
     void finish(engine::emitter& out) override {
-        if (!found_.header) append_section(out, section_, std::nullopt);
+        if (found_.header || how_.existing_only || guess_.section_first) return;
+        // Where it goes first, the pass is made again for it.
+        if (how_.section_first) better_ = stages::guess{1, 1, false, 0, true};
+        append_section(out, section_, std::nullopt);
     }
     bool waiting() const override { return !found_.header; }
     bool done() const override { return found_.header; }
     bool keeps_bytes() const override { return true; }
+    std::optional<stages::guess> better_guess() const override { return better_; }
 
   private:
     std::string section_;
+    stages::set_how how_;
+    stages::guess guess_;
+    std::optional<stages::guess> better_;
 };
 
 // The exact dialect's addSetting: the new line directly below the section's first header line, taken
@@ -88,19 +99,31 @@ class setter final : public common_editing {
   public:
     enum class mode { set, set_existing, add };
 
-    setter(std::string section, std::string setting, std::string value, mode how, const stages::guess& g)
+    setter(std::string section, std::string setting, std::string value, mode how, const stages::guess& g,
+           const stages::set_how& extra = {})
         : common_editing(section_cursor(section, dialect::common), setting.size()),
           section_(std::move(section)),
           setting_(std::move(setting)),
           value_(std::move(value)),
           mode_(how),
-          guess_(g) {
+          guess_(g),
+          uncomment_(extra.uncomment && how != mode::add),
+          section_first_(extra.section_first && how == mode::set) {
+        use(extra.look);
+        if (extra.look.fold_case) fold_case();
         found_.header = cursor_.opened();  // the section "" is there from the start
         if (found_.header) begin_occurrence();
+    }
+    void start(engine::emitter& out) override {
+        if (!guess_.section_first) return;
+        // The missing section goes first, before the file's first line.
+        added_ = true;
+        make_section(out, section_, std::pair{setting_, value_});
     }
     void take(line&& l, engine::emitter& out) override {
         if (checking_ && settle(l, out)) return;
         if (dropped_with_value(l, out)) return;
+        if (uncomment_ && uncommented(l, out)) return;
         if (held(l, out)) return;
         const auto at = cursor_.step(l.info());
         if (at.header) {
@@ -119,7 +142,7 @@ class setter final : public common_editing {
         }
         note_spacing(l);
         note_open_value(l);
-        if (is_setting_named(l, setting_) && ++seen_ == guess_.key_line && mode_ != mode::add && !added_) {
+        if (names_key(l, setting_) && ++seen_ == guess_.key_line && mode_ != mode::add && !added_) {
             changed_line_ = seen_;
             found_.line_feed = holds_line_feed(l);
             put_run(out);
@@ -139,7 +162,9 @@ class setter final : public common_editing {
     void finish(engine::emitter& out) override {
         if (checking_) settle_at_end(out);
         if (!found_.header) {
-            if (mode_ == mode::set) append_section(out, section_, std::pair{setting_, value_});
+            if (mode_ != mode::set || added_) return;
+            if (section_first_) better_ = stages::guess{1, 1, false, 0, true};
+            append_section(out, section_, std::pair{setting_, value_});
             return;
         }
         const bool inside = cursor_.in_lookup();
@@ -151,8 +176,10 @@ class setter final : public common_editing {
         if (seen_ > 0) {
             const bool right = mode_ == mode::add ? !added_ : changed_line_ == seen_ && !added_;
             if (!right) better_ = stages::guess{seen_, occurrences_, true};
-        } else if (mode_ != mode::set_existing && occurrences_ != guess_.occurrence) {
-            better_ = stages::guess{1, occurrences_, false};
+        } else if (mode_ != mode::set_existing) {
+            // Missing: added after the last occurrence, or where a commented-out line of it stands.
+            const stages::guess missing{1, occurrences_, false, uncomment_ && commented_ > 0 ? 1u : 0u};
+            if (!(missing == guess_)) better_ = missing;
         }
     }
     // Lines between the section's occurrences may go by unseen, once nothing is held.
@@ -172,7 +199,7 @@ class setter final : public common_editing {
     // missing key goes after its last line where it is the one guessed to be the last.
     void end_occurrence(engine::emitter& out, const line* next) {
         const bool adds = mode_ != mode::set_existing && !guess_.present && seen_ == 0 && !added_ &&
-                          occurrences_ == guess_.occurrence;
+                          occurrences_ == guess_.occurrence && guess_.comment == 0;
         if (adds) {
             added_ = true;
             const std::string indent = indent_before(next);
@@ -208,8 +235,17 @@ class setter final : public common_editing {
     }
     // The key line, whose own text is the value's first line, stays as it is; the value's further lines
     // go on new continuation lines, and the old ones go.
-    void replace_rest(engine::emitter& out) {
-        put_with_further_lines(out, std::move(key_line_), value_);
+    void replace_rest(engine::emitter& out, const line* next = nullptr) {
+        // The further lines indented as the old value's first continuation line (among those held, or
+        // next) was, where it had one.
+        std::optional<std::string> indent;
+        for (const line& r : run_) {
+            if (!r.info().continuation) continue;
+            indent.emplace(r.head().substr(0, r.info().indent));
+            break;
+        }
+        if (!indent && next && next->info().continuation) indent.emplace(next->head().substr(0, next->info().indent));
+        put_with_further_lines(out, std::move(key_line_), value_, indent);
         found_.changed = true;
         dropping_value_ = true;
     }
@@ -239,7 +275,7 @@ class setter final : public common_editing {
             return true;
         }
         checking_ = false;
-        replace_rest(out);
+        replace_rest(out, &l);
         run_.clear();  // the old value's lines, and the blank and comment lines among them
         return dropped_with_value(l, out);
     }
@@ -256,6 +292,35 @@ class setter final : public common_editing {
         }
         put_run(out);
     }
+    // A comment line of the section that holds a line of the key commented out (";name = value",
+    // "# name=value"): counted, and where it is the one guessed, replaced by the key's line, indented and
+    // spaced as it is. True when l was taken.
+    bool uncommented(line& l, engine::emitter& out) {
+        if (l.info().what != kind::comment || !cursor_.in_lookup() || !l.whole()) return false;
+        const std::string_view text = l.head();
+        const std::size_t indent = l.info().indent;
+        std::size_t at = text.find_first_not_of(";#", indent);
+        at = at == std::string_view::npos ? text.size() : text.find_first_not_of(" \t", at);
+        if (at == std::string_view::npos) return false;
+        const std::string_view rest = text.substr(at);
+        const platform::ini::line_shape shape = platform::ini::shape_of(rest);
+        if (shape.what != kind::setting || !same_name(shape.name)) return false;
+        if (++commented_ != guess_.comment || added_ || seen_ > 0) return false;
+        put_run(out);
+        std::string head(text.substr(0, indent));
+        const auto value_at = static_cast<std::size_t>(shape.value.data() - rest.data());
+        head += rest.substr(0, value_at);
+        // ";name =" has no blank after its delimiter to keep: one like the blank before it.
+        if (shape.value.empty() && head.size() >= 2 && platform::ini::is_blank(head[head.size() - 2]))
+            head += ' ';
+        make_setting(out, head, value_, text.substr(0, indent));
+        added_ = true;
+        found_.changed = true;
+        return true;
+    }
+    bool same_name(std::string_view name) const {
+        return look().fold_case ? same_but_case(name, setting_) : name == setting_;
+    }
     // Whether a value is still open at the line after l, and how deep its setting line is indented.
     void note_open_value(const line& l) {
         const auto& info = l.info();
@@ -267,7 +332,7 @@ class setter final : public common_editing {
     // before it (it would join that value) and no shallower than the line after it, next (which would
     // join the new value).
     std::string indent_before(const line* next) const {
-        std::string indent = first_indent();
+        std::string indent = new_indent();
         if (open_ && indent.size() > open_indent_.size()) indent = open_indent_;
         if (next && next->info().indent > indent.size())
             indent.assign(next->head().substr(0, next->info().indent));
@@ -281,6 +346,9 @@ class setter final : public common_editing {
     std::size_t seen_ = 0;          // the key's lines so far
     std::size_t occurrences_ = 0;   // the section's occurrences so far
     std::size_t changed_line_ = 0;  // which line of the key the set looked at (0: none)
+    bool uncomment_;
+    bool section_first_;
+    std::size_t commented_ = 0;  // the commented-out lines of the key so far
     bool added_ = false;
     bool open_ = false;  // a setting's value may go on over the next line
     std::string open_indent_;
@@ -378,6 +446,11 @@ std::unique_ptr<section_stage> stages::add_header(dialect rules, std::string sec
     return std::make_unique<header_adder>(rules, std::move(section));
 }
 
+std::unique_ptr<section_stage> stages::add_header(dialect rules, std::string section, const set_how& how,
+                                                  const guess& g) {
+    return std::make_unique<header_adder>(rules, std::move(section), how, g);
+}
+
 std::unique_ptr<section_stage> stages::add_setting(dialect rules, name section, std::string setting,
                                                    std::string value, const guess& g) {
     if (rules == dialect::exact) {
@@ -389,13 +462,13 @@ std::unique_ptr<section_stage> stages::add_setting(dialect rules, name section, 
 }
 
 std::unique_ptr<section_stage> stages::set(dialect rules, std::string section, std::string setting,
-                                           std::string value, bool existing_only, const guess& g) {
+                                           std::string value, const set_how& how, const guess& g) {
     if (rules == dialect::exact) {
         return std::make_unique<exact_setter>(std::move(section), std::move(setting), std::move(value),
-                                              existing_only);
+                                              how.existing_only);
     }
     return std::make_unique<setter>(std::move(section), std::move(setting), std::move(value),
-                                    existing_only ? setter::mode::set_existing : setter::mode::set, g);
+                                    how.existing_only ? setter::mode::set_existing : setter::mode::set, g, how);
 }
 
 }  // namespace penmoor

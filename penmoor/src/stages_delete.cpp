@@ -159,12 +159,12 @@ class exact_section_remover final : public section_stage {
 // section are all that one section: none can join another.
 class common_section_remover final : public section_stage {
   public:
-    common_section_remover(stages::name section, platform::file& source)
+    common_section_remover(stages::name section, platform::file& source, bool bare)
         : section_stage(section_cursor(std::move(section), dialect::common), 0),
-          names_(source, platform::ini::delimiters) {
+          names_(source, platform::ini::delimiters),
+          bare_(bare) {
         // The section "" is there from the start: the lines before the first header, if any.
         found_.header = removing_ = cursor_.opened();
-        watch_.start();
     }
 
     void take(line&& l, engine::emitter& out) override {
@@ -177,25 +177,29 @@ class common_section_remover final : public section_stage {
         if (at.header) {
             if (!removing_) {
                 // The comments directly above belong to this header; the blank line before them set it off.
-                const std::size_t block = comment_block();
-                put(out, 0, block > 0 && is_blank(run_[block - 1]) ? block - 1 : block);
+                const std::size_t block = bare_ ? run_.size() : comment_block();
+                put(out, 0, block > 0 && is_blank(run_[block - 1]) && !bare_ ? block - 1 : block);
             }
             run_.clear();
             found_.header = found_.changed = removing_ = true;
+            watch_.removed();
             return;
         }
         if (removing_ && !info.begins_section) {
             run_.clear();
             found_.changed = true;
+            watch_.removed();
             if (info.what == kind::setting && !info.continuation) names_.add(l);
             return;
         }
         if (removing_) {
             // Another section: its comments, and one blank line before them unless nothing stands above
-            // (or a blank line does).
-            const std::size_t block = comment_block();
+            // (or a blank line does). Bare, the blank and comment lines before it stay where a comment is
+            // among them.
+            const bool comments = std::ranges::any_of(run_, [](const line& r) { return !is_blank(r); });
+            const std::size_t block = bare_ ? (comments ? 0 : run_.size()) : comment_block();
             const std::size_t from =
-                block > 0 && is_blank(run_[block - 1]) && !out.ends_blank() ? block - 1 : block;
+                block > 0 && is_blank(run_[block - 1]) && !out.ends_blank() && !bare_ ? block - 1 : block;
             found_.changed = found_.changed || from > 0;
             put(out, from, run_.size());
             run_.clear();
@@ -231,6 +235,7 @@ class common_section_remover final : public section_stage {
     }
 
     distinct_names names_;
+    bool bare_;  // only the section's own lines go (style::bare_section_removal)
     std::vector<line> run_;
     bool removing_ = false;
     value_watch watch_;
@@ -238,9 +243,10 @@ class common_section_remover final : public section_stage {
 
 }  // namespace
 
-std::unique_ptr<section_stage> stages::delete_header(dialect rules, name section, platform::file& source) {
+std::unique_ptr<section_stage> stages::delete_header(dialect rules, name section, platform::file& source,
+                                                     const style& look) {
     if (rules == dialect::exact) return std::make_unique<exact_section_remover>(std::move(section), source);
-    return std::make_unique<common_section_remover>(std::move(section), source);
+    return std::make_unique<common_section_remover>(std::move(section), source, look.bare_section_removal);
 }
 
 }  // namespace penmoor

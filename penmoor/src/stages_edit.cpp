@@ -24,15 +24,12 @@ class setting_editor final : public common_editing {
           guess_(g) {
         found_.header = cursor_.opened();
         watching_ = !value_ && rules == dialect::common;
-        if (found_.header) watch_.start();
     }
     void take(line&& l, engine::emitter& out) override {
         if (dropped_with_value(l, out)) return;
         put_run(out);
         const auto at = cursor_.step(l.info());
         if (at.header) {
-            // After lines passed over between occurrences, the value context starts afresh at the header.
-            if (!found_.header || cursor_.merged()) watch_.start();
             found_.header = true;
             let_through(std::move(l), out);
             return;
@@ -47,7 +44,7 @@ class setting_editor final : public common_editing {
             let_through(std::move(l), out);
             return;
         }
-        const bool named = setting_ && is_setting_named(l, *setting_);
+        const bool named = setting_ && names_key(l, *setting_);
         if (at.lookup && named) {
             found_.setting = search::found;
             ++seen_;
@@ -97,13 +94,17 @@ class setting_editor final : public common_editing {
     }
     // Merged, the lines between the section's occurrences may go by unseen.
     bool waiting() const override {
-        return cursor_.merged() ? !cursor_.in_lookup() && !dropping_value_ && run_.empty() : !found_.header;
+        return cursor_.merged() ? !cursor_.in_lookup() && !dropping_value_ && run_.empty() && watch_.in_step()
+                                : !found_.header;
     }
     bool done() const override { return done_ && !dropping_value_; }
     std::optional<stages::guess> better_guess() const override { return better_; }
 
   private:
-    void start_dropping_value() { dropping_value_ = common(); }
+    void start_dropping_value() {
+        dropping_value_ = common();
+        watch_.removed();
+    }
 
     stages::name setting_;
     std::optional<std::string> value_;  // nothing: a deletion
@@ -127,9 +128,11 @@ std::unique_ptr<section_stage> stages::update_setting(dialect rules, name sectio
 }
 
 std::unique_ptr<section_stage> stages::delete_setting(dialect rules, name section, name setting,
-                                                      reach where) {
-    return std::make_unique<setting_editor>(rules, std::move(section), std::move(setting), std::nullopt,
-                                            where, guess{});
+                                                      reach where, bool fold_case) {
+    auto s = std::make_unique<setting_editor>(rules, std::move(section), std::move(setting), std::nullopt,
+                                              where, guess{});
+    if (fold_case) s->fold_case();
+    return s;
 }
 
 }  // namespace penmoor

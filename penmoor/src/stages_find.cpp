@@ -63,7 +63,7 @@ class finder final : public section_stage {
         }
         if (!at.lookup) return;
         if (for_setting_) {
-            if (!setting_ || !is_setting_named(l, *setting_)) return;
+            if (!setting_ || !names_key(l, *setting_)) return;
             // Merged, the last line of the key is the one that counts: an earlier one's value is void.
             if (found_.setting == search::found && value_) {
                 value_->restart();
@@ -99,15 +99,12 @@ class header_lister final : public engine::stage {
             seen_header_ = true;
             if (info.named) {
                 each_(info.name);
-            } else if (!l.whole()) {
+            } else if (rules_ == dialect::exact && !l.whole()) {
                 // A header line longer than its head: read whole for its name.
                 std::string text;
-                l.each_piece([&](std::string_view piece) { text.append(piece); });
-                if (rules_ == dialect::common) {
-                    each_(platform::ini::shape_of(text).name);
-                } else if (text.size() >= 2 && text.back() == ']') {
+                l.each_of_value([&](std::string_view piece) { text.append(piece); });
+                if (text.size() >= 2 && text.back() == ']')
                     each_(std::string_view(text).substr(1, text.size() - 2));
-                }
             }
         } else if (!seen_header_ && rules_ == dialect::common && info.what == kind::setting &&
                    !info.continuation && !preamble_) {
@@ -135,8 +132,10 @@ std::unique_ptr<section_stage> stages::find_section(dialect rules, name section,
 }
 
 std::unique_ptr<section_stage> stages::find_setting(dialect rules, name section, name setting,
-                                                    value_sink* value) {
-    return std::make_unique<finder>(rules, std::move(section), true, std::move(setting), value);
+                                                    value_sink* value, bool fold_case) {
+    auto s = std::make_unique<finder>(rules, std::move(section), true, std::move(setting), value);
+    if (fold_case) s->fold_case();
+    return s;
 }
 
 std::unique_ptr<engine::stage> stages::headers(dialect rules, std::function<void(std::string_view)> each) {

@@ -74,7 +74,8 @@ platform::line_ends transaction::ends() {
 }
 
 void transaction::run(std::span<engine::stage* const> stages, bool copy, bool keeps_bytes) {
-    const engine::pass_rules rules{format_.rules, ends(), keeps_bytes, text_->may_have_byte_order_mark()};
+    const engine::pass_rules rules{format_.rules, ends(), keeps_bytes, text_->may_have_byte_order_mark(),
+                                   format_.bare_keys};
     platform::file* out = nullptr;
     if (copy && mode_ == mode::edit) {
         files_->copy.emplace(where(), files_->original(), 0666);

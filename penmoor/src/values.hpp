@@ -13,12 +13,6 @@
 
 namespace penmoor {
 
-// Whether l is a setting line of that name (not a line of another setting's value).
-inline bool is_setting_named(const engine::line& l, std::string_view name) {
-    const auto& info = l.info();
-    return info.what == engine::kind::setting && !info.continuation && info.named && info.name == name;
-}
-
 class value_reader {
   public:
     // line_feed is set when a line of a value read holds an LF.
@@ -40,20 +34,9 @@ class value_reader {
     void start_listed(engine::line& l) {
         if (!sink_) return;
         const auto& info = l.info();
-        if (info.what == engine::kind::setting && !info.continuation && (info.named || !common_)) {
+        if (info.what == engine::kind::setting && !info.continuation) {
             sink_->begin(info.name);
             start(l);
-            return;
-        }
-        if (info.what == engine::kind::setting && !info.continuation) {
-            // Common dialect: a name longer than the line's head, read whole with the line.
-            std::string text;
-            l.each_piece([&](std::string_view piece) { text.append(piece); });
-            const platform::ini::line_shape shape = platform::ini::shape_of(text);
-            line_feed_ = line_feed_ || shape.value.find('\n') != std::string_view::npos;
-            sink_->begin(shape.name);
-            sink_->piece(platform::ini::trimmed(shape.value));
-            collecting_ = true;
             return;
         }
         // Exact dialect: a line whose "=" lies beyond its head, read whole.

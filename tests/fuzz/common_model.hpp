@@ -119,13 +119,14 @@ inline std::string updated(const std::string& t, const std::string& value) {
     return s;
 }
 
-// The continuation lines of a value's further lines, below a line indented by `indent`: four blanks
-// deeper; an empty line of the value is a blank line.
+// The continuation lines of a value's further lines, indented by `indent` (four blanks deeper than the key
+// line, or as the old value's first continuation line where a key line that holds the value's first
+// line stays); an empty line of the value is a blank line.
 inline file_lines continued(const std::string& value, const std::string& indent, const context& c) {
     file_lines ls;
     const auto lines = value_lines(value);
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        ls.push_back({lines[i].empty() ? "" : indent + "    " + lines[i], c.end()});
+        ls.push_back({lines[i].empty() ? "" : indent + lines[i], c.end()});
     }
     return ls;
 }
@@ -167,7 +168,7 @@ inline void set(file_lines& ls, const context& c, const op& o) {
         }
         ls.push_back({"[" + o.section + "]", c.end()});
         ls.push_back({o.key + "=" + value_lines(o.value).front(), c.end()});
-        for (const line& l : continued(o.value, "", c)) ls.push_back(l);
+        for (const line& l : continued(o.value, "    ", c)) ls.push_back(l);
         return;
     }
     const auto all = common::settings(r, s);
@@ -177,15 +178,22 @@ inline void set(file_lines& ls, const context& c, const op& o) {
         if (r.value(i) == o.value) return;
         // A first line that already holds the value's first line stays as it is; the lines after it go,
         // and the value's further lines come in their place.
-        const std::string& t = r.ls[i].text;
-        if (common::trim(std::string_view(t).substr(t.find_first_of("=:") + 1)) != value_lines(o.value).front())
-            ls[i] = {updated(t, o.value), c.end()};
+        const std::string t = r.ls[i].text;
+        const bool kept = common::trim(std::string_view(t).substr(t.find_first_of("=:") + 1)) ==
+                          value_lines(o.value).front();
+        if (!kept) ls[i] = {updated(t, o.value), c.end()};
         // Blank and comment lines after the value's last line are no part of it: they stay.
         std::size_t end = r.value_end(i);
         while (end > i + 1 && r.roles[end - 1] != role::continuation) --end;
+        std::string indent = t.substr(0, common::indent(t)) + "    ";
+        for (std::size_t j = i + 1; kept && j < end; ++j) {
+            if (r.roles[j] != role::continuation) continue;
+            indent = r.ls[j].text.substr(0, common::indent(r.ls[j].text));
+            break;
+        }
         ls.erase(ls.begin() + static_cast<std::ptrdiff_t>(i + 1),
                  ls.begin() + static_cast<std::ptrdiff_t>(end));
-        insert_all(ls, i + 1, continued(o.value, t.substr(0, common::indent(t)), c), c);
+        insert_all(ls, i + 1, continued(o.value, indent, c), c);
         return;
     }
     if (c.existing) throw failure{1};
@@ -196,7 +204,7 @@ inline void set(file_lines& ls, const context& c, const op& o) {
     }
     const std::string made = new_setting(r, all, at, o.key, value_lines(o.value).front());
     insert(ls, at, made, c);
-    insert_all(ls, at + 1, continued(o.value, made.substr(0, common::indent(made)), c), c);
+    insert_all(ls, at + 1, continued(o.value, made.substr(0, common::indent(made)) + "    ", c), c);
 }
 
 // The lines of r that a deletion keeps, in order; fails (status 3) where one of them would then go on

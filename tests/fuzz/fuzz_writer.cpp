@@ -9,6 +9,8 @@
 // interrupted.
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fault.hpp"
@@ -205,6 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } catch (const platform::runtime_error& e) {
             number = e.number();
+            if (std::getenv("FUZZ_WRITER_EXPLAIN")) std::fprintf(stderr, "%s\n", e.what());
         }
         failed = faults.failed_call();
     }
@@ -212,6 +215,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::sys::calls().fsync = [](int) { return 0; };
 
     const std::string after = test::read_file(path);
+    if (std::getenv("FUZZ_WRITER_EXPLAIN")) {
+        std::fprintf(stderr, "op %d header %s setting %s value %s fault %d\nbefore   %s\nafter    %s\nexpected %s\nerror %d\n",
+                     op, header.c_str(), name.c_str(), value.c_str(), fault, before.c_str(), after.c_str(),
+                     after_success.c_str(), number);
+    }
     if (!writes_text || (refused && fault % 4 == 0)) {
         // Text that could not be read back as written, refused before anything is looked at; or an edit
         // that the core refuses, before anything changes.

@@ -33,6 +33,7 @@ std::string comments(std::size_t bytes) {
 }
 
 const std::vector<row>& rows() {
+    static const std::string indent(1100 * 1024, ' ');
     static const std::vector<row> all = {
         {"a deletion that joins the next line to the value before it", common,
          "[S]\na = one\\\nb = two\nthree\n", del("S", "b"), std::nullopt},
@@ -76,6 +77,9 @@ const std::vector<row>& rows() {
         {"an indented header after a long comment line that holds \"=\" opens its section", common,
          "[F]\nf = 1\nother\n#" + std::string(300 * 1024, 'x') + "=y\n  [S]\nk = 1\n", set("S", "k", "2"),
          "[F]\nf = 1\nother\n#" + std::string(300 * 1024, 'x') + "=y\n  [S]\nk = 2\n"},
+        {"a header and a key behind indents longer than the read window", common,
+         "[S]\n" + indent + "[T]\n" + indent + "k = 1\n", set("T", "k", "2"),
+         "[S]\n" + indent + "[T]\n" + indent + "k = 2\n"},
     };
     return all;
 }

@@ -13,6 +13,7 @@
 #include "run.hpp"
 #include "run_twini.hpp"
 #include "split_lines.hpp"
+#include "tarnwick/files/buffer_pool.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -150,7 +151,11 @@ TEST(Output, AFileSizeLimitIsAFailureThatLeavesTheFileAsItWas) {
          "app.ini: Disk full: cannot write 'app.ini.twtemp' (File too large)"},
         {{"app.ini", "--set", "U", "new", "1", "--del", "T", "t"},
          "app.ini: Disk full: cannot write 'app.ini.twtemp' (File too large)"},
-        {{"get", "app.ini", "S", "long"}, "standard output: File too large"},
+        // With buffers of a few dozen bytes, the output outgrows its memory first, and its spill file
+        // meets the limit.
+        {{"get", "app.ini", "S", "long"},
+         platform::small_buffers ? "app.ini: Disk full: cannot write '/tmp/(temporary)' (File too large)"
+                                 : "standard output: File too large"},
     };
     for (const auto& c : cases) {
         test::temp_dir dir;

@@ -2,6 +2,7 @@
 #include <array>
 
 #include "command.hpp"
+#include "lists.hpp"
 #include "tarnwick/files/file.hpp"
 
 namespace twini {
@@ -17,11 +18,18 @@ struct form {
     std::string_view shape;
 };
 
-constexpr std::array<form, 4> verbs{{
+constexpr std::array<form, 5> verbs{{
     {"get", verb::get, 2, 3, "get FILE SECTION [KEY]"},
     {"list", verb::list, 1, 2, "list FILE [SECTION]"},
-    {"set", verb::set, 4, 4, "set FILE SECTION KEY VALUE"},
+    {"set", verb::set, 2, 4, "set FILE SECTION [KEY VALUE]"},
     {"del", verb::del, 2, 3, "del FILE SECTION [KEY]"},
+    {"merge", verb::merge, 1, 2, "merge FILE [SECTION] < FRAGMENT"},
+}};
+
+// With --list, set and del name an item of the key's value.
+constexpr std::array<form, 2> list_verbs{{
+    {"set", verb::set, 4, 4, "set --list FILE SECTION KEY ITEM"},
+    {"del", verb::del, 4, 4, "del --list FILE SECTION KEY ITEM"},
 }};
 
 constexpr std::array<form, 3> operation_options{{
@@ -53,14 +61,18 @@ parsed error(std::string message) {
     return p;
 }
 
-// The options that stand for themselves, and the one that takes a value after "=".
-constexpr std::array<std::string_view, 8> plain_options{"--help",   "-h",     "--version", "--existing",
-                                                        "--create", "--crlf", "--lf",      "--exact"};
+// The options that stand for themselves, and those that take a value after "=".
+constexpr std::array<std::string_view, 11> plain_options{
+    "--help", "-h",    "--version", "--existing", "--create",    "--crlf",
+    "--lf",   "--exact", "--verbose", "--uncomment", "--list"};
 constexpr std::string_view encoding_option = "--encoding=";
+constexpr std::string_view format_option = "--format=";
+constexpr std::string_view list_option = "--list=";
 
 bool is_plain_option(std::string_view argument) {
     return std::ranges::find(plain_options, argument) != plain_options.end() ||
-           argument.starts_with(encoding_option);
+           argument.starts_with(encoding_option) || argument.starts_with(format_option) ||
+           argument.starts_with(list_option);
 }
 
 // Applies one of the plain options to the command: what the call ends with at once, if anything.
@@ -87,6 +99,24 @@ std::optional<parsed> apply_option(std::string_view argument, command& c) {
             return error("--encoding is utf8, cp1252 or auto, not '" + std::string(value) + "'" +
                          std::string(see_help));
         }
+    } else if (argument.starts_with(format_option)) {
+        const std::string_view value = argument.substr(format_option.size());
+        constexpr std::array<std::pair<std::string_view, print_style>, 4> styles{
+            {{"plain", print_style::plain}, {"sh", print_style::sh}, {"ini", print_style::ini}, {"lines", print_style::lines}}};
+        const auto found = std::ranges::find(styles, value, &std::pair<std::string_view, print_style>::first);
+        if (found == styles.end()) {
+            return error("--format is plain, sh, ini or lines, not '" + std::string(value) + "'" +
+                         std::string(see_help));
+        }
+        c.style = found->second;
+    } else if (argument == "--list") {
+        c.list = std::string(default_list_separator);
+    } else if (argument.starts_with(list_option)) {
+        c.list = std::string(argument.substr(list_option.size()));
+    } else if (argument == "--verbose") {
+        c.verbose = true;
+    } else if (argument == "--uncomment") {
+        c.uncomment = true;
     } else if (argument == "--exact") {
         c.format.rules = platform::ini::dialect::exact;
     } else if (argument == "--existing") {
@@ -137,8 +167,15 @@ parsed parse_verb(const form& verb_form, std::span<const std::string_view> rest,
         }
         operands.push_back(argument);
     }
-    if (operands.size() < verb_form.least || operands.size() > verb_form.most) {
-        return error("usage: twini " + std::string(verb_form.shape) + std::string(see_help));
+    const form* shape = &verb_form;
+    if (c.list) {
+        shape = find_form(list_verbs, verb_form.name);
+        if (!shape) return error("--list goes with set and del" + std::string(see_help));
+    }
+    // A set names the section alone, or a key and its value.
+    const bool lone_key = shape->what == verb::set && !c.list && operands.size() == 3;
+    if (operands.size() < shape->least || operands.size() > shape->most || lone_key) {
+        return error("usage: twini " + std::string(shape->shape) + std::string(see_help));
     }
     if (operands[0].empty()) return error("the empty path names no file");
     c.file = operands[0];
@@ -152,6 +189,9 @@ parsed parse_operations(std::string_view file, std::span<const std::string_view>
     c.file = file;
     for (std::size_t i = 0; i < rest.size();) {
         const std::string_view argument = rest[i++];
+        if (argument == "--list" || argument.starts_with(list_option)) {
+            return error("--list goes with set and del" + std::string(see_help));
+        }
         if (const form* option = find_form(operation_options, argument)) {
             std::vector<std::string_view> operands;
             while (operands.size() < option->most && i < rest.size()) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "apply.hpp"
+#include "crudini.hpp"
 #include "command.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/version.h"
@@ -48,6 +49,9 @@ int main(int argc, char** argv) {
     // whether the file was changed.
     std::signal(SIGPIPE, SIG_IGN);
     const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // Under the name crudini, crudini's command line.
+    const std::string_view name = argc > 0 ? std::string_view(argv[0]) : std::string_view();
+    if (name.substr(name.find_last_of('/') + 1) == "crudini") return twini::crudini::main(arguments);
     const twini::parsed p = twini::parse(arguments);
     switch (p.what) {
         case twini::parsed::kind::help:
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
         complain(r.message);
         return r.status;
     }
+    if (p.to_run.verbose) complain(p.to_run.file + (r.changed ? ": changed" : ": unchanged"));
     if (r.out.print(STDOUT_FILENO)) return twini::done;
     if (!r.changed) {
         complain(std::string("standard output: ") + std::strerror(errno));

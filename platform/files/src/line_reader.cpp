@@ -143,6 +143,32 @@ bool line_reader::head(line_head& out, std::size_t want) {
     }
 }
 
+void line_reader::extend_head(line_head& out, std::size_t want) {
+    out.text = head_;
+    out.whole = !in_line_;
+    if (!in_line_ || head_.size() >= want) return;
+    if (aside_.data() != head_.data()) aside_.assign(head_);
+    const char* const base = buffer_.data();
+    while (aside_.size() < want) {
+        const std::size_t end = find_end(begin_);
+        if (end != std::string_view::npos || at_eof_) {
+            // The line ends here: the head is all of it.
+            const std::size_t stop = end == std::string_view::npos ? end_ : end;
+            aside_.append(base + begin_, stop - begin_);
+            begin_ = stop;
+            head_end_ = end == std::string_view::npos ? std::string_view() : consume_end(end);
+            in_line_ = false;
+            break;
+        }
+        const std::size_t stop = settled();
+        aside_.append(base + begin_, stop - begin_);
+        begin_ = stop;
+        fill();
+    }
+    head_ = out.text = aside_;
+    out.whole = !in_line_;
+}
+
 bool line_reader::rest_contains(char c) {
     bool found = false;
     look_ahead([&](std::string_view piece) {
@@ -150,6 +176,20 @@ bool line_reader::rest_contains(char c) {
         return !found;
     });
     return found;
+}
+
+bool line_reader::unended() {
+    if (!in_line_) return head_end_.empty();
+    if (first_end(buffer_.data() + begin_, end_ - begin_) != nullptr) return false;
+    if (at_eof_) return true;
+    buffer_lease ahead;
+    const std::size_t size = std::min(ahead.span().size(), buffer_size(64 * 1024));
+    for (off_t at = offset_;;) {
+        const std::size_t n = source_.read_at(ahead.span().data(), size, at);
+        if (n == 0) return true;
+        if (first_end(ahead.span().data(), n) != nullptr) return false;
+        at += static_cast<off_t>(n);
+    }
 }
 
 void line_reader::look_ahead(const std::function<bool(std::string_view)>& look) {
@@ -286,6 +326,15 @@ bool line_reader::pass(const std::string_view* text, line_sink* skipped) {
     }
 }
 
+namespace {
+
+// Whether text is nothing but blanks and tabs.
+bool all_blanks(std::string_view text) noexcept {
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+}  // namespace
+
 // Whether only blanks and tabs stand between the start of the line and `at`, a line starting at begin_.
 bool line_reader::blanks_before(std::size_t at) const noexcept {
     const char* const base = buffer_.data();
@@ -338,6 +387,8 @@ bool line_reader::skip_to_bracket(line_sink* skipped, bool indented,
         hand_over(begin_, whole, skipped);
         begin_ = whole;
         if (begin_ == 0 && end_ == buffer_.size()) {
+            // A line longer than the buffer that is all blanks so far may still be a header: head() tells.
+            if (indented && all_blanks(std::string_view(base, end_))) return true;
             stream_long_line(skipped);  // longer than the buffer and no "[" at its start in sight
             continue;
         }

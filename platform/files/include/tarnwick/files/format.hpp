@@ -21,6 +21,8 @@ struct format {
     line_ends_setting ends = line_ends_setting::crlf;
     encoding text = encoding::cp1252;
     ini::dialect rules = ini::dialect::exact;
+    // Common dialect: a line of no other kind is a key without a value (ini_line.hpp).
+    bool bare_keys = false;
 
     // The controls' three settings, each checked (run-time error 5).
     static format of_settings(std::int16_t line_ends, std::int16_t encoding, std::int16_t dialect);

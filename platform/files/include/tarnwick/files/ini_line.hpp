@@ -11,7 +11,8 @@
 // - a setting line holds "=" or ":" (as `name: value` in the files of many Python tools): its name is the
 //   text before the first of them, its value the text after it, each without the blanks and tabs around
 //   it;
-// - any other line is of none of these kinds;
+// - any other line is of none of these kinds (read with bare keys, as MySQL's option files are, it is a
+//   setting whose name is all of it, without the blanks around it, and whose value is empty);
 // - a line goes on with the value of the setting before it (a continuation line) when it is indented
 //   deeper than that setting's line, or when the value's line before it ends with a backslash and it is
 //   no setting or header line itself (a value may end with a backslash, as a Windows path does); blank
@@ -76,7 +77,7 @@ struct line_shape {
 };
 
 // What line (a whole line, or the start of a longer one) is in the common dialect.
-constexpr line_shape shape_of(std::string_view line) noexcept {
+constexpr line_shape shape_of(std::string_view line, bool bare_keys = false) noexcept {
     line_shape s;
     s.indent = indent_of(line);
     if (s.indent == line.size()) {
@@ -100,7 +101,14 @@ constexpr line_shape shape_of(std::string_view line) noexcept {
         }
     }
     const std::size_t equals = line.find_first_of(delimiters);
-    if (equals == std::string_view::npos) return s;
+    if (equals == std::string_view::npos) {
+        if (bare_keys) {
+            s.what = kind::setting;
+            s.name = trimmed(line);
+            s.value = line.substr(line.size());
+        }
+        return s;
+    }
     s.what = kind::setting;
     s.name = trimmed(line.substr(0, equals));
     const std::string_view after = line.substr(equals + 1);
@@ -118,12 +126,14 @@ class shape_scanner {
   public:
     static constexpr std::size_t npos = std::string_view::npos;
 
+    explicit shape_scanner(bool bare_keys = false) noexcept : bare_keys_(bare_keys) {}
+
     struct result {
         kind what = kind::blank;
         std::size_t indent = 0;
         bool backslash = false;       // the line ends with a backslash, blanks after it aside
         std::size_t close = npos;     // a header: where its "]" stands
-        std::size_t equals = npos;    // where the first "=" or ":" stands
+        std::size_t equals = npos;    // where the first "=" or ":" stands (a bare key has none)
         std::size_t value_at = npos;  // a setting: where its value starts (the line's length if empty)
         std::size_t length = 0;
     };
@@ -153,8 +163,8 @@ class shape_scanner {
                 break;
             case state::bracket:
             case state::plain:
-                r.what = equals_ != npos ? kind::setting : kind::other;
-                if (r.what == kind::setting) r.value_at = value_at_ == npos ? at_ : value_at_;
+                r.what = equals_ != npos || bare_keys_ ? kind::setting : kind::other;
+                if (r.what == kind::setting) r.value_at = value_at_ == npos || equals_ == npos ? at_ : value_at_;
                 break;
         }
         return r;
@@ -209,6 +219,7 @@ class shape_scanner {
         ++at_;
     }
 
+    bool bare_keys_;
     state state_ = state::indent;
     std::size_t at_ = 0;
     std::size_t indent_ = 0;
@@ -229,6 +240,7 @@ struct value_context {
     bool open = false;       // a setting's value may go on
     std::size_t indent = 0;  // the setting line's indent
     bool backslash = false;  // the value's last line ends with a backslash
+    friend constexpr bool operator==(const value_context&, const value_context&) = default;
 };
 
 // Steps the context over a line of this kind and indent, which ends with a backslash or not: true when

@@ -56,8 +56,14 @@ class line_reader {
     // buffer is gathered aside). False at the end of the file. A line left unfinished is skipped by the
     // next call of head(), next(), skip_to() or pass_all().
     bool head(line_head& out, std::size_t want);
+    // Makes the head of the line whose head was taken at least `want` bytes long (or the whole line),
+    // gathered aside; out is the new head, as head() gives it.
+    void extend_head(line_head& out, std::size_t want);
     // Whether byte c occurs in the line after its head, looked for ahead in the file without moving on.
     bool rest_contains(char c);
+    // Whether the line whose head was taken is the file's last, without a line end (looked at ahead in
+    // the file without moving on).
+    bool unended();
     // Gives the rest of the line whose head was taken to look(piece), in order, read ahead in the file
     // without moving on, until the line ends or look returns false.
     void look_ahead(const std::function<bool(std::string_view)>& look);
