@@ -23,7 +23,9 @@ class merged_view {
 
     std::int32_t section_count() const noexcept { return static_cast<std::int32_t>(sections_.size()); }
     // The first header slot of section i.
-    std::int32_t header_of(std::int32_t i) const noexcept { return sections_[static_cast<std::size_t>(i)].header; }
+    std::int32_t header_of(std::int32_t i) const noexcept {
+        return sections_[static_cast<std::size_t>(i)].header;
+    }
     // The section of that name, or -1.
     std::int32_t find(const platform::string& name) const;
     // Section i's keys.

@@ -18,7 +18,8 @@ namespace penmoor {
 inline bool holds_line_feed(engine::line& l) {
     if (l.whole()) return l.head().find('\n') != std::string_view::npos;
     bool found = false;
-    l.each_piece([&](std::string_view piece) { found = found || piece.find('\n') != std::string_view::npos; });
+    l.each_piece(
+        [&](std::string_view piece) { found = found || piece.find('\n') != std::string_view::npos; });
     return found;
 }
 
@@ -86,7 +87,8 @@ class common_editing : public section_stage {
         indent_.assign(text.substr(0, name_at));
         before_equals_.assign(text.substr(name_at + shape.name.size(), equals - name_at - shape.name.size()));
         delimiter_ = text[equals];
-        after_equals_.assign(text.substr(equals + 1, static_cast<std::size_t>(shape.value.data() - text.data()) - equals - 1));
+        after_equals_.assign(
+            text.substr(equals + 1, static_cast<std::size_t>(shape.value.data() - text.data()) - equals - 1));
     }
 
     // Makes a setting line: head (the line up to its value) and the value, whose further lines in the
@@ -143,9 +145,13 @@ class common_editing : public section_stage {
         return look_.new_setting == style::form::as_section ? indent_ : none;
     }
     // Whether line l (a setting line, in the common dialect) already holds the first line of value.
-    bool holds_first_line(const engine::line& l, std::string_view value) const {
-        if (!common() || !l.whole()) return false;
-        std::string_view own = l.head().substr(l.info().value_at);
+    bool holds_first_line(engine::line& l, std::string_view value) const {
+        if (!common()) return false;
+        // A line longer than its head is read whole for it.
+        std::string whole;
+        if (!l.whole()) l.each_of_value([&](std::string_view piece) { whole.append(piece); });
+        std::string_view own =
+            l.whole() ? l.head().substr(std::min(l.info().value_at, l.head().size())) : whole;
         if (look_.inline_comments) own = own.substr(0, inline_comment_at(own));
         return platform::ini::trimmed(own) == value.substr(0, value.find('\n'));
     }
@@ -153,7 +159,8 @@ class common_editing : public section_stage {
     // it on continuation lines.
     void put_with_further_lines(engine::emitter& out, engine::line&& l, std::string_view value,
                                 const std::optional<std::string>& indent = std::nullopt) {
-        const std::string deeper = indent ? *indent : continuation_indent(l.head().substr(0, l.info().indent));
+        const std::string deeper =
+            indent ? *indent : continuation_indent(l.head().substr(0, l.info().indent));
         out.put(std::move(l));
         for (std::size_t at = value.find('\n'); at != std::string_view::npos;) {
             const std::size_t stop = std::min(value.find('\n', at + 1), value.size());
@@ -177,7 +184,8 @@ class common_editing : public section_stage {
         }
         // The comment after the old value stays after the new one (on its first line).
         const std::string_view old = l.head().substr(std::min(l.info().value_at, l.head().size()));
-        const std::size_t comment = look_.inline_comments && l.whole() ? inline_comment_at(old) : std::string_view::npos;
+        const std::size_t comment =
+            look_.inline_comments && l.whole() ? inline_comment_at(old) : std::string_view::npos;
         if (comment != std::string_view::npos && value.find('\n') == std::string_view::npos) {
             out.make(head + std::string(value) + std::string(old.substr(comment)));
             return;

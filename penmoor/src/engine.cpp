@@ -64,7 +64,8 @@ void pass_impl::run(std::span<stage* const> stages) {
 
 void pass_impl::link::put(engine::line&& l) {
     given = true;
-    given_blank = l.info().what == engine::kind::blank || (l.whole() && ini::indent_of(l.head()) == l.head().size());
+    given_blank =
+        l.info().what == engine::kind::blank || (l.whole() && ini::indent_of(l.head()) == l.head().size());
     given_unended = l.origin_ == engine::line::origin::kept   ? l.end_.empty()
                     : l.origin_ == engine::line::origin::file ? owner->reader_.unended()
                                                               : false;
@@ -115,6 +116,7 @@ pass_impl::ahead pass_impl::run_ahead() {
     platform::line_sink* skipped = writer_ ? this : nullptr;
     // No operation holds a line while all wait: the lines skipped go after all they gave on.
     for (link& k : links_) k.given = false;
+    passed_header_.reset();
     if (rules_.rules == dialect::common && !behind_) behind_ = reader_.next_line_offset();
     if (stages_.size() == 1) {
         if (const auto text = stages_.front()->awaited()) {

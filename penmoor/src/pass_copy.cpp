@@ -75,6 +75,19 @@ void pass_impl::raw(std::string_view bytes) {
 
 void pass_impl::lines(std::string_view raw_lines) {
     if (raw_lines.empty()) return;
+    if (rules_.rules == dialect::exact) {
+        // The last line among them that begins with "[": looked for from the end, "[" by "[".
+        const bool lf = rules_.ends == platform::line_ends::lf;
+        for (std::size_t at = raw_lines.size(); at > 0;) {
+            const void* hit = ::memrchr(raw_lines.data(), '[', at);
+            if (!hit) break;
+            at = static_cast<std::size_t>(static_cast<const char*>(hit) - raw_lines.data());
+            if (at > 0 && !platform::line_end::starts_line(raw_lines, at, lf)) continue;
+            passed_header_.emplace(
+                raw_lines.substr(at, platform::line_end::line_at(raw_lines, at, lf).start - at));
+            break;
+        }
+    }
     close_open_line();
     keep_apart(raw_lines);
     writer_->lines(raw_lines);
@@ -119,8 +132,8 @@ std::size_t pass_impl::kept_head(const engine::line& l) const {
     // The name, and a setting's text up to its value, stay with it whatever their length.
     std::size_t needed = l.info_.what == engine::kind::setting ? l.info_.value_at : 0;
     if (!l.info_.name.empty()) {
-        needed = std::max(needed, static_cast<std::size_t>(l.info_.name.data() - l.head_.data()) +
-                                      l.info_.name.size());
+        needed = std::max(
+            needed, static_cast<std::size_t>(l.info_.name.data() - l.head_.data()) + l.info_.name.size());
     }
     return std::min(l.head_.size(), std::max(want_ + kept_head_slack, needed));
 }

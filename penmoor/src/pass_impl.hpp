@@ -72,6 +72,10 @@ class pass_impl final : public emitter, public platform::line_sink {
     bool ends_unended() const override { return open_line_; }
     bool empty() const override { return nothing_yet_; }
     std::string_view end() const override { return rules_.ends == platform::line_ends::lf ? "\n" : "\r\n"; }
+    std::optional<std::string_view> header_passed_over() const override {
+        if (!passed_header_) return std::nullopt;
+        return std::string_view(*passed_header_);
+    }
 
     // line_sink: lines copied as they stand, on their way to the copy.
     void lines(std::string_view raw_lines) override;
@@ -106,6 +110,9 @@ class pass_impl final : public emitter, public platform::line_sink {
         bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }
         bool ends_unended() const override;
         bool empty() const override { return !given && owner->empty(); }
+        std::optional<std::string_view> header_passed_over() const override {
+            return owner->header_passed_over();
+        }
         std::string_view end() const override { return owner->end(); }
     };
 
@@ -121,7 +128,8 @@ class pass_impl final : public emitter, public platform::line_sink {
     ahead run_ahead();
     bool take_next();
     line_info classify(std::string_view text, bool whole) const {
-        return rules_.rules == dialect::common ? common_info(text, rules_.bare_keys) : exact_info(text, whole);
+        return rules_.rules == dialect::common ? common_info(text, rules_.bare_keys)
+                                               : exact_info(text, whole);
     }
     // Common dialect: what the line at hand is, in its context.
     line_info classify_common(platform::line_head& h);
@@ -145,10 +153,11 @@ class pass_impl final : public emitter, public platform::line_sink {
     platform::line_reader reader_;
     platform::buffer_lease out_buffer_;
     std::optional<platform::line_writer> writer_;
-    bool open_line_ = false;  // the last line written has no terminator (yet)
-    bool tail_blank_ = true;  // nothing written yet, or the last line written is blank
-    bool nothing_yet_ = true;  // nothing written yet
-    bool cr_ended_ = false;   // the last line written ends with a lone CR
+    bool open_line_ = false;                    // the last line written has no terminator (yet)
+    bool tail_blank_ = true;                    // nothing written yet, or the last line written is blank
+    bool nothing_yet_ = true;                   // nothing written yet
+    std::optional<std::string> passed_header_;  // header_passed_over()
+    bool cr_ended_ = false;                     // the last line written ends with a lone CR
     // Common dialect: the value context after the last line taken, or before the first line passed over
     // since (behind_, where they start).
     platform::ini::value_context value_;

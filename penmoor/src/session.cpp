@@ -166,10 +166,11 @@ std::vector<staged> stages_of(std::span<request> requests, transaction& t, const
                 }
                 break;
             case verb::set:
-                s.stage = r.key ? stages::set(rules, *s.section, *s.key, s.value,
-                                              {r.existing_only, r.uncomment, r.section_first, look}, guesses[i])
-                                : stages::add_header(rules, *s.section,
-                                                     {r.existing_only, false, r.section_first, look}, guesses[i]);
+                s.stage =
+                    r.key ? stages::set(rules, *s.section, *s.key, s.value,
+                                        {r.existing_only, r.uncomment, r.section_first, look}, guesses[i])
+                          : stages::add_header(rules, *s.section,
+                                               {r.existing_only, false, r.section_first, look}, guesses[i]);
                 break;
             case verb::del:
                 s.stage = r.key ? stages::delete_setting(
@@ -323,8 +324,9 @@ std::vector<answer> run(const std::string& path, const options& how, std::span<r
         });
 }
 
-std::vector<answer> run(const std::string& path, const options& how, bool may_edit, std::vector<request>& requests,
-                        const planner& plan, const std::function<bool(const std::vector<answer>&)>& accept) {
+std::vector<answer> run(const std::string& path, const options& how, bool may_edit,
+                        std::vector<request>& requests, const planner& plan,
+                        const std::function<bool(const std::vector<answer>&)>& accept) {
     const auto mode = may_edit ? transaction::mode::edit : transaction::mode::read;
     return attempt(
         path, how.format, mode, {how.create, how.make_directories},

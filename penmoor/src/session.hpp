@@ -81,8 +81,9 @@ std::vector<answer> run(const std::string& path, const options& how, std::span<r
 // (under its lock where edits may be made): a list item added to the value a key holds, say. plan runs
 // again where the run starts over; what it throws ends the run, the file as it was.
 using planner = std::function<void(const lookup& look, std::vector<request>& requests)>;
-std::vector<answer> run(const std::string& path, const options& how, bool may_edit, std::vector<request>& requests,
-                        const planner& plan, const std::function<bool(const std::vector<answer>&)>& accept);
+std::vector<answer> run(const std::string& path, const options& how, bool may_edit,
+                        std::vector<request>& requests, const planner& plan,
+                        const std::function<bool(const std::vector<answer>&)>& accept);
 
 // Gives the existing file at path this content, byte for byte, as an edit gives a file its new content
 // (under its lock, by an atomic replace that keeps its owner, mode and ACLs).

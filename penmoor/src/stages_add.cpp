@@ -8,17 +8,34 @@ using engine::dialect;
 using engine::kind;
 using engine::line;
 
-// Exact dialect: whether l is a setting line whose name differs from `setting` only by blanks around it.
-bool is_near(const line& l, std::string_view setting) {
+// Exact dialect: whether l is a setting line whose name differs from `setting` only by blanks around it
+// (a line whose "=" lies beyond its head is read on for its name).
+bool is_near(line& l, std::string_view setting) {
     const auto& info = l.info();
-    return info.what == kind::setting && info.named && info.name != setting &&
-           platform::ini::trimmed(info.name) == platform::ini::trimmed(setting);
+    auto near = [&](std::string_view name) {
+        return name != setting && platform::ini::trimmed(name) == platform::ini::trimmed(setting);
+    };
+    if (info.what == kind::setting && info.named) return near(info.name);
+    if (info.what != kind::other || l.whole() || !l.holds_equals()) return false;
+    std::string name;
+    bool complete = false;
+    l.each_piece([&](std::string_view piece) {
+        if (complete) return;
+        const std::size_t equals = piece.find('=');
+        name.append(piece.substr(0, equals));
+        complete = equals != std::string_view::npos;
+    });
+    return near(name);
 }
 
 class header_adder final : public common_editing {
   public:
-    header_adder(dialect rules, std::string section, const stages::set_how& how = {}, const stages::guess& g = {})
-        : common_editing(section_cursor(section, rules), 0), section_(std::move(section)), how_(how), guess_(g) {
+    header_adder(dialect rules, std::string section, const stages::set_how& how = {},
+                 const stages::guess& g = {})
+        : common_editing(section_cursor(section, rules), 0),
+          section_(std::move(section)),
+          how_(how),
+          guess_(g) {
         use(how.look);
         found_.header = cursor_.opened();
     }
@@ -221,7 +238,7 @@ class setter final : public common_editing {
         }
     }
     // Whether the key line's own text is the first line of the value set (a long line never is).
-    bool same_first_line(const line& l) {
+    bool same_first_line(line& l) {
         expected_ = value_lines();
         matched_ = 1;
         blanks_ = 0;
@@ -244,7 +261,8 @@ class setter final : public common_editing {
             indent.emplace(r.head().substr(0, r.info().indent));
             break;
         }
-        if (!indent && next && next->info().continuation) indent.emplace(next->head().substr(0, next->info().indent));
+        if (!indent && next && next->info().continuation)
+            indent.emplace(next->head().substr(0, next->info().indent));
         put_with_further_lines(out, std::move(key_line_), value_, indent);
         found_.changed = true;
         dropping_value_ = true;
@@ -264,9 +282,14 @@ class setter final : public common_editing {
             settle_at_end(out);
             return false;
         }
-        bool same = l.whole() && matched_ + blanks_ < expected_.size();
+        bool same = matched_ + blanks_ < expected_.size();
         for (std::size_t i = 0; same && i < blanks_; ++i) same = expected_[matched_ + i].empty();
-        if (same) same = expected_[matched_ + blanks_] == platform::ini::trimmed(l.head());
+        if (same) {
+            // A line longer than its head is read whole for it.
+            std::string whole;
+            if (!l.whole()) l.each_piece([&](std::string_view piece) { whole.append(piece); });
+            same = expected_[matched_ + blanks_] == platform::ini::trimmed(l.whole() ? l.head() : whole);
+        }
         if (same) {
             matched_ += blanks_ + 1;
             blanks_ = 0;
@@ -468,7 +491,8 @@ std::unique_ptr<section_stage> stages::set(dialect rules, std::string section, s
                                               how.existing_only);
     }
     return std::make_unique<setter>(std::move(section), std::move(setting), std::move(value),
-                                    how.existing_only ? setter::mode::set_existing : setter::mode::set, g, how);
+                                    how.existing_only ? setter::mode::set_existing : setter::mode::set, g,
+                                    how);
 }
 
 }  // namespace penmoor

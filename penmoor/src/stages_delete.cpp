@@ -104,6 +104,15 @@ class kept_headers {
   public:
     // A header line of the section deleted was removed.
     void removed() { removed_ = true; }
+    // A line that begins a section was kept among lines passed over unseen: the last of them.
+    void passed(std::string_view line) {
+        if (line.size() >= 2 && line.back() == ']') {
+            last_.emplace(line.substr(1, line.size() - 2));
+        } else {
+            last_.reset();
+        }
+        removed_ = false;
+    }
     // A line that begins a section is kept: true when it joins the one kept before.
     bool joins(const engine::line_info& info) {
         const bool joined = removed_ && info.named && last_ && *last_ == info.name;
@@ -127,8 +136,13 @@ class exact_section_remover final : public section_stage {
 
     void start(engine::emitter& out) override { out.make(out.end()); }
     void take(line&& l, engine::emitter& out) override {
+        // Lines may have been passed over unseen to reach this one where the stage was waiting.
+        const bool after_passed = waiting();
         const auto at = cursor_.step(l.info());
         if (at.header) {
+            // The header kept before this one may have stood among them.
+            if (const auto passed = out.header_passed_over(); passed && after_passed)
+                headers_.passed(*passed);
             found_.header = found_.changed = true;
             headers_.removed();
             return;
@@ -143,9 +157,6 @@ class exact_section_remover final : public section_stage {
     void finish(engine::emitter&) override { found_.deletions = names_.count(); }
     bool waiting() const override { return !cursor_.in_any(); }
     bool done() const override { return false; }
-    // Every header line is looked at, for the one kept before the section.
-    std::optional<std::string_view> awaited() const override { return std::nullopt; }
-    std::optional<std::string_view> awaited_section() const override { return std::nullopt; }
 
   private:
     distinct_names names_;

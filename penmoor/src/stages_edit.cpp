@@ -127,8 +127,8 @@ std::unique_ptr<section_stage> stages::update_setting(dialect rules, name sectio
                                             where, g);
 }
 
-std::unique_ptr<section_stage> stages::delete_setting(dialect rules, name section, name setting,
-                                                      reach where, bool fold_case) {
+std::unique_ptr<section_stage> stages::delete_setting(dialect rules, name section, name setting, reach where,
+                                                      bool fold_case) {
     auto s = std::make_unique<setting_editor>(rules, std::move(section), std::move(setting), std::nullopt,
                                               where, guess{});
     if (fold_case) s->fold_case();

@@ -14,8 +14,8 @@
 //   (from a header of its name up to a header of another), and the last setting of a name in it counts.
 #pragma once
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -216,9 +216,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string after = test::read_file(path);
     if (std::getenv("FUZZ_WRITER_EXPLAIN")) {
-        std::fprintf(stderr, "op %d header %s setting %s value %s fault %d\nbefore   %s\nafter    %s\nexpected %s\nerror %d\n",
-                     op, header.c_str(), name.c_str(), value.c_str(), fault, before.c_str(), after.c_str(),
-                     after_success.c_str(), number);
+        std::fprintf(
+            stderr,
+            "op %d header %s setting %s value %s fault %d\nbefore   %s\nafter    %s\nexpected %s\nerror %d\n",
+            op, header.c_str(), name.c_str(), value.c_str(), fault, before.c_str(), after.c_str(),
+            after_success.c_str(), number);
     }
     if (!writes_text || (refused && fault % 4 == 0)) {
         // Text that could not be read back as written, refused before anything is looked at; or an edit

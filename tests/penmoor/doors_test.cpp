@@ -123,7 +123,9 @@ TEST(Doors, APathHoldingANulIsErrorFiftyTwo) {
         }
         penmoor::session::request r;
         r.what = penmoor::session::request::verb::set;
-        r.section = "S", r.key = "k", r.value = "2";
+        r.section.emplace("S");
+        r.key.emplace("k");
+        r.value = "2";
         penmoor::session::options how;
         how.create = true;
         EXPECT_EQ(test::error_of([&] {

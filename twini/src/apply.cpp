@@ -63,8 +63,9 @@ std::string shown(const std::string& utf8) {
 }
 
 [[noreturn]] void item_missing(const operation& op) {
-    throw refusal{not_found, "item " + quoted(shown(op.value)) + " not found in key " + quoted(shown(*op.key)) +
-                                 " of section " + quoted(shown(*op.section)),
+    throw refusal{not_found,
+                  "item " + quoted(shown(op.value)) + " not found in key " + quoted(shown(*op.key)) +
+                      " of section " + quoted(shown(*op.section)),
                   op};
 }
 
@@ -108,7 +109,8 @@ void check(const command& c, const std::vector<penmoor::session::answer>& answer
                 case verb::set:
                 case verb::merge:
                     if (!a.section && c.existing) section_missing(asked, "; --existing adds none");
-                    if (a.section && r.key && !a.key && c.existing) key_missing(asked, "; --existing adds none");
+                    if (a.section && r.key && !a.key && c.existing)
+                        key_missing(asked, "; --existing adds none");
                     if (a.refused) throw *a.refused;
                     break;
                 case verb::del:
@@ -292,7 +294,8 @@ result run_operations(const command& c, const std::string& path) {
             const auto f = op.what == verb::list ? printer::form::names
                            : op.key              ? printer::form::value
                                                  : printer::form::pairs;
-            printers.push_back(std::make_unique<printer>(f, c.style, op.section.value_or(""), op.key.value_or("")));
+            printers.push_back(
+                std::make_unique<printer>(f, c.style, op.section.value_or(""), op.key.value_or("")));
             p.out = printers.back().get();
         }
         if (op.what == verb::merge) {
@@ -311,7 +314,9 @@ result run_operations(const command& c, const std::string& path) {
     how.format = c.format;
     how.create = c.create;
     // What the operations found, checked before the change is kept and again once they have run.
-    auto verdict = [&](const std::vector<penmoor::session::answer>& found) { check(c, found, requests, plan); };
+    auto verdict = [&](const std::vector<penmoor::session::answer>& found) {
+        check(c, found, requests, plan);
+    };
     std::optional<refusal> refused;
     const auto accept = [&](const std::vector<penmoor::session::answer>& found) {
         try {

@@ -43,8 +43,8 @@ struct operation {
 struct command {
     std::string file;  // the path as given; "-": standard input, an edit's result to standard output
     std::vector<operation> operations;
-    bool existing = false;  // set adds neither a section nor a key
-    bool create = false;    // a missing file is taken as empty, and an edit makes it
+    bool existing = false;                   // set adds neither a section nor a key
+    bool create = false;                     // a missing file is taken as empty, and an edit makes it
     print_style style = print_style::plain;  // how get and list print (--format)
     bool verbose = false;                    // say on standard error whether the file changed
     bool uncomment = false;  // set: a missing key takes the place of a commented-out line of it

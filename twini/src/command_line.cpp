@@ -63,7 +63,7 @@ parsed error(std::string message) {
 
 // The options that stand for themselves, and those that take a value after "=".
 constexpr std::array<std::string_view, 11> plain_options{
-    "--help", "-h",    "--version", "--existing", "--create",    "--crlf",
+    "--help", "-h",      "--version", "--existing",  "--create", "--crlf",
     "--lf",   "--exact", "--verbose", "--uncomment", "--list"};
 constexpr std::string_view encoding_option = "--encoding=";
 constexpr std::string_view format_option = "--format=";
@@ -102,7 +102,10 @@ std::optional<parsed> apply_option(std::string_view argument, command& c) {
     } else if (argument.starts_with(format_option)) {
         const std::string_view value = argument.substr(format_option.size());
         constexpr std::array<std::pair<std::string_view, print_style>, 4> styles{
-            {{"plain", print_style::plain}, {"sh", print_style::sh}, {"ini", print_style::ini}, {"lines", print_style::lines}}};
+            {{"plain", print_style::plain},
+             {"sh", print_style::sh},
+             {"ini", print_style::ini},
+             {"lines", print_style::lines}}};
         const auto found = std::ranges::find(styles, value, &std::pair<std::string_view, print_style>::first);
         if (found == styles.end()) {
             return error("--format is plain, sh, ini or lines, not '" + std::string(value) + "'" +

@@ -99,9 +99,9 @@ struct long_option {
     bool takes_value;
 };
 constexpr long_option long_options[] = {
-    {"set", false},     {"get", false},      {"del", false},    {"merge", false}, {"existing", true},
-    {"format", true},   {"ini-options", true}, {"inplace", false}, {"list", false}, {"list-sep", true},
-    {"output", true},   {"verbose", false},  {"help", false},   {"version", false},
+    {"set", false},   {"get", false},        {"del", false},     {"merge", false},   {"existing", true},
+    {"format", true}, {"ini-options", true}, {"inplace", false}, {"list", false},    {"list-sep", true},
+    {"output", true}, {"verbose", false},    {"help", false},    {"version", false},
 };
 
 void apply_option(invocation& inv, std::string_view name, std::string_view value) {
@@ -182,10 +182,12 @@ invocation parse(std::span<const std::string_view> arguments) {
             if (matches > 1) usage("option --" + std::string(name) + " not a unique prefix");
             std::string_view value;
             if (equals != std::string_view::npos) {
-                if (!found->takes_value) usage("option --" + std::string(found->name) + " must not have an argument");
+                if (!found->takes_value)
+                    usage("option --" + std::string(found->name) + " must not have an argument");
                 value = body.substr(equals + 1);
             } else if (found->takes_value) {
-                if (i + 1 >= arguments.size()) usage("option --" + std::string(found->name) + " requires argument");
+                if (i + 1 >= arguments.size())
+                    usage("option --" + std::string(found->name) + " requires argument");
                 value = arguments[++i];
             }
             apply_option(inv, found->name, value);
@@ -385,13 +387,18 @@ void check_lines(std::string_view text) {
         const std::string_view line = text.substr(0, n);
         text.remove_prefix(n + (end ? platform::line_end::length(text, n) : 0));
         const auto shape = platform::ini::shape_of(line, true);
-        if (platform::ini::continues_value(value, shape.what, shape.indent, platform::ini::ends_with_backslash(line)))
+        if (platform::ini::continues_value(value, shape.what, shape.indent,
+                                           platform::ini::ends_with_backslash(line)))
             continue;
         if (shape.what != platform::ini::kind::setting) continue;
         if (line[shape.indent] == '[' || shape.name.empty() || shape.indent > 0) {
             char at[32];
             std::snprintf(at, sizeof at, "[line %2zu]: ", number);
-            fail("Source contains parsing errors: '<?" "?" "?>'\n\t" + std::string(at) + std::string(line) + "\n");
+            fail(
+                "Source contains parsing errors: '<?"
+                "?"
+                "?>'\n\t" +
+                std::string(at) + std::string(line) + "\n");
         }
     }
 }
@@ -416,8 +423,8 @@ bool open_fd(int fd) {
 
 penmoor::session::options how_for(const invocation& inv) {
     penmoor::session::options how;
-    how.format = {platform::line_ends_setting::as_found, platform::encoding::as_found, platform::ini::dialect::common,
-                  true};
+    how.format = {platform::line_ends_setting::as_found, platform::encoding::as_found,
+                  platform::ini::dialect::common, true};
     how.create = true;
     how.look.fold_case = true;
     how.look.new_setting = inv.nospace ? penmoor::style::form::tight : penmoor::style::form::spaced;
@@ -446,7 +453,8 @@ std::string got(const invocation& inv, const std::string& path) {
         if (n == 1) {
             std::vector<std::string> shown;
             const auto all = file.sections();
-            if (std::ranges::any_of(all, [](const std::string& s) { return is_default(s); })) shown.push_back("DEFAULT");
+            if (std::ranges::any_of(all, [](const std::string& s) { return is_default(s); }))
+                shown.push_back("DEFAULT");
             for (const std::string& s : all) {
                 if (!is_default(s)) shown.push_back(s);
             }
@@ -600,7 +608,8 @@ void plan_merge(const invocation& inv, reading& file, const fragment& f, std::ve
             r.existing_only = inv.existing_param;
             if (inv.list) {
                 // The fragment's value: items added to the list the key holds.
-                const auto changed = with_items(file.own_value(section, s.key).value_or(""), s.value, inv.list_separator);
+                const auto changed =
+                    with_items(file.own_value(section, s.key).value_or(""), s.value, inv.list_separator);
                 if (!changed) continue;
                 r.value = *changed;
             }
@@ -627,7 +636,8 @@ bool edit(const invocation& inv, const std::string& path, const fragment* f) {
         if (inv.what == operation::del) plan_del(inv, file, rs);
         if (inv.what == operation::merge) plan_merge(inv, file, *f, rs);
     };
-    const auto answers = penmoor::session::run(path, how, true, requests, plan, [](const auto&) { return true; });
+    const auto answers =
+        penmoor::session::run(path, how, true, requests, plan, [](const auto&) { return true; });
     return std::ranges::any_of(answers, [](const auto& a) { return a.changed; });
 }
 
@@ -649,7 +659,8 @@ void print_error(std::string_view text) {
 std::string said(const invocation& inv) {
     std::string line = inv.option_name;
     for (std::size_t i = 0; i < inv.operands.size(); ++i) {
-        const std::string& word = i == 1 && inv.operands[i].empty() ? std::string("DEFAULT") : inv.operands[i];
+        const std::string& word =
+            i == 1 && inv.operands[i].empty() ? std::string("DEFAULT") : inv.operands[i];
         line += ' ';
         line += sh_quoted(word);
     }
@@ -667,8 +678,8 @@ int run(const invocation& inv, bool stdout_open) {
             inv.operands.size() > 1 ? std::optional<std::string>(inv.operands[1]) : std::nullopt;
         f = read_fragment(read_input(STDIN_FILENO), into);
         if (f->unread) {
-            fail("line " + std::to_string(f->unread->first) + " of the fragment holds no '=': " +
-                 f->unread->second);
+            fail("line " + std::to_string(f->unread->first) +
+                 " of the fragment holds no '=': " + f->unread->second);
         }
         for (fragment::setting& s : f->settings) s.value = without_comment(std::move(s.value));
     }

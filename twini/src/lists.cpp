@@ -65,7 +65,8 @@ bool same_item(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::optional<std::string> with_items(std::string_view value, std::string_view items, std::string_view separator) {
+std::optional<std::string> with_items(std::string_view value, std::string_view items,
+                                      std::string_view separator) {
     const list_rule rule(separator, value);
     std::vector<std::string_view> all = rule.split(value);
     const std::size_t before = all.size();
@@ -87,7 +88,8 @@ std::optional<std::string> without_item(std::string_view value, std::string_view
                                         std::string_view separator) {
     const list_rule rule(separator, value);
     std::vector<std::string_view> all = rule.split(value);
-    const auto found = std::ranges::find_if(all, [&](std::string_view there) { return same_item(there, item); });
+    const auto found =
+        std::ranges::find_if(all, [&](std::string_view there) { return same_item(there, item); });
     if (found == all.end()) return std::nullopt;
     all.erase(found);
     return rule.joined(all);

@@ -20,7 +20,8 @@ namespace twini {
 inline constexpr std::string_view default_list_separator = ", ";
 
 // The value with the items added at its end; nothing when every one of them is there already.
-std::optional<std::string> with_items(std::string_view value, std::string_view items, std::string_view separator);
+std::optional<std::string> with_items(std::string_view value, std::string_view items,
+                                      std::string_view separator);
 
 // The value without the first item equal to item; nothing when no item is.
 std::optional<std::string> without_item(std::string_view value, std::string_view item,

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "apply.hpp"
-#include "crudini.hpp"
 #include "command.hpp"
+#include "crudini.hpp"
 #include "tarnwick/files/file.hpp"
 #include "tarnwick/version.h"
 

@@ -49,7 +49,8 @@ class printer final : public penmoor::value_sink {
   public:
     enum class form { value, pairs, names };
     // section and key: what a value or a section's settings are printed with.
-    explicit printer(form f, print_style s = print_style::plain, std::string section = {}, std::string key = {});
+    explicit printer(form f, print_style s = print_style::plain, std::string section = {},
+                     std::string key = {});
     void begin(std::string_view name) override;
     void piece(std::string_view text) override;
     void end() override;
@@ -70,9 +71,9 @@ class printer final : public penmoor::value_sink {
     print_style style_;
     std::string section_, key_;
     output out_;
-    std::string name_, value_;  // the setting being given, where it is printed whole
+    std::string name_, value_;       // the setting being given, where it is printed whole
     std::string delimiter_ = " = ";  // ini
-    bool any_ = false;          // a setting was printed
+    bool any_ = false;               // a setting was printed
     std::optional<std::string> bad_name_, bad_sh_name_;
 };
 

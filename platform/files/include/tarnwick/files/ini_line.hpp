@@ -164,7 +164,8 @@ class shape_scanner {
             case state::bracket:
             case state::plain:
                 r.what = equals_ != npos || bare_keys_ ? kind::setting : kind::other;
-                if (r.what == kind::setting) r.value_at = value_at_ == npos || equals_ == npos ? at_ : value_at_;
+                if (r.what == kind::setting)
+                    r.value_at = value_at_ == npos || equals_ == npos ? at_ : value_at_;
                 break;
         }
         return r;
