@@ -2,6 +2,8 @@
 // sections and keys in memory. Each line is told apart as the engine's passes tell it (the common
 // dialect's rules of ini_line.hpp, or the exact rules of line_kinds.cpp), so that every answer is the
 // one ini_file's pass over the same bytes gives.
+#include <algorithm>
+#include <bit>
 #include <deque>
 #include <unordered_map>
 
@@ -54,18 +56,21 @@ bool lf_ends(std::string_view bytes, line_ends setting) {
 struct ini_text::model {
     struct entry {
         std::string_view name, value;
+        std::size_t section;
+        std::uint64_t hash;  // of the section and the name
     };
     struct section {
         std::string_view name;
-        std::vector<entry> keys;
-        std::unordered_map<std::string_view, std::size_t> index;
+        std::vector<std::size_t> keys;  // its entries, in the order of the text
     };
+    static constexpr std::size_t npos = std::string_view::npos;
 
     std::string path;
     std::string text;                // the bytes as UTF-8, without a byte-order mark
     std::deque<std::string> joined;  // the values of several lines, joined (a deque never moves them)
     std::vector<section> sections;
     std::unordered_map<std::string_view, std::size_t> by_name;
+    std::vector<entry> entries;
     std::vector<ini_problem> problems;
     bool common = true;
 
@@ -77,9 +82,57 @@ struct ini_text::model {
     }
     std::size_t section_of(std::string_view name) {
         const auto [at, fresh] = by_name.emplace(name, sections.size());
-        if (fresh) sections.push_back({name, {}, {}});
+        if (fresh) sections.push_back({name, {}});
         return at->second;
     }
+    // The entry of the key in section s, or npos.
+    std::size_t find(std::size_t s, std::string_view name) const {
+        if (slots_.empty()) return npos;
+        const std::uint64_t h = hash(s, name);
+        for (std::size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            const slot& at = slots_[i];
+            if (at.entry == 0) return npos;
+            const entry& e = entries[at.entry - 1];
+            if (at.tag == static_cast<std::uint32_t>(h >> 32) && e.section == s && e.name == name)
+                return at.entry - 1;
+        }
+    }
+    // Room for the keys of text of that size, as settings files have them, taken at once.
+    void expect(std::size_t bytes) {
+        slots_.assign(std::bit_ceil(std::max<std::size_t>(64, bytes / 16)), slot{0, 0});
+    }
+    // The entry of the key in section s, added (without a value) when missing.
+    std::size_t entry_of(std::size_t s, std::string_view name) {
+        if (const std::size_t e = find(s, name); e != npos) return e;
+        if (2 * (entries.size() + 1) > slots_.size()) grow();
+        entries.push_back({name, {}, s, hash(s, name)});
+        sections[s].keys.push_back(entries.size() - 1);
+        place(entries.size() - 1);
+        return entries.size() - 1;
+    }
+
+  private:
+    // Keys by section and name: one open-addressing table of entry numbers for all of the text, so that
+    // a key costs no allocation of its own.
+    struct slot {
+        std::uint32_t entry;  // its number + 1; 0: empty
+        std::uint32_t tag;    // the high half of its hash
+    };
+    static std::uint64_t hash(std::size_t s, std::string_view name) noexcept {
+        std::uint64_t h = std::hash<std::string_view>{}(name) ^ ((s + 1) * 0x9E3779B97F4A7C15u);
+        return h ^ (h >> 29);
+    }
+    void place(std::size_t e) {
+        const std::uint64_t h = entries[e].hash;
+        std::size_t i = h & (slots_.size() - 1);
+        while (slots_[i].entry != 0) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = {static_cast<std::uint32_t>(e + 1), static_cast<std::uint32_t>(h >> 32)};
+    }
+    void grow() {
+        slots_.assign(std::max<std::size_t>(64, 2 * slots_.size()), slot{0, 0});
+        for (std::size_t e = 0; e < entries.size(); ++e) place(e);
+    }
+    std::vector<slot> slots_;
 };
 
 // Files each line of the text into the model.
@@ -100,11 +153,11 @@ class ini_text::model::filer {
     void common(std::string_view line) {
         const ini::line_shape shape = ini::shape_of(line);
         if (ini::continues_value(context_, shape.what, shape.indent, ini::ends_with_backslash(line))) {
-            if (value_) {
+            if (value_ != npos) {
                 std::string& joined = joined_value();
                 joined.append(blanks_ + 1, '\n');
                 joined.append(ini::trimmed(line));
-                value_->value = joined;
+                m_.entries[value_].value = joined;
             }
             blanks_ = 0;
             return;
@@ -116,21 +169,20 @@ class ini_text::model::filer {
             case ini::kind::comment:
                 return;
             case ini::kind::header:
-                value_ = nullptr;
+                value_ = npos;
                 current_ = m_.section_of(shape.name);
                 return;
             case ini::kind::setting: {
                 // The lines before the first header are the section named "".
                 if (current_ == npos) current_ = m_.section_of("");
-                ini_text::model::entry& e = entry_of(shape.name, true);
-                e.value = ini::trimmed(shape.value);
-                value_ = &e;
+                value_ = m_.entry_of(current_, shape.name);
+                m_.entries[value_].value = ini::trimmed(shape.value);
                 joined_ = false;
                 blanks_ = 0;
                 return;
             }
             case ini::kind::other:
-                value_ = nullptr;
+                value_ = npos;
                 const std::string_view text = ini::trimmed(line);
                 problem(line,
                         !text.empty() && text.front() == '['
@@ -157,28 +209,18 @@ class ini_text::model::filer {
         }
         if (info.what == ini::kind::setting) {
             if (current_ != npos) {
-                ini_text::model::entry& e = entry_of(info.name, false);
-                if (e.value.data() == nullptr) e.value = line.substr(info.value_at);
+                ini_text::model::entry& e = m_.entries[m_.entry_of(current_, info.name)];
+                if (e.value.data() == nullptr) e.value = line.substr(info.value_at);  // the first counts
             }
             return;
         }
         if (!line.empty()) problem(line, "no \"=\": neither a setting nor a header");
     }
 
-    // The key's entry in the current section; where last_wins, a repeat's value is to be set again.
-    ini_text::model::entry& entry_of(std::string_view name, bool last_wins) {
-        ini_text::model::section& s = m_.sections[current_];
-        const auto [at, fresh] = s.index.emplace(name, s.keys.size());
-        if (fresh) s.keys.push_back({name, {}});
-        ini_text::model::entry& e = s.keys[at->second];
-        if (last_wins) e.value = {};
-        return e;
-    }
-
     // The run of the value being read, made from its first line when it first goes on.
     std::string& joined_value() {
         if (!joined_) {
-            m_.joined.emplace_back(value_->value);
+            m_.joined.emplace_back(m_.entries[value_].value);
             joined_ = true;
         }
         return m_.joined.back();
@@ -193,15 +235,14 @@ class ini_text::model::filer {
         m_.problems.push_back({m_.path, number_, std::string(line), why});
     }
 
-    static constexpr std::size_t npos = std::string_view::npos;
     ini_text::model& m_;
     bool refuse_;
     std::size_t number_ = 0;
     std::size_t current_ = npos;  // the section whose lines these are (npos: none)
     ini::value_context context_;
-    ini_text::model::entry* value_ = nullptr;  // the value that continuation lines go on with
-    bool joined_ = false;                      // it is in a run of its own
-    std::size_t blanks_ = 0;                   // blank lines since its last line
+    std::size_t value_ = npos;  // the entry whose value continuation lines go on with
+    bool joined_ = false;       // its value is in a run of its own
+    std::size_t blanks_ = 0;    // blank lines since its last line
 };
 
 ini_text::ini_text() : model_(std::make_shared<model>()) {}
@@ -225,6 +266,7 @@ void ini_text::take(std::string_view bytes, const file_options& options, malform
     if (options.encoding != text_encoding::windows_1252 && bytes.substr(0, 3) == platform::utf8_bom)
         bytes.remove_prefix(3);
     const bool lf = lf_ends(bytes, options.line_ends);
+    m->expect(bytes.size());
     m->text = set == platform::encoding::utf8 ? std::string(bytes) : platform::codec::to_utf8(bytes, set);
     platform::scan::line_scanner scanner(lf, model::filer(*m, malformed == malformed_lines::refused));
     scanner.finish(m->text.data(), m->text.size());
@@ -232,11 +274,10 @@ void ini_text::take(std::string_view bytes, const file_options& options, malform
 }
 
 std::optional<std::string> ini_text::get(std::string_view section, std::string_view key) const {
-    const model::section* s = model_->find(section);
-    if (!s) return std::nullopt;
-    const auto at = s->index.find(key);
-    if (at == s->index.end()) return std::nullopt;
-    return std::string(s->keys[at->second].value);
+    const auto s = model_->by_name.find(section);
+    const std::size_t e = s == model_->by_name.end() ? model::npos : model_->find(s->second, key);
+    if (e == model::npos) return std::nullopt;
+    return std::string(model_->entries[e].value);
 }
 
 bool ini_text::contains(std::string_view section) const {
@@ -245,8 +286,8 @@ bool ini_text::contains(std::string_view section) const {
 }
 
 bool ini_text::contains(std::string_view section, std::string_view key) const {
-    const model::section* s = model_->find(section);
-    return s && s->index.count(key) > 0;
+    const auto s = model_->by_name.find(section);
+    return s != model_->by_name.end() && model_->find(s->second, key) != model::npos;
 }
 
 std::vector<std::string> ini_text::sections() const {
@@ -260,7 +301,7 @@ std::vector<std::string> ini_text::keys(std::string_view section) const {
     std::vector<std::string> names;
     if (const model::section* s = model_->find(section)) {
         names.reserve(s->keys.size());
-        for (const model::entry& e : s->keys) names.emplace_back(e.name);
+        for (const std::size_t e : s->keys) names.emplace_back(model_->entries[e].name);
     }
     return names;
 }
