@@ -6,6 +6,7 @@
 
 #include "fault.hpp"
 #include "penmoor/ini_file.hpp"
+#include "program_error.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -14,14 +15,7 @@ using penmoor::ini_dialect;
 using penmoor::ini_file;
 using penmoor::text_encoding;
 
-int number_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const penmoor::error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::number_of;
 
 // Files whose lines try every rule of both dialects: repeated sections and keys, values of several lines
 // (blank and comment lines inside, a backslash), settings before the first header, "name: value", line
