@@ -48,7 +48,7 @@ enum class malformed_lines : std::uint8_t {
 };
 
 /// Where a file stood when it was read: what tells, without reading it, that it changed since.
-struct file_stamp {
+struct PENMOOR_API file_stamp {
     bool exists = false;           ///< there was a file at the path
     std::uint64_t device = 0;      ///< its device
     std::uint64_t inode = 0;       ///< its inode: a replaced file is a new one
