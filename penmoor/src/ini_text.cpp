@@ -154,10 +154,10 @@ class ini_text::model::filer {
         const ini::line_shape shape = ini::shape_of(line);
         if (ini::continues_value(context_, shape.what, shape.indent, ini::ends_with_backslash(line))) {
             if (value_ != npos) {
-                std::string& joined = joined_value();
-                joined.append(blanks_ + 1, '\n');
-                joined.append(ini::trimmed(line));
-                m_.entries[value_].value = joined;
+                std::string& run = joined_value();
+                run.append(blanks_ + 1, '\n');
+                run.append(ini::trimmed(line));
+                m_.entries[value_].value = run;
             }
             blanks_ = 0;
             return;
@@ -183,9 +183,9 @@ class ini_text::model::filer {
             }
             case ini::kind::other:
                 value_ = npos;
-                const std::string_view text = ini::trimmed(line);
+                const std::string_view content = ini::trimmed(line);
                 problem(line,
-                        !text.empty() && text.front() == '['
+                        !content.empty() && content.front() == '['
                             ? "a header needs a \"]\" after its name, and nothing but a comment after that"
                             : "no \"=\" or \":\": neither a setting, a header, a comment nor a blank line");
                 return;
