@@ -30,7 +30,8 @@ function(tarnwick_control name)
         $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/platform/files/include>
         $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/platform/components/include>)
     target_include_directories(${name} PUBLIC ${interface} $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-    target_compile_features(${name} PUBLIC cxx_std_20)
+    # Built as C++20; its public headers need no more than C++17 of those who include them.
+    target_compile_features(${name} PRIVATE cxx_std_20 INTERFACE cxx_std_17)
     set_target_properties(${name} PROPERTIES VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
     set_source_files_properties(${PROJECT_SOURCE_DIR}/platform/components/src/plugin_entry.cpp TARGET_DIRECTORY ${name}
         PROPERTIES COMPILE_DEFINITIONS "TARNWICK_PLUGIN_SONAME=\"$<TARGET_SONAME_FILE_NAME:${name}>\"")

@@ -1,5 +1,6 @@
 // Measurements that are not timings:
 //   writer_probe getsetting FILE        one getSetting on FILE, for counting its system calls with strace
+//   writer_probe snapshot FILE          ini_file::read() of FILE and fifty get_or of it, likewise
 //   writer_probe rss DIR MEGABYTES      makes a file of that size in DIR, runs every lookup and edit on it,
 //   and
 //                                       prints the peak resident memory of the process after each
@@ -11,6 +12,7 @@
 
 #include "../bench_files.hpp"
 #include "penmoor/ini.hpp"
+#include "penmoor/ini_file.hpp"
 
 namespace {
 
@@ -66,7 +68,16 @@ int main(int argc, char** argv) {
         std::printf("value of %zu characters\n", value.size());
         return 0;
     }
+    if (mode == "snapshot" && argc == 3) {
+        const penmoor::ini_snapshot s = penmoor::ini_file(argv[2]).read();
+        std::size_t found = 0;
+        for (int i = 0; i < 50; ++i) {
+            found += s.get_or("Section" + std::to_string(i % 24), "key" + std::to_string(i % 20), "").size();
+        }
+        std::printf("%zu bytes of values\n", found);
+        return 0;
+    }
     if (mode == "rss" && argc == 4) return rss(argv[2], std::atol(argv[3]));
-    std::fprintf(stderr, "usage: writer_probe getsetting FILE | writer_probe rss DIR MEGABYTES\n");
+    std::fprintf(stderr, "usage: writer_probe getsetting FILE | snapshot FILE | rss DIR MEGABYTES\n");
     return 2;
 }

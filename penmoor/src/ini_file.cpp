@@ -2,40 +2,19 @@
 #include "penmoor/ini_file.hpp"
 
 #include <algorithm>
-#include <new>
 
+#include "program_errors.hpp"
 #include "session.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 
 namespace penmoor {
 namespace {
 
+using program::fail;
+using program::guarded;
+
 using session::request;
 using verb = request::verb;
-
-// What would help, for the errors a program meets most.
-std::string hint(int number, const file_options& o, std::string_view detail) {
-    switch (number) {
-        case platform::err::file_not_found:
-            if (detail.find("symbolic link") != std::string_view::npos) return " (the link leads to no file)";
-            return o.create ? "" : " (file_options::create lets the first change make it)";
-        case platform::err::path_not_found:
-            return o.create ? "" : " (file_options::create makes it and its directories on the first change)";
-        case platform::err::permission_denied:
-            return " (the file must be writable by this user, and no other process may hold its lock for "
-                   "long)";
-        case platform::err::disk_full:
-            return " (free some space; the file is as it was)";
-        default:
-            return "";
-    }
-}
-
-[[noreturn]] void fail(const std::string& path, const file_options& o, int number, std::string_view detail) {
-    throw error(number, path,
-                path + ": " + std::string(platform::describe(number)) + ": " + std::string(detail) +
-                    hint(number, o, detail));
-}
 
 // A value, or names, as a request gives them.
 class collected final : public value_sink {
@@ -58,18 +37,6 @@ session::options options_of(const file_options& o) {
     how.create = o.create;
     how.make_directories = o.create;
     return how;
-}
-
-// Runs the requests; the core's refusals and the file system's failures become a penmoor::error.
-template <class Run>
-auto guarded(const std::string& path, const file_options& o, Run&& run) {
-    try {
-        return run();
-    } catch (const platform::runtime_error& e) {
-        fail(path, o, e.number(), e.detail());
-    } catch (const std::bad_alloc&) {
-        fail(path, o, platform::err::out_of_memory, "out of memory");
-    }
 }
 
 std::vector<session::answer> run(const std::string& path, const file_options& o,
@@ -145,6 +112,13 @@ void ini_file::set(std::string_view section, std::string_view key, std::string_v
     b.commit();
 }
 
+void ini_file::set_list(std::string_view section, std::string_view key, const std::vector<std::string>& items,
+                        char separator) {
+    batch b(*this);
+    b.set_list(section, key, items, separator);
+    b.commit();
+}
+
 bool ini_file::erase(std::string_view section, std::string_view key) {
     batch b(*this);
     b.erase(section, key);
@@ -174,6 +148,19 @@ ini_file::batch& ini_file::batch::set(std::string_view section, std::string_view
     });
     changes_.push_back({std::move(r)});
     return *this;
+}
+
+ini_file::batch& ini_file::batch::set_list(std::string_view section, std::string_view key,
+                                           const std::vector<std::string>& items, char separator) {
+    for (const std::string& item : items) {
+        const std::string why = values::list_item_problem(item, separator);
+        if (!why.empty()) {
+            fail(file_.path_, file_.options_, platform::err::invalid_call,
+                 "the list item '" + item + "' of [" + std::string(section) + "] " + std::string(key) + " " +
+                     why);
+        }
+    }
+    return set(section, key, std::string_view(values::list_text(items, separator)));
 }
 
 ini_file::batch& ini_file::batch::erase(std::string_view section, std::string_view key) {

@@ -85,7 +85,7 @@ if(PKG_CONFIG)
         OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     separate_arguments(flags UNIX_COMMAND "${flags}")
     separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
-    run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/project/main.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
+    run(${CXX} -std=c++17 ${extra} ${SOURCE_DIR}/project/main.cpp ${SOURCE_DIR}/project/headers.cpp ${flags} -o ${WORK_DIR}/pc-consumer)
     execute_process(COMMAND ${PKG_CONFIG} ${relocate} --cflags penmoor
         OUTPUT_VARIABLE cflags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     separate_arguments(cflags UNIX_COMMAND "${cflags}")

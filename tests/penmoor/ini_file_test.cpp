@@ -6,20 +6,14 @@
 
 #include "fault.hpp"
 #include "penmoor/ini_file.hpp"
+#include "program_error.hpp"
 #include "temp_dir.hpp"
 
 namespace {
 
 using penmoor::ini_file;
 
-int number_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const penmoor::error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using test::number_of;
 
 // Settings kept in a file that is made when missing, read back with defaults: the file is UTF-8 with LF.
 TEST(IniFile, KeepsAProgramsSettingsInAUtf8File) {

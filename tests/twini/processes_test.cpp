@@ -162,7 +162,17 @@ TEST(Output, AFileSizeLimitIsAFailureThatLeavesTheFileAsItWas) {
         test::write_file(dir / "app.ini", before);
         const auto r = test::run_twini(dir, {c.arguments, std::nullopt, {}, 16384});
         EXPECT_EQ(r.status, 3) << c.arguments[0];
+#ifdef TARNWICK_SMALL_BUFFERS
+        // Output past a few dozen bytes goes to a temporary file on its way here, which meets the limit
+        // first: the same failure, told of that file.
+        if (c.arguments[0] == "get") {
+            EXPECT_NE(r.err.find("(File too large)"), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err, "twini: " + c.reason + "\n");
+        }
+#else
         EXPECT_EQ(r.err, "twini: " + c.reason + "\n");
+#endif
         EXPECT_EQ(test::read_file(dir / "app.ini"), before);
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             EXPECT_EQ(entry.path().filename().string().rfind("app.ini.twtemp", 0), std::string::npos)

@@ -11,7 +11,8 @@
 /// std::string file = settings.get_or("Window", "File", "");
 /// @endcode
 ///
-/// Every call reads the file afresh, once, and every change is one step: under the file's exclusive lock,
+/// Every call reads the file afresh, once (read() takes all of it into memory at once, for many
+/// answers: penmoor::ini_snapshot), and every change is one step: under the file's exclusive lock,
 /// from the look to the write, the new content goes to a copy beside the file that replaces it by an
 /// atomic rename, flushed to disk, keeping the file's owner, group, mode, extended attributes and ACLs;
 /// lines the change does not touch keep their bytes. Whatever happens (a crash, a full disk, another
@@ -20,8 +21,9 @@
 /// By default the file is read as most INI files on Linux are written (the common dialect): blanks
 /// around names and values are no part of them, lines starting with ";" or "#" are comments, a value
 /// goes on over lines indented deeper than its key, the lines before the first header are the section
-/// named "". The first of two equal keys wins, and names are compared with case. Line ends and the
-/// character set (UTF-8 or Windows-1252) are taken as the file has them; text is UTF-8 in and out.
+/// named "". Every occurrence of a section is the section, the last of two equal keys counts (in the
+/// exact dialect, the first occurrence and the first key), and names are compared with case. Line ends and
+/// the character set (UTF-8 or Windows-1252) are taken as the file has them; text is UTF-8 in and out.
 #pragma once
 
 #include <charconv>
@@ -35,6 +37,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "penmoor/values.hpp"
 #include "tarnwick/version.h"
 
 #ifndef PENMOOR_API
@@ -43,6 +46,9 @@
 #endif
 
 namespace penmoor {
+
+class ini_snapshot;
+enum class malformed_lines : std::uint8_t;
 
 /// How lines end, in the file read and in the lines written.
 enum class line_ends : std::int16_t {
@@ -117,22 +123,16 @@ class PENMOOR_API ini_file {
     }
     /// The value as a number, or fallback when there is none or it is not all a finite number of that
     /// type (blanks and tabs around it aside).
-    template <class Number,
-              std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+    template <class Number, std::enable_if_t<is_number_v<Number>, int> = 0>
     Number get_or(std::string_view section, std::string_view key, Number fallback) const {
         const auto text = get(section, key);
-        if (!text) return fallback;
-        const char* first = text->data();
-        const char* last = first + text->size();
-        while (first < last && (*first == ' ' || *first == '\t')) ++first;
-        while (last > first && (last[-1] == ' ' || last[-1] == '\t')) --last;
-        Number n{};
-        const auto [end, failed] = std::from_chars(first, last, n);
-        if (failed != std::errc() || end != last) return fallback;
-        if constexpr (std::is_floating_point_v<Number>) {
-            if (n - n != 0) return fallback;  // infinite or not a number
-        }
-        return n;
+        return text ? values::to_number<Number>(*text).value_or(fallback) : fallback;
+    }
+    /// The value as a Boolean (values::to_bool: true, yes, on, 1, false, no, off, 0, in any case), or
+    /// fallback when there is none or it is none of those.
+    bool get_or(std::string_view section, std::string_view key, bool fallback) const {
+        const auto text = get(section, key);
+        return text ? values::to_bool(*text).value_or(fallback) : fallback;
     }
     /// Whether the section is there.
     bool contains(std::string_view section) const;
@@ -143,6 +143,17 @@ class PENMOOR_API ini_file {
     std::vector<std::string> sections() const;
     /// The section's key names, each once, in the order of the file; none when it is missing.
     std::vector<std::string> keys(std::string_view section) const;
+    /// The whole file, read now in one open and one read, whose answers (the same as this object's)
+    /// come from memory; see penmoor::ini_snapshot. A missing file reads as empty where the options let
+    /// the first change make it. Lines that are none of the dialect's are listed in its problems(), or
+    /// with malformed_lines::refused are error 5 naming the first of them.
+    /// @code
+    /// const penmoor::ini_snapshot s = penmoor::ini_file("app.ini").read();
+    /// int width = s.get_or("Window", "Width", 640);
+    /// @endcode
+    ini_snapshot read() const;
+    /// As read(), with what to do with malformed lines.
+    ini_snapshot read(malformed_lines malformed) const;
 
     /// Sets the key: changes the value of its first line where it differs, or adds it to the section
     /// (after its last line), or the section too (at the end of the file). In the common dialect a value
@@ -158,13 +169,25 @@ class PENMOOR_API ini_file {
         set(section, key, std::string_view(value));
     }
     /// Sets the key to a number, written in its shortest form.
-    template <class Number,
-              std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+    template <class Number, std::enable_if_t<is_number_v<Number>, int> = 0>
     void set(std::string_view section, std::string_view key, Number value) {
-        char text[64];
-        const auto [end, failed] = std::to_chars(text, text + sizeof text, value);
-        set(section, key, std::string_view(text, static_cast<std::size_t>(end - text)));
+        set(section, key, std::string_view(values::number_text(value)));
     }
+    /// Sets the key to a Boolean, written "true" or "false".
+    /// @code
+    /// file.set("Window", "Maximized", true);  // Maximized=true
+    /// @endcode
+    void set(std::string_view section, std::string_view key, bool value) {
+        set(section, key, values::bool_text(value));
+    }
+    /// Sets the key to a list: its items joined by the separator (values::list_text), which get_list()
+    /// of a snapshot reads back as the same items. An item that holds the separator or has blanks at
+    /// either end is error 5, before the file is touched.
+    /// @code
+    /// file.set_list("Files", "Recent", {"a.txt", "b.txt"});  // Recent=a.txt;b.txt
+    /// @endcode
+    void set_list(std::string_view section, std::string_view key, const std::vector<std::string>& items,
+                  char separator = ';');
     /// Deletes every line of the key in the section; false when there was none. A deletion that would
     /// join the line after it to the value of the key before it is error 5.
     bool erase(std::string_view section, std::string_view key);
@@ -190,13 +213,17 @@ class PENMOOR_API ini_file {
             return set(section, key, std::string_view(value));
         }
         /// As ini_file::set() of a number, when committed.
-        template <class Number,
-                  std::enable_if_t<std::is_arithmetic_v<Number> && !std::is_same_v<Number, bool>, int> = 0>
+        template <class Number, std::enable_if_t<is_number_v<Number>, int> = 0>
         batch& set(std::string_view section, std::string_view key, Number value) {
-            char text[64];
-            const auto [end, failed] = std::to_chars(text, text + sizeof text, value);
-            return set(section, key, std::string_view(text, static_cast<std::size_t>(end - text)));
+            return set(section, key, std::string_view(values::number_text(value)));
         }
+        /// As ini_file::set() of a Boolean, when committed.
+        batch& set(std::string_view section, std::string_view key, bool value) {
+            return set(section, key, values::bool_text(value));
+        }
+        /// As ini_file::set_list(), when committed; its items and text are checked now (error 5).
+        batch& set_list(std::string_view section, std::string_view key, const std::vector<std::string>& items,
+                        char separator = ';');
         /// As ini_file::erase(section, key), when committed.
         batch& erase(std::string_view section, std::string_view key);
         /// As ini_file::erase(section), when committed.
@@ -217,3 +244,6 @@ class PENMOOR_API ini_file {
 };
 
 }  // namespace penmoor
+
+// The snapshot that read() gives.
+#include "penmoor/ini_text.hpp"

@@ -109,6 +109,20 @@ std::size_t file::read(void* buffer, std::size_t count) {
     }
 }
 
+std::string read_rest(file& f, std::size_t size) {
+    std::string bytes(size + 1, '\0');
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size()) bytes.resize(bytes.size() + bytes.size() / 2 + 4096);
+        const std::size_t wanted = bytes.size() - have;
+        const std::size_t n = f.read(bytes.data() + have, wanted);
+        have += n;
+        if (n == 0 || (n < wanted && have == size)) break;
+    }
+    bytes.resize(have);
+    return bytes;
+}
+
 std::size_t file::read_at(void* buffer, std::size_t count, off_t offset) {
     for (;;) {
         const ssize_t n = os().pread(fd_, buffer, count, offset);

@@ -74,6 +74,11 @@ struct stat require_regular(const file& f);
 // none (no entry, a directory, a device, a pipe). One open and one fstat: the type is checked on the open
 // file, so nothing can swap it in between. A regular file that cannot be opened throws.
 std::optional<file> open_if_regular(const std::string& path);
+// The rest of f, from its offset, in as few reads as its size allows: room for `size` bytes and one more
+// (the size fstat gave when f was opened), so that a file read whole in one read is known to end there
+// when that read returns exactly the bytes that were left. A read that returns fewer than were left, or
+// a file that grew, is read on until a read returns nothing.
+std::string read_rest(file& f, std::size_t size);
 // An empty file of no name, in memory: what a file that is not there yet reads as.
 file empty_file(const std::string& path);
 // Makes directory and each missing directory on the way to it, with mode (less the umask). Each
