@@ -66,7 +66,7 @@ _twini_offer_names() {
 
 # Whether twini reads the word as an option where an optional operand could go.
 _twini_is_option() {
-    [[ $1 == @(-h|--@(help|version|existing|create|crlf|lf|exact|encoding=*|get|set|del)) ]]
+    [[ $1 == @(-h|--@(help|version|existing|create|crlf|lf|exact|encoding=*|format=*|list|list=*|verbose|uncomment|get|set|del)) ]]
 }
 
 _twini() {
@@ -103,7 +103,7 @@ _twini() {
                 1) file=$value file_sure=$sure && [[ ${words[i]} == \~* ]] && tilde=true ;;
                 2) section=$value section_sure=$sure ;;
             esac
-        elif [[ $value == @(get|list|set|del) ]]; then
+        elif [[ $value == @(get|list|set|del|merge) ]]; then
             form=$value
         else
             form=file file=$value file_sure=$sure && [[ ${words[i]} == \~* ]] && tilde=true
@@ -123,7 +123,13 @@ _twini() {
             mapfile -t COMPREPLY < <(compgen -W 'utf8 cp1252 auto' -- "${cur#--encoding=}")
             return
         fi
-        local all='--existing --create --crlf --lf --exact --encoding= --help --version'
+        if [[ $cur == --format=* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W 'plain sh ini lines' -- "${cur#--format=}")
+            return
+        fi
+        [[ $cur == --list=* ]] && return
+        local all='--existing --create --crlf --lf --exact --encoding= --format= --list --list= --uncomment'
+        all+=' --verbose --help --version'
         if [[ $form == file ]]; then
             all+=' --get --set --del'
         else
@@ -137,11 +143,11 @@ _twini() {
 
     case $form in
         '')
-            mapfile -t COMPREPLY < <(compgen -W 'get list set del' -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W 'get list set del merge' -- "$cur")
             _filedir
             return
             ;;
-        list) ((place <= 0)) || return ;;
+        list | merge) ((place <= 0)) || return ;;
     esac
     if ((place < 0)) && [[ $form != file ]]; then
         _filedir

@@ -1,9 +1,10 @@
 // twini against crudini, as whole processes, with floors measured in the same run: cat for a get, a
-// process that writes, flushes and renames the file (replace_floor) for a set. Every process is started
-// with posix_spawn, its standard output going to /dev/null, and timed from the spawn to the end of its
-// wait; each row's entries run in a new random order in every repetition, so that a spell of load on
-// the machine falls on all of them alike. Before each run that writes, the file is flushed outside the
-// timing, so that a run never pays for the writes of the one before.
+// process that writes, flushes and renames the file (replace_floor) for an edit. twini runs twice in each
+// row: with its own command line, and under the name crudini (the compat link beside it) with crudini's.
+// Every process is started with posix_spawn, its standard output going to /dev/null, and timed from the spawn
+// to the end of its wait; each row's entries run in a new random order in every repetition, so that a spell
+// of load on the machine falls on all of them alike. Before each run that writes, the file is flushed outside
+// the timing, so that a run never pays for the writes of the one before.
 //
 //   twini_bench [--brief] [--reps=N] [--big-reps=N] [--big-mb=N] [--no-crudini] [--table=FILE]
 //
@@ -108,6 +109,7 @@ struct row {
     bool writes;  // each entry's file is flushed before each of its runs
     int reps;
     std::vector<entry> entries;
+    std::string source{};  // where set: each entry's file is made a copy of it again before each run
 };
 
 double median(std::vector<double> v) {
@@ -139,6 +141,10 @@ void measure(row& r, std::mt19937& random, int& counter) {
         std::shuffle(order.begin(), order.end(), random);
         for (const std::size_t i : order) {
             auto [argv, input] = r.entries[i].command(r.entries[i].file, ++counter);
+            if (!r.source.empty()) {
+                std::filesystem::copy_file(r.source, r.entries[i].file,
+                                           std::filesystem::copy_options::overwrite_existing);
+            }
             if (r.writes) bench::flush(r.entries[i].file);
             r.entries[i].runs.push_back(run(argv, input));
         }
@@ -236,6 +242,7 @@ int main(int argc, char** arguments) {
 
     const std::string& dir = bench::scratch_dir();
     const std::string twini = TARNWICK_TWINI, floor = TARNWICK_REPLACE_FLOOR;
+    const std::string compat = std::filesystem::path(twini).parent_path() / "compat" / "crudini";
     const std::string small = dir + "/small.ini", big = dir + "/big.ini", scratch = dir + "/out";
     write_small(small);
     write_big(big, static_cast<std::size_t>(o.big_mb * 1024 * 1024));
@@ -244,6 +251,8 @@ int main(int argc, char** arguments) {
     // What each program prints for the same question must agree before anything is timed.
     for (const auto& file : {small, big}) {
         if (output_of({twini, "get", file, "Last", "Target"}, scratch) != "old\n") die("twini get is wrong");
+        if (output_of({compat, "--get", file, "Last", "Target"}, scratch) != "old\n")
+            die("twini as crudini: --get is wrong");
         if (o.crudini && output_of({"crudini", "--get", file, "Last", "Target"}, scratch) != "old\n") {
             die("crudini --get is wrong");
         }
@@ -273,16 +282,22 @@ int main(int argc, char** arguments) {
         for (const auto& [s, k] : five) argv.insert(argv.end(), {"--set", s, k, value(n)});
         return std::pair{argv, std::string("/dev/null")};
     };
-    const command_of crudini_five = [=](const std::string& file, int n) {
-        const std::string input = dir + "/merge.ini";
-        std::ofstream merge(input);
-        std::string section;
-        for (const auto& [s, k] : five) {
-            if (s != section) merge << "[" << (section = s) << "]\n";
-            merge << k << "=" << value(n) << "\n";
-        }
-        return std::pair{std::vector<std::string>{"crudini", "--merge", file}, input};
+    // A fragment of the first `count` of those settings, for a merge from standard input.
+    auto merge_of = [=](std::vector<std::string> before, std::size_t count) -> command_of {
+        return [=](const std::string& file, int n) {
+            const std::string input = dir + "/merge.ini";
+            std::ofstream merge(input);
+            std::string section;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (five[i].first != section) merge << "[" << (section = five[i].first) << "]\n";
+                merge << five[i].second << "=" << value(n) << "\n";
+            }
+            std::vector<std::string> argv = before;
+            argv.push_back(file);
+            return std::pair{argv, input};
+        };
     };
+    const command_of crudini_five = merge_of({"crudini", "--merge"}, 5);
 
     int copies = 0;
     auto make_row = [&](const std::string& title, const std::string& source, bool writes, int reps,
@@ -300,11 +315,13 @@ int main(int argc, char** arguments) {
         return r;
     };
     auto get_row = [&](const std::string& title, const std::string& file, int reps) {
-        return make_row(title, file, false, reps,
-                        {{"floor: cat FILE", plain({"cat"}), true},
-                         {"twini get FILE Last Target", plain({twini, "get"}, {"Last", "Target"})},
-                         {"crudini --get FILE Last Target", plain({"crudini", "--get"}, {"Last", "Target"}),
-                          false, true}});
+        return make_row(
+            title, file, false, reps,
+            {{"floor: cat FILE", plain({"cat"}), true},
+             {"twini get FILE Last Target", plain({twini, "get"}, {"Last", "Target"})},
+             {"twini as crudini: --get FILE Last Target", plain({compat, "--get"}, {"Last", "Target"})},
+             {"crudini --get FILE Last Target", plain({"crudini", "--get"}, {"Last", "Target"}), false,
+              true}});
     };
     const entry floor_entry{"floor: replace_floor FILE (write, fsync, rename, fsync of the directory)",
                             plain({floor}), true};
@@ -316,6 +333,7 @@ int main(int argc, char** arguments) {
             {floor_entry,
              light_floor,
              {"twini set FILE Last Target VALUE", set_one({twini, "set"})},
+             {"twini as crudini: --set FILE Last Target VALUE", set_one({compat, "--set"})},
              {"crudini --set FILE Last Target VALUE", set_one({"crudini", "--set"}), false, true}});
     };
     auto five_row = [&](const std::string& title, const std::string& file, int reps) {
@@ -323,7 +341,31 @@ int main(int argc, char** arguments) {
                         {floor_entry,
                          light_floor,
                          {"twini FILE --set S K VALUE (x5, one call)", twini_five},
+                         {"twini as crudini: --merge FILE < five settings", merge_of({compat, "--merge"}, 5)},
                          {"crudini --merge FILE < five settings (one call)", crudini_five, false, true}});
+    };
+
+    // Deleting a key: the file is made again before each run, so that every run deletes it.
+    auto del_row = [&](const std::string& title, const std::string& file, int reps) {
+        row r = make_row(
+            title, file, true, reps,
+            {floor_entry,
+             light_floor,
+             {"twini del FILE Last Target", plain({twini, "del"}, {"Last", "Target"})},
+             {"twini as crudini: --del FILE Last Target", plain({compat, "--del"}, {"Last", "Target"})},
+             {"crudini --del FILE Last Target", plain({"crudini", "--del"}, {"Last", "Target"}), false,
+              true}});
+        r.source = file;
+        return r;
+    };
+    auto three_row = [&](const std::string& title, const std::string& file, int reps) {
+        return make_row(
+            title, file, true, reps,
+            {floor_entry,
+             light_floor,
+             {"twini merge FILE < three settings", merge_of({twini, "merge"}, 3)},
+             {"twini as crudini: --merge FILE < three settings", merge_of({compat, "--merge"}, 3)},
+             {"crudini --merge FILE < three settings", merge_of({"crudini", "--merge"}, 3), false, true}});
     };
 
     char big_title[96];
@@ -331,9 +373,13 @@ int main(int argc, char** arguments) {
     std::vector<row> rows;
     rows.push_back(get_row("get, 10-line file", small, o.reps));
     rows.push_back(set_row("set, 10-line file", small, o.reps));
+    rows.push_back(del_row("del, 10-line file", small, o.reps));
+    rows.push_back(three_row("merge of three settings, 10-line file", small, o.reps));
     rows.push_back(five_row("five sets in one call, 10-line file", small, o.reps));
     rows.push_back(get_row(std::string("get, ") + big_title, big, o.big_reps));
     rows.push_back(set_row(std::string("set, ") + big_title, big, o.big_reps));
+    rows.push_back(del_row(std::string("del, ") + big_title, big, o.big_reps));
+    rows.push_back(three_row(std::string("merge of three settings, ") + big_title, big, o.big_reps));
     rows.push_back(five_row(std::string("five sets in one call, ") + big_title, big, o.big_reps));
 
     const std::string load_before = load();

@@ -130,6 +130,7 @@ pass_impl::ahead pass_impl::run_ahead() {
             l.head_ = l.text_;
             l.info_ = classify(l.text_, true);
             stages_.front()->take(std::move(l), links_[1]);
+            passed_header_.reset();
             return ahead::handed_over;
         }
     }
@@ -144,10 +145,15 @@ pass_impl::ahead pass_impl::run_ahead() {
         names_.push_back(*name);
     }
     if (!reader_.skip_to_bracket(skipped, rules_.rules == dialect::common, names_)) return ahead::end_of_file;
+    ran_ahead_ = true;
     return ahead::at_line;
 }
 
 bool pass_impl::take_next() {
+    // The header passed over is told only with the line the pass ran ahead to: a stage that waited while
+    // another took lines one by one has had every line since.
+    if (!ran_ahead_) passed_header_.reset();
+    ran_ahead_ = false;
     platform::line_head h;
     const std::size_t want = want_ + 1 + (rules_.rules == dialect::common ? kept_head_slack : 0);
     if (!reader_.head(h, want)) return false;

@@ -146,8 +146,8 @@ class emitter {
     virtual bool ends_unended() const = 0;
     // The terminator of the lines made.
     virtual std::string_view end() const = 0;
-    // Exact dialect, where a copy is written: the last line that begins with "[" among the lines the pass
-    // ran over unseen since it last ran ahead, if any.
+    // Exact dialect, where a copy is written, while the line the pass ran ahead to is taken: the last line
+    // that begins with "[" among the lines it ran over unseen, if any.
     virtual std::optional<std::string_view> header_passed_over() const { return std::nullopt; }
 };
 

@@ -99,6 +99,7 @@ void pass_impl::lines(std::string_view raw_lines) {
 }
 
 void pass_impl::line(std::string_view text, std::string_view line_end) {
+    if (rules_.rules == dialect::exact && text.starts_with('[')) passed_header_.emplace(text);
     close_open_line();
     keep_apart(text.empty() ? line_end : text);
     writer_->line(text, line_end);
@@ -109,6 +110,9 @@ void pass_impl::line(std::string_view text, std::string_view line_end) {
 }
 
 void pass_impl::piece(std::string_view text) {
+    // A header line too long to be read whole is one without a name, as where it is taken.
+    if (rules_.rules == dialect::exact && !in_piece_ && text.starts_with('[')) passed_header_.emplace("[");
+    in_piece_ = true;
     close_open_line();
     keep_apart(text);
     writer_->piece(text);
@@ -117,6 +121,7 @@ void pass_impl::piece(std::string_view text) {
 }
 
 void pass_impl::end_line(std::string_view line_end) {
+    in_piece_ = false;
     writer_->end_line(line_end);
     open_line_ = line_end.empty();
     cr_ended_ = line_end == "\r";

@@ -157,6 +157,8 @@ class pass_impl final : public emitter, public platform::line_sink {
     bool tail_blank_ = true;                    // nothing written yet, or the last line written is blank
     bool nothing_yet_ = true;                   // nothing written yet
     std::optional<std::string> passed_header_;  // header_passed_over()
+    bool ran_ahead_ = false;                    // the pass stands where it ran ahead to
+    bool in_piece_ = false;                     // piece() has given part of a line, end_line() not yet
     bool cr_ended_ = false;                     // the last line written ends with a lone CR
     // Common dialect: the value context after the last line taken, or before the first line passed over
     // since (behind_, where they start).

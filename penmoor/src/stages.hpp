@@ -67,13 +67,15 @@ class value_watch {
     // A line the edit let through: true when the copy reads it otherwise than the file did.
     bool moved(const engine::line& l) {
         const auto& info = l.info();
-        if (in_step_) {
+        // A line an earlier operation made has no context in the file: the copy's is stepped over it.
+        const bool made = l.from() == engine::line::origin::made;
+        if (in_step_ && !made) {
             value_ = info.after;
             return false;
         }
         const bool moved = platform::ini::continues_value(value_, info.what, info.indent, info.backslash) !=
                            info.continuation;
-        in_step_ = !moved && value_ == info.after;
+        in_step_ = !moved && !made && value_ == info.after;
         return moved;
     }
     // A line the edit removed.

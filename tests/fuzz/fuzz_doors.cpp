@@ -1,8 +1,8 @@
 // Every door of the writer on arbitrary files: a list of sets and deletions applied one at a time through
 // the control's methods, penmoor::ini_file and twini, in either dialect, character set and line-end mode.
 // After each operation every door has the same bytes, or every door refused it and left the file as it
-// was. Afterwards every door answers each key as the others do, and in the common dialect as the reader
-// control does.
+// was. Afterwards every door answers each key as the others do (ini_file's snapshot among them), and in
+// the common dialect as the reader control does.
 //
 // Input: a byte of flags (dialect, character set, line ends, a byte-order mark), a count of operations,
 // then per operation its kind and three lengths; then the symbols of the names and values, one a byte;
@@ -104,6 +104,7 @@ std::vector<std::optional<std::string>> answers(const doors_files& files, const 
     try {
         const penmoor::ini_file file(files.path(door::ini_file), detail::options_of(f));
         all.push_back(file.get(section, key));
+        all.push_back(file.read().get(section, key));  // the snapshot answers as the file does
     } catch (const penmoor::error& e) {
         if (explain())
             std::fprintf(stderr, "get %s %s: %s\n", shown(section).c_str(), shown(key).c_str(), e.what());
@@ -186,9 +187,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Every door answers every key of every section as the others do.
     const penmoor::ini_file file(files.path(door::ini_file), detail::options_of(f));
     std::vector<std::string> sections = file.sections();
+    const penmoor::ini_snapshot snapshot = file.read();
+    check(snapshot.sections() == sections);
     sections.push_back("S");
     for (const std::string& section : sections) {
         std::vector<std::string> keys = file.keys(section);
+        check(snapshot.keys(section) == keys && snapshot.contains(section) == file.contains(section));
         keys.push_back("k");
         for (const std::string& key : keys) {
             const auto said = answers(files, f, section, key);

@@ -82,6 +82,36 @@ TEST(Several, AFailingOperationAnywhereLeavesTheFileAsItWas) {
     }
 }
 
+// A deletion's checks see every line an earlier operation let through or made, as they see the file's:
+// each batch is refused as the deletion alone would be refused after the first operation.
+TEST(Several, AnEarlierOperationHidesNoLineFromALaterOnesChecks) {
+    using platform::ini::dialect;
+    struct batch {
+        dialect rules;
+        const char* file;
+        twini::operation first;
+    };
+    const batch cases[] = {
+        // After a set in the first part of a repeated S, deleting S would still join T's two parts.
+        {dialect::exact, "[A]\n[S]\ny=1\n[T]\n[S]\n[T]\n", {verb::set, "S", "x", "v"}},
+        {dialect::exact, "[A]\n[S]\ny=1\n[T]\n[S]\n[T]\n", {verb::set, "S", "y", "v"}},
+        // The key made at the top takes the indented header after S as its value once S goes.
+        {dialect::common, "[S]\n  [T]\nt=1\n", {verb::set, "", "k", "v"}},
+    };
+    for (const batch& b : cases) {
+        SCOPED_TRACE(b.file);
+        test::temp_dir dir;
+        test::write_file(dir / "app.ini", b.file);
+        twini::command c;
+        c.file = dir / "app.ini";
+        c.format.rules = b.rules;
+        c.operations = {b.first, {verb::del, "S", std::nullopt, {}}};
+        const auto r = twini::run(c);
+        EXPECT_EQ(r.status, twini::failed) << r.message;
+        EXPECT_EQ(test::read_file(dir / "app.ini"), b.file);
+    }
+}
+
 // Fails the nth system call of the command, for n = 1, 2, ... until one runs without the failure: each
 // run ends with the new file and success, or with the old one (or none, where --create was to make it)
 // and a message naming the file.

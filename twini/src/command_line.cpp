@@ -266,8 +266,9 @@ namespace twini {
 std::string_view help_text() {
     return R"(Usage: twini [OPTION]... get FILE SECTION [KEY]
        twini [OPTION]... list FILE [SECTION]
-       twini [OPTION]... set FILE SECTION KEY VALUE
+       twini [OPTION]... set FILE SECTION [KEY VALUE]
        twini [OPTION]... del FILE SECTION [KEY]
+       twini [OPTION]... merge FILE [SECTION] < FRAGMENT
        twini [OPTION]... FILE OPERATION...
 Read and edit an INI file; every edit replaces the file atomically, under its lock.
 
@@ -275,10 +276,14 @@ Read and edit an INI file; every edit replaces the file atomically, under its lo
   get FILE SECTION            print the section's settings as name=value lines
   list FILE                   print the section names, one a line
   list FILE SECTION           print the section's key names, one a line
-  set FILE SECTION KEY VALUE  change the key's first line in the section, or add the key
+  set FILE SECTION KEY VALUE  change the key's line that counts, or add the key
                               (and the section when it is missing)
+  set FILE SECTION            add the section when it is missing
   del FILE SECTION KEY        delete the key's lines in the section
   del FILE SECTION            delete the section and its settings
+  merge FILE [SECTION]        set every setting of the INI fragment on standard input
+                              (its keys before a header go to SECTION, or to "")
+FILE - reads standard input; an edit then prints the whole result on standard output.
 
 Several operations on FILE, applied in order as one change (all or nothing):
   --get SECTION [KEY]         print as get does, seeing the earlier operations' edits
@@ -291,22 +296,31 @@ Options:
                lines; edits as the controls' own (a new key directly below the header)
   --encoding=E the file's character set: utf8, cp1252 (Windows-1252) or auto, the default:
                UTF-8 where the file is valid UTF-8 (or empty), else Windows-1252
-  --existing   set adds nothing: a missing section or key is exit status 1
+  --existing   set and merge add nothing: a missing section or key is exit status 1
   --create     a missing FILE reads as empty, and an edit creates it
   --crlf       lines end at CR LF or a lone CR (a lone LF stays inside a line);
                lines written end with CR LF
   --lf         a lone LF ends a line too; lines written end with LF
                default: as the file's first line end says; LF in a file with none
+  --format=F   how get and list print: plain (the default), sh (shell assignments),
+               ini (header and key = value lines) or lines ([ section ] key = value)
+  --list[=SEP] set adds ITEM to the list the key holds, del removes it; items are
+               separated by SEP (default ", ")
+  --uncomment  set of a missing key takes the place of its commented-out line
+  --verbose    after an edit, say on standard error whether the file changed
   -h, --help   print this help and exit
   --version    print the version and exit
 
 By default lines are read as most INI files on Linux are written: blanks around names and
 values do not count, lines starting with ; or # are comments, a value goes on over lines
-indented deeper than its key (or after a line ending in a backslash), and the lines before
-the first header are the section "". The first of two equal keys wins; case counts.
+indented deeper than its key (or after a line ending in a backslash), "name: value" is a
+setting too, and the lines before the first header are the section "". A section that
+occurs twice is one section, and the last of two equal keys is the one that counts, as
+for configparser, PHP and systemd; case counts.
 Text on the command line and on output is UTF-8; text the file's character set cannot hold
 is refused. Exit status: 0 done, 1 not found, 2 usage error, 3 file-system or text error
 (the file as it was), 4 the file was changed but the output could not be written.
+Run as crudini (a link of that name), twini takes crudini's command line.
 )";
 }
 
