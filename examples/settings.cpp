@@ -6,7 +6,7 @@
 int main() try {
     penmoor::settings config("myapp", "myapp.ini");          // ~/.config/myapp/ over /etc/xdg/myapp/
     for (const penmoor::ini_problem& p : config.problems())  // a malformed file: warned of, read past
-        std::fprintf(stderr, "warning: %s:%zu: %s\n", p.path.c_str(), p.line, p.why.c_str());
+        std::fprintf(stderr, "myapp: %s:%zu: %s\n", p.path.c_str(), p.line, p.why.c_str());
     const int width = config.get_or("Window", "Width", 640), height = config.get_or("Window", "Height", 480);
     const auto recent = config.get_list("Files", "Recent").value_or(std::vector<std::string>{});
     std::printf("%dx%d, %zu recent files\n", width, height, recent.size());

@@ -10,7 +10,7 @@ config = configparser.ConfigParser(interpolation=None)
 try:
     config.read(path, encoding="utf-8")
 except configparser.Error as e:
-    print(f"warning: {e}", file=sys.stderr)  # malformed: the rest of the file is not read
+    print(f"myapp: {e}", file=sys.stderr)  # malformed: the rest of the file is not read
 width, height = config.getint("Window", "Width", fallback=640), config.getint("Window", "Height", fallback=480)
 recent = [item.strip() for item in config.get("Files", "Recent", fallback="").split(";") if item.strip()]
 print(f"{width}x{height}, {len(recent)} recent files")

@@ -11,7 +11,7 @@ int main(void) {
     g_autoptr(GError) error = NULL;
     if (!g_key_file_load_from_file(keys, path, G_KEY_FILE_KEEP_COMMENTS, &error) &&
         !g_error_matches(error, G_FILE_ERROR, G_FILE_ERROR_NOENT))
-        fprintf(stderr, "warning: %s: %s\n", path, error->message); /* malformed: none of it is read */
+        fprintf(stderr, "myapp: %s: %s\n", path, error->message); /* malformed: none of it is read */
     g_clear_error(&error);
     int width = g_key_file_get_integer(keys, "Window", "Width", &error);
     if (error) width = 640;
