@@ -182,10 +182,14 @@ line_info pass_impl::classify_common(platform::line_head& h) {
         });
         const auto shape = scanner.finish();
         // A name that goes on past the head (behind a long indent, or long itself): the head is made to
-        // hold it, and a setting's text up to its value, so that every stage sees the line's name.
-        const std::size_t name_end = shape.what == kind::header    ? shape.close + 1
-                                     : shape.what == kind::setting ? shape.value_at
-                                                                   : 0;
+        // hold it, and a setting's text up to its value, so that every stage sees the line's name. A line
+        // that may go on with a value keeps its indent too, which an edit takes for the lines it writes.
+        const std::size_t indent =
+            shape.what == kind::blank || shape.what == kind::comment ? 0 : shape.indent;
+        const std::size_t name_end = std::max(shape.what == kind::header    ? shape.close + 1
+                                              : shape.what == kind::setting ? shape.value_at
+                                                                            : 0,
+                                              indent);
         if (name_end > h.text.size()) reader_.extend_head(h, name_end);
         info = h.whole ? common_info(h.text, rules_.bare_keys) : common_info(h.text, shape);
     }

@@ -134,8 +134,9 @@ void pass_impl::close_open_line() {
 }
 
 std::size_t pass_impl::kept_head(const engine::line& l) const {
-    // The name, and a setting's text up to its value, stay with it whatever their length.
-    std::size_t needed = l.info_.what == engine::kind::setting ? l.info_.value_at : 0;
+    // The indent, the name, and a setting's text up to its value, stay with it whatever their length.
+    std::size_t needed =
+        std::max(l.info_.what == engine::kind::setting ? l.info_.value_at : 0, l.info_.indent);
     if (!l.info_.name.empty()) {
         needed = std::max(
             needed, static_cast<std::size_t>(l.info_.name.data() - l.head_.data()) + l.info_.name.size());
