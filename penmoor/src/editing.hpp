@@ -162,6 +162,10 @@ class common_editing : public section_stage {
         const std::string deeper =
             indent ? *indent : continuation_indent(l.head().substr(0, l.info().indent));
         out.put(std::move(l));
+        put_further_lines(out, value, deeper);
+    }
+    // Makes the value's lines after its first as continuation lines indented by `deeper`.
+    void put_further_lines(engine::emitter& out, std::string_view value, const std::string& deeper) {
         for (std::size_t at = value.find('\n'); at != std::string_view::npos;) {
             const std::size_t stop = std::min(value.find('\n', at + 1), value.size());
             const std::string_view text = value.substr(at + 1, stop - at - 1);
@@ -222,12 +226,13 @@ class common_editing : public section_stage {
     bool watching_ = false;
     value_watch watch_;
 
-  private:
     // Where the value's further lines start: as the style says, or four blanks deeper than the key line.
     std::string continuation_indent(std::string_view key_indent) const {
         if (look_.continuation_indent > 0) return std::string(look_.continuation_indent, ' ');
         return std::string(key_indent) + "    ";
     }
+
+  private:
 
     style look_;
     bool spaced_ = false;

@@ -299,7 +299,7 @@ class setter final : public common_editing {
         }
         checking_ = false;
         replace_rest(out, &l);
-        run_.clear();  // the old value's lines, and the blank and comment lines among them
+        drop_held(run_.size());  // the old value's lines, and the blank and comment lines among them
         return dropped_with_value(l, out);
     }
     // The old value ended: the same value when every line of the new one was matched; otherwise it is
@@ -311,9 +311,15 @@ class setter final : public common_editing {
         } else {
             replace_rest(out);
             dropping_value_ = false;
-            run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(inside_));
+            drop_held(inside_);
         }
         put_run(out);
+    }
+    // Drops the first `count` lines held, noting one that holds a line feed as a line the edit changed.
+    void drop_held(std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            found_.line_feed = found_.line_feed || holds_line_feed(run_[i]);
+        run_.erase(run_.begin(), run_.begin() + static_cast<std::ptrdiff_t>(count));
     }
     // A comment line of the section that holds a line of the key commented out (";name = value",
     // "# name=value"): counted, and where it is the one guessed, replaced by the key's line, indented and

@@ -26,7 +26,12 @@ class setting_editor final : public common_editing {
         watching_ = !value_ && rules == dialect::common;
     }
     void take(line&& l, engine::emitter& out) override {
+        // The value's further lines go where the old value's lines end, indented as its first
+        // continuation line was.
+        if (further_ && dropping_value_ && l.info().continuation && !further_indent_)
+            further_indent_.emplace(l.head().substr(0, l.info().indent));
         if (dropped_with_value(l, out)) return;
+        put_further(out);
         put_run(out);
         const auto at = cursor_.step(l.info());
         if (at.header) {
@@ -63,7 +68,12 @@ class setting_editor final : public common_editing {
                 changed_line_ = seen_;
                 // A line that holds the value's first line stays as it is.
                 if (holds_first_line(l, *value_)) {
-                    put_with_further_lines(out, std::move(l), *value_);
+                    if (common() && value_->find('\n') != std::string::npos) {
+                        further_.emplace(continuation_indent(l.head().substr(0, l.info().indent)));
+                        out.put(std::move(l));
+                    } else {
+                        put_with_further_lines(out, std::move(l), *value_);
+                    }
                 } else {
                     make_replaced(out, l, *setting_, *value_);
                 }
@@ -82,6 +92,7 @@ class setting_editor final : public common_editing {
         if (found_.setting == search::found && (!editing_ || cursor_.lookup_over())) done_ = true;
     }
     void finish(engine::emitter& out) override {
+        put_further(out);
         put_run(out);
         found_.beyond_repeat = beyond_ && (!value_ || !found_.changed);
         if (!cursor_.merged()) return;
@@ -101,6 +112,11 @@ class setting_editor final : public common_editing {
     std::optional<stages::guess> better_guess() const override { return better_; }
 
   private:
+    void put_further(engine::emitter& out) {
+        if (!further_) return;
+        put_further_lines(out, *value_, further_indent_ ? *further_indent_ : *further_);
+        further_.reset();
+    }
     void start_dropping_value() {
         dropping_value_ = common();
         watch_.removed();
@@ -117,6 +133,10 @@ class setting_editor final : public common_editing {
     bool beyond_ = false;   // a line of the key stands where the lookups read and the edit does not reach
     std::size_t seen_ = 0;  // the key's lines so far
     std::size_t changed_line_ = 0;  // which of them an update changed
+    // A key line kept that holds the value's first line: the further lines' indent by default, until
+    // they are put; and the old value's first continuation line's indent, which they take where it had one.
+    std::optional<std::string> further_;
+    std::optional<std::string> further_indent_;
 };
 
 }  // namespace
