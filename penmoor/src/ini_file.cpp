@@ -5,6 +5,7 @@
 
 #include "program_errors.hpp"
 #include "session.hpp"
+#include "tarnwick/files/file.hpp"
 #include "tarnwick/files/runtime_error.hpp"
 
 namespace penmoor {
@@ -175,6 +176,14 @@ ini_file::batch& ini_file::batch::erase(std::string_view section) {
 
 bool ini_file::batch::commit() {
     if (changes_.empty()) return false;
+    // Deletions alone find nothing where the file's directory is not there yet: none is made for them.
+    const bool deletions =
+        std::ranges::all_of(changes_, [](const change& c) { return c.r.what == verb::del; });
+    if (deletions && file_.options_.create && file_.path_.find('\0') == std::string::npos &&
+        !platform::link_status(file_.path_) && !platform::is_directory(platform::directory_of(file_.path_))) {
+        changes_.clear();
+        return false;
+    }
     std::vector<request> requests;
     for (const change& c : changes_) requests.push_back(c.r);
     const auto answers = run(file_.path_, file_.options_, requests);

@@ -90,6 +90,7 @@ TEST(IniFile, AFirstRunReadsDefaultsAndTheFirstChangeMakesTheDirectories) {
     EXPECT_EQ(settings.get_or("Window", "Width", 640), 640);
     EXPECT_FALSE(settings.contains("Window"));
     EXPECT_TRUE(settings.sections().empty());
+    EXPECT_FALSE(settings.erase("Window", "Width"));  // nothing to erase: no directory made for it
     EXPECT_FALSE(test::exists(dir / "config"));
     const mode_t mask = ::umask(022);
     settings.set("Window", "Width", 800);
