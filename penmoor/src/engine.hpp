@@ -121,6 +121,39 @@ inline line& line::operator=(line&& other) noexcept {
     return *this;
 }
 
+// Exact dialect: the name of a line that begins with "[", as what tells two apart: its length and a hash
+// of its bytes, from the line given whole or piece by piece (a line longer than a read is named too).
+// Unnamed: a line that does not end with "]".
+class header_name {
+  public:
+    static header_name of(std::string_view line) {
+        header_name n;
+        n.add(line);
+        return n.finish();
+    }
+    void add(std::string_view piece) {
+        for (const char c : piece) {
+            if (size_ >= 2) hash_ = (hash_ ^ static_cast<unsigned char>(last_)) * 0x100000001b3ULL;
+            last_ = c;
+            ++size_;
+        }
+    }
+    header_name finish() {
+        named_ = size_ >= 2 && last_ == ']';
+        return *this;
+    }
+    bool named() const { return named_; }
+    bool operator==(const header_name& other) const {
+        return named_ && other.named_ && size_ == other.size_ && hash_ == other.hash_;
+    }
+
+  private:
+    std::uint64_t size_ = 0;
+    std::uint64_t hash_ = 0xcbf29ce484222325ULL;  // FNV-1a over the bytes between the first and the last
+    char last_ = 0;
+    bool named_ = false;
+};
+
 // Where an operation puts what it lets through and what it makes.
 class emitter {
   public:
@@ -146,9 +179,9 @@ class emitter {
     virtual bool ends_unended() const = 0;
     // The terminator of the lines made.
     virtual std::string_view end() const = 0;
-    // Exact dialect, where a copy is written, while the line the pass ran ahead to is taken: the last line
-    // that begins with "[" among the lines it ran over unseen, if any.
-    virtual std::optional<std::string_view> header_passed_over() const { return std::nullopt; }
+    // Exact dialect, where a copy is written, while the line the pass ran ahead to is taken: the name of the
+    // last line that begins with "[" among the lines it ran over unseen, if any.
+    virtual std::optional<header_name> header_passed_over() const { return std::nullopt; }
 };
 
 // One operation in a pass.

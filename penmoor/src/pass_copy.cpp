@@ -83,7 +83,7 @@ void pass_impl::lines(std::string_view raw_lines) {
             if (!hit) break;
             at = static_cast<std::size_t>(static_cast<const char*>(hit) - raw_lines.data());
             if (at > 0 && !platform::line_end::starts_line(raw_lines, at, lf)) continue;
-            passed_header_.emplace(
+            passed_header_ = header_name::of(
                 raw_lines.substr(at, platform::line_end::line_at(raw_lines, at, lf).start - at));
             break;
         }
@@ -99,7 +99,7 @@ void pass_impl::lines(std::string_view raw_lines) {
 }
 
 void pass_impl::line(std::string_view text, std::string_view line_end) {
-    if (rules_.rules == dialect::exact && text.starts_with('[')) passed_header_.emplace(text);
+    if (rules_.rules == dialect::exact && text.starts_with('[')) passed_header_ = header_name::of(text);
     close_open_line();
     keep_apart(text.empty() ? line_end : text);
     writer_->line(text, line_end);
@@ -110,8 +110,9 @@ void pass_impl::line(std::string_view text, std::string_view line_end) {
 }
 
 void pass_impl::piece(std::string_view text) {
-    // A header line too long to be read whole is one without a name, as where it is taken.
-    if (rules_.rules == dialect::exact && !in_piece_ && text.starts_with('[')) passed_header_.emplace("[");
+    // A header line too long to be read whole is named from its pieces.
+    if (rules_.rules == dialect::exact && !in_piece_ && text.starts_with('[')) piece_header_.emplace();
+    if (piece_header_) piece_header_->add(text);
     in_piece_ = true;
     close_open_line();
     keep_apart(text);
@@ -121,6 +122,8 @@ void pass_impl::piece(std::string_view text) {
 }
 
 void pass_impl::end_line(std::string_view line_end) {
+    if (piece_header_) passed_header_ = piece_header_->finish();
+    piece_header_.reset();
     in_piece_ = false;
     writer_->end_line(line_end);
     open_line_ = line_end.empty();

@@ -72,10 +72,7 @@ class pass_impl final : public emitter, public platform::line_sink {
     bool ends_unended() const override { return open_line_; }
     bool empty() const override { return nothing_yet_; }
     std::string_view end() const override { return rules_.ends == platform::line_ends::lf ? "\n" : "\r\n"; }
-    std::optional<std::string_view> header_passed_over() const override {
-        if (!passed_header_) return std::nullopt;
-        return std::string_view(*passed_header_);
-    }
+    std::optional<header_name> header_passed_over() const override { return passed_header_; }
 
     // line_sink: lines copied as they stand, on their way to the copy.
     void lines(std::string_view raw_lines) override;
@@ -110,9 +107,7 @@ class pass_impl final : public emitter, public platform::line_sink {
         bool ends_blank() const override { return given ? given_blank : owner->ends_blank(); }
         bool ends_unended() const override;
         bool empty() const override { return !given && owner->empty(); }
-        std::optional<std::string_view> header_passed_over() const override {
-            return owner->header_passed_over();
-        }
+        std::optional<header_name> header_passed_over() const override { return owner->header_passed_over(); }
         std::string_view end() const override { return owner->end(); }
     };
 
@@ -156,9 +151,10 @@ class pass_impl final : public emitter, public platform::line_sink {
     bool open_line_ = false;                    // the last line written has no terminator (yet)
     bool tail_blank_ = true;                    // nothing written yet, or the last line written is blank
     bool nothing_yet_ = true;                   // nothing written yet
-    std::optional<std::string> passed_header_;  // header_passed_over()
+    std::optional<header_name> passed_header_;  // header_passed_over()
     bool ran_ahead_ = false;                    // the pass stands where it ran ahead to
     bool in_piece_ = false;                     // piece() has given part of a line, end_line() not yet
+    std::optional<header_name> piece_header_;   // the name of a line given in pieces that begins with "["
     bool cr_ended_ = false;                     // the last line written ends with a lone CR
     // Common dialect: the value context after the last line taken, or before the first line passed over
     // since (behind_, where they start).

@@ -105,24 +105,20 @@ class kept_headers {
     // A header line of the section deleted was removed.
     void removed() { removed_ = true; }
     // A line that begins a section was kept among lines passed over unseen: the last of them.
-    void passed(std::string_view line) {
-        if (line.size() >= 2 && line.back() == ']') {
-            last_.emplace(line.substr(1, line.size() - 2));
-        } else {
-            last_.reset();
-        }
+    void passed(const engine::header_name& name) {
+        last_ = name;
         removed_ = false;
     }
     // A line that begins a section is kept: true when it joins the one kept before.
-    bool joins(const engine::line_info& info) {
-        const bool joined = removed_ && info.named && last_ && *last_ == info.name;
-        last_ = info.named ? std::optional<std::string>(info.name) : std::nullopt;
+    bool joins(const engine::header_name& name) {
+        const bool joined = removed_ && last_ && *last_ == name;
+        last_ = name;
         removed_ = false;
         return joined;
     }
 
   private:
-    std::optional<std::string> last_;
+    std::optional<engine::header_name> last_;
     bool removed_ = false;
 };
 
@@ -151,7 +147,8 @@ class exact_section_remover final : public section_stage {
             if (at.first) names_.add(l);
             return;
         }
-        if (l.info().begins_section) found_.joins_section = headers_.joins(l.info()) || found_.joins_section;
+        if (l.info().begins_section)
+            found_.joins_section = headers_.joins(name_of(l)) || found_.joins_section;
         out.put(std::move(l));
     }
     void finish(engine::emitter&) override { found_.deletions = names_.count(); }
@@ -159,6 +156,14 @@ class exact_section_remover final : public section_stage {
     bool done() const override { return false; }
 
   private:
+    // The name of a line that begins with "[", read whole where it is longer than its head.
+    static engine::header_name name_of(line& l) {
+        if (l.whole()) return engine::header_name::of(l.head());
+        engine::header_name name;
+        l.each_piece([&](std::string_view piece) { name.add(piece); });
+        return name.finish();
+    }
+
     distinct_names names_;
     kept_headers headers_;
 };
