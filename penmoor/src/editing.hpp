@@ -4,6 +4,7 @@
 // continuation lines.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -186,12 +187,24 @@ class common_editing : public section_stage {
             while (!head.empty() && platform::ini::is_blank(head.back())) head.pop_back();
             head += look_.new_setting == style::form::tight ? "=" : " = ";
         }
-        // The comment after the old value stays after the new one (on its first line).
+        // The comment after the old value stays after the new value's first line, in its column where the
+        // line leaves room (blanks before it), else a blank after the value.
         const std::string_view old = l.head().substr(std::min(l.info().value_at, l.head().size()));
         const std::size_t comment =
             look_.inline_comments && l.whole() ? inline_comment_at(old) : std::string_view::npos;
-        if (comment != std::string_view::npos && value.find('\n') == std::string_view::npos) {
-            out.make(head + std::string(value) + std::string(old.substr(comment)));
+        if (comment != std::string_view::npos) {
+            // Columns are counted in characters, a UTF-8 sequence as one.
+            const auto columns = [](std::string_view text) {
+                return static_cast<std::size_t>(std::ranges::count_if(
+                    text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+            };
+            const std::size_t mark = old.find_first_not_of(" \t", comment);
+            const std::size_t column = columns(l.head().substr(0, l.info().value_at + mark));
+            std::string first = head + std::string(value.substr(0, value.find('\n')));
+            const std::size_t width = columns(first);
+            first.append(column > width ? column - width : 1, ' ');
+            out.make(first + std::string(old.substr(mark)));
+            put_further_lines(out, value, continuation_indent(l.head().substr(0, l.info().indent)));
             return;
         }
         make_setting(out, head, value, l.head().substr(0, l.info().indent));
@@ -233,7 +246,6 @@ class common_editing : public section_stage {
     }
 
   private:
-
     style look_;
     bool spaced_ = false;
     std::string indent_, before_equals_, after_equals_;

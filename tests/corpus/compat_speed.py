@@ -34,6 +34,8 @@ def arguments() -> argparse.Namespace:
                         default=os.path.join(TREE, "build", "release", "twini", "compat", "crudini"))
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--only", default="", help="only the files whose path starts with this")
+    parser.add_argument("--differences", action="store_true",
+                        help="name, on standard error, each file and operation where the two differ")
     return parser.parse_args()
 
 
@@ -62,9 +64,20 @@ def argv_of(operation: str, path: str, section: str, key: str):
     return ["--merge", path], fragment.encode("utf-8", "surrogateescape")
 
 
+def fresh_copy(source: str, scratch: str) -> None:
+    """The file copied and put on the disk, with its directory, so that a run never pays for the copy."""
+    shutil.copyfile(source, scratch)
+    for path, flags in ((scratch, os.O_RDONLY), (os.path.dirname(scratch), os.O_RDONLY | os.O_DIRECTORY)):
+        fd = os.open(path, flags)
+        try:
+            os.fsync(fd)
+        finally:
+            os.close(fd)
+
+
 def run(program: str, source: str, scratch: str, operation: str, pair) -> tuple:
     """One run on a fresh copy: (seconds, exit status, output, the file's bytes after)."""
-    shutil.copyfile(source, scratch)
+    fresh_copy(source, scratch)
     args, stdin = argv_of(operation, scratch, *pair)
     args = [a.encode("utf-8", "surrogateescape") for a in args]
     start = time.perf_counter()
@@ -107,6 +120,11 @@ def main() -> int:
                         results[who] = result
                     if round_number == 0 and results["twini"] == results["crudini"]:
                         same[op] += 1
+                    elif round_number == 0 and args.differences:
+                        ours, theirs = results["twini"], results["crudini"]
+                        what = [name for name, a, b in zip(("status", "output", "file"), ours, theirs) if a != b]
+                        print(f"{op}: {os.path.relpath(path, args.corpus)} {pair}: {', '.join(what)} "
+                              f"(status {ours[0]} / {theirs[0]})", file=sys.stderr)
             for key, seconds in spent.items():
                 totals[key].append(seconds)
 

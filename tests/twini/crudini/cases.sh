@@ -77,6 +77,7 @@ c set.existing.wide-spacing '[a]\nx    =    1\ny\t=\t2\n' '' 'try $CRUDINI --set
 c set.existing.colon '[a]\nx: 1\ny : 2\n' '' 'try $CRUDINI --set f.ini a x 9; try $CRUDINI --set f.ini a y 8'
 c set.existing.indented '[a]\n  x = 1\n' '' '$CRUDINI --set f.ini a x 9'
 c set.existing.inline-comment '[a]\nx = 1 ; note\n' '' '$CRUDINI --set f.ini a x 9'
+c set.existing.comment-column '[a]\nx=info      ; c\ny=\xc3\xa9\t\t; c\nz = 1 ; c\n' '' 'try $CRUDINI --set f.ini a x X; try $CRUDINI --set f.ini a y w; try $CRUDINI --set f.ini a z 123456; try $CRUDINI --set f.ini a x "$(printf "two\\nlines")"'
 c set.existing.continuation "$cont" '' '$CRUDINI --set f.ini a x 9'
 c set.existing.duplicate "$dup" '' '$CRUDINI --set f.ini a x 9'
 c set.existing.repeated-section "$repeated" '' '$CRUDINI --set f.ini a x 9'
