@@ -89,6 +89,8 @@ class line_reader {
     // character other than blanks and tabs), which it leaves for head(): true when there is one, false at
     // the end of the file. The lines passed over go to skipped (when given), in order. Given names, only
     // a line whose "[" is followed by one of them and "]" stops it (or one the buffer cannot yet tell).
+    // With indented, a line longer than the buffer whose start fills the buffer with blanks stops it too:
+    // head() tells what it is.
     bool skip_to_bracket(line_sink* skipped, bool indented, std::span<const std::string_view> names = {});
     // The terminator of the line last consumed whole ("" for a last line without one).
     std::string_view line_end() const noexcept { return head_end_; }
