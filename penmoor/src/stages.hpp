@@ -99,6 +99,15 @@ class value_sink {
     virtual void restart() {}
 };
 
+// The names a listing gives, in order; their values go nowhere.
+class name_list final : public value_sink {
+  public:
+    void begin(std::string_view name) override { names.emplace_back(name); }
+    void piece(std::string_view) override {}
+    void restart() override { names.clear(); }
+    std::vector<std::string> names;
+};
+
 // A value collected whole (for the controls, whose getSetting returns it whole anyway).
 class value_text final : public value_sink {
   public:

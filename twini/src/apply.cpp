@@ -157,11 +157,7 @@ void check_file(const command& c, const std::string& path) {
 // In the exact dialect, a key not found whose name differs from one of the section's only by blanks
 // around it, or by case: that one, for the message. Nothing otherwise.
 std::optional<std::string> near_key(const command& c, const std::string& path, const operation& op) {
-    struct names final : penmoor::value_sink {
-        std::vector<std::string> all;
-        void begin(std::string_view name) override { all.emplace_back(name); }
-        void piece(std::string_view) override {}
-    } listed;
+    penmoor::name_list listed;
     request r;
     r.what = verb_t::list;
     r.section = op.section;
@@ -179,7 +175,7 @@ std::optional<std::string> near_key(const command& c, const std::string& path, c
         for (char& ch : f) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         return f;
     };
-    for (const std::string& name : listed.all) {
+    for (const std::string& name : listed.names) {
         if (folded(name) != folded(*op.key)) continue;
         const bool blanks =
             platform::ini::trimmed(name) != name || platform::ini::trimmed(*op.key) != *op.key;
@@ -192,14 +188,9 @@ std::optional<std::string> near_key(const command& c, const std::string& path, c
 // Standard input, whole.
 std::string read_all(int fd) {
     std::string all;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) platform::throw_errno(errno, "read", "standard input");
-        if (n == 0) return all;
-        all.append(chunk, static_cast<std::size_t>(n));
-    }
+    const int failed = read_to_end(fd, [&](std::string_view piece) { all.append(piece); });
+    if (failed != 0) platform::throw_errno(failed, "read", "standard input");
+    return all;
 }
 
 // A merge's requests: a set for each setting of the fragment, and for each section without one.
@@ -248,18 +239,14 @@ void plan_lists(const command& c, const penmoor::session::lookup& look, std::spa
 
 // list --format=lines of the whole file: every section's settings, read in one more pass.
 void plan_every_setting(const command& c, printer& out, const penmoor::session::lookup& look) {
-    struct names final : penmoor::value_sink {
-        std::vector<std::string> all;
-        void begin(std::string_view name) override { all.emplace_back(name); }
-        void piece(std::string_view) override {}
-    } sections;
+    penmoor::name_list sections;
     request list;
     list.what = verb_t::list;
     list.out = &sections;
     look(std::span(&list, 1));
     std::vector<std::unique_ptr<printer>> each;
     std::vector<request> gets;
-    for (const std::string& name : sections.all) {
+    for (const std::string& name : sections.names) {
         each.push_back(std::make_unique<printer>(printer::form::pairs, c.style, name));
         request get;
         get.section = name;

@@ -405,14 +405,10 @@ void check_lines(std::string_view text) {
 
 std::string read_input(int fd) {
     std::string all;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fail(errno == EBADF ? "stdin is closed" : std::string("stdin: ") + std::strerror(errno));
-        if (n == 0) return all;
-        all.append(chunk, static_cast<std::size_t>(n));
-    }
+    const int failed = read_to_end(fd, [&](std::string_view piece) { all.append(piece); });
+    if (failed != 0)
+        fail(failed == EBADF ? "stdin is closed" : std::string("stdin: ") + std::strerror(failed));
+    return all;
 }
 
 bool open_fd(int fd) {

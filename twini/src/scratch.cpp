@@ -28,17 +28,23 @@ scratch::~scratch() {
     ::rmdir(directory_.c_str());
 }
 
-void scratch::fill_from(int fd) {
-    platform::file out(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600), path_);
-    if (!out.is_open()) platform::throw_errno(errno, "create", path_);
+int read_to_end(int fd, const std::function<void(std::string_view)>& each) {
     std::vector<char> chunk(platform::buffer_size(65536));
     for (;;) {
         const ssize_t n = ::read(fd, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) platform::throw_errno(errno, "read", "standard input");
-        if (n == 0) break;
-        out.write_all(chunk.data(), static_cast<std::size_t>(n));
+        if (n < 0) return errno;
+        if (n == 0) return 0;
+        each(std::string_view(chunk.data(), static_cast<std::size_t>(n)));
     }
+}
+
+void scratch::fill_from(int fd) {
+    platform::file out(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600), path_);
+    if (!out.is_open()) platform::throw_errno(errno, "create", path_);
+    const int failed =
+        read_to_end(fd, [&](std::string_view piece) { out.write_all(piece.data(), piece.size()); });
+    if (failed != 0) platform::throw_errno(failed, "read", "standard input");
     out.close();
 }
 

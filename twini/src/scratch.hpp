@@ -3,9 +3,14 @@
 // result goes elsewhere than its file (crudini's --output), as they run on any file.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace twini {
+
+// Reads fd to its end (standard input), piece by piece: 0, or the errno of the read that failed.
+int read_to_end(int fd, const std::function<void(std::string_view)>& each);
 
 class scratch {
   public:

@@ -122,7 +122,7 @@ c set.empty-value.nospace "$base" '' '$CRUDINI --ini-options=nospace --set f.ini
 
 # --set of values that need care.
 c set.value.spaces "$base" '' 'try $CRUDINI --set f.ini a x "  two  words  "; try $CRUDINI --get f.ini a x'
-c set.value.special "$base" '' 'try $CRUDINI --set f.ini a x "a;b#c\"d\$e\\f"; try $CRUDINI --get f.ini a x'
+c set.value.punctuation "$base" '' 'try $CRUDINI --set f.ini a x "a;b#c\"d\$e\\f"; try $CRUDINI --get f.ini a x'
 c set.value.newline "$base" '' 'try $CRUDINI --set f.ini a x $'"'"'1\ninjected = yes'"'"'; try $CRUDINI --get f.ini a'
 c set.value.newline-header "$base" '' 'try $CRUDINI --set f.ini a x $'"'"'1\n[evil]\nk = v'"'"'; try $CRUDINI --get f.ini'
 c set.value.carriage-return "$base" '' '$CRUDINI --set f.ini a x $'"'"'1\r2'"'"''
